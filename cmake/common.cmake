@@ -1,0 +1,61 @@
+# Shared compile settings and small helpers for all build trees.
+if(WIN32)
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter -Wno-cast-function-type)
+  # Static runtime: no MinGW DLLs need to sit beside the shipped binaries.
+  add_link_options(-static -static-libgcc -static-libstdc++)
+else()
+  add_compile_options(-Wall -Wextra -Wno-unused-parameter)
+  if(ST_FUZZ)
+    # Coverage instrumentation for everything linked into the fuzz targets.
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+  if(ST_SANITIZE)
+    add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    add_link_options(-fsanitize=address,undefined)
+  endif()
+endif()
+if(NOT CMAKE_BUILD_TYPE AND NOT CMAKE_CONFIGURATION_TYPES)
+  set(CMAKE_BUILD_TYPE RelWithDebInfo CACHE STRING "" FORCE)
+endif()
+
+set(ST_ROOT ${CMAKE_SOURCE_DIR})
+set(ST_IS_WIN64 FALSE)
+set(ST_IS_WIN32 FALSE)
+if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  set(ST_IS_WIN64 TRUE)
+elseif(WIN32)
+  set(ST_IS_WIN32 TRUE)
+endif()
+
+# st_add_gtest(name SOURCES... LIBS ...): a GoogleTest executable registered with CTest.
+# Windows tests are discovered when they run (PRE_TEST), so building needs no Wine; in the win32
+# tree they are built only (the i686 binaries cannot run on this machine).
+function(st_add_gtest name)
+  cmake_parse_arguments(A "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  add_executable(${name} ${A_SOURCES})
+  if(WIN32)
+    target_link_libraries(${name} PRIVATE ${A_LIBS} gtest_main)
+  else()
+    target_link_libraries(${name} PRIVATE ${A_LIBS} GTest::gtest_main)
+  endif()
+  if(ST_IS_WIN32)
+    return()
+  endif()
+  if(WIN32)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                         PROPERTIES ${A_PROPERTIES})
+  else()
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 30 PROPERTIES ${A_PROPERTIES})
+  endif()
+endfunction()
+
+# st_dist(target): copy a shipped binary into dist/ after a win32 build.
+function(st_dist target)
+  if(ST_IS_WIN32 AND ST_DIST_DIR)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${ST_DIST_DIR}
+      COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${ST_DIST_DIR}/)
+  endif()
+endfunction()

@@ -1,0 +1,38 @@
+# Configures and builds the build trees. Source it; then st_build TREE... with TREE one of
+# native (Release: tools, benchmarks, conformance), asan (native tests under ASan/UBSan),
+# fuzz (clang libFuzzer targets), win64 (Windows build the tests run under Wine),
+# win32 (shipped i686 binaries, copied into dist/).
+ST_ROOT="${ST_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
+ST_BUILD="${ST_BUILD:-$ST_ROOT/build}"
+ST_JOBS="${ST_JOBS:-$(nproc)}"
+
+st_configure() {
+  local tree=$1 dir=$ST_BUILD/$1
+  local args=(-G Ninja -S "$ST_ROOT" -B "$dir" -Wno-dev)
+  case $tree in
+    native) args+=(-DCMAKE_BUILD_TYPE=Release) ;;
+    asan)   args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DST_SANITIZE=ON) ;;
+    fuzz)   args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DST_FUZZ=ON -DST_TESTS=OFF
+                   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang) ;;
+    win64)  args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo
+                   -DCMAKE_TOOLCHAIN_FILE="$ST_ROOT/cmake/toolchain-win64.cmake") ;;
+    win32)  args+=(-DCMAKE_BUILD_TYPE=MinSizeRel -DST_DIST_DIR="$ST_ROOT/dist"
+                   -DCMAKE_TOOLCHAIN_FILE="$ST_ROOT/cmake/toolchain-win32.cmake") ;;
+    *) echo "unknown build tree $tree" >&2; return 2 ;;
+  esac
+  if [ ! -f "$dir/build.ninja" ]; then
+    cmake "${args[@]}" >"$ST_BUILD/configure-$tree.log" 2>&1 || {
+      cat "$ST_BUILD/configure-$tree.log" >&2; return 1; }
+  fi
+}
+
+st_build() {
+  mkdir -p "$ST_BUILD"
+  local tree
+  for tree in "$@"; do
+    echo "== build $tree"
+    st_configure "$tree" || return 1
+    cmake --build "$ST_BUILD/$tree" -j "$ST_JOBS" 2>&1 | grep -vE '^\[[0-9]+/[0-9]+\]' || true
+    [ "${PIPESTATUS[0]}" = 0 ] || { echo "build $tree failed" >&2; return 1; }
+  done
+}

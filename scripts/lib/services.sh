@@ -1,0 +1,116 @@
+# Services for a Windows-hosted test or demo run: one Xvfb display, one persistent wineserver on a
+# private copy of a template Wine prefix, and PulseAudio with two null sinks ("mic" fed by tests,
+# "speaker" recorded by tests). Source this file, then: st_services_start RUNDIR / st_services_stop.
+# Everything started is recorded by PID in RUNDIR and stopped by PID.
+
+ST_CACHE="${ST_CACHE:-$HOME/.cache/sidetools}"
+export WINEARCH=win64 WINEDEBUG="${WINEDEBUG:--all}" WINEDLLOVERRIDES="mscoree,mshtml="
+ST_WINE=/usr/lib/wine/wine64
+
+# A private zh_CN.UTF-8 locale so Wine's ANSI code page can be 936 where a test asks for it.
+st_ensure_locale() {
+  if [ ! -d "$ST_CACHE/locale/zh_CN.UTF-8" ]; then
+    mkdir -p "$ST_CACHE/locale"
+    localedef -i zh_CN -f UTF-8 "$ST_CACHE/locale/zh_CN.UTF-8" 2>/dev/null || true
+  fi
+  export ST_LOCPATH="$ST_CACHE/locale"
+}
+
+st_start_xvfb() {
+  local run=$1
+  mkdir -p "$run/xvfb"
+  exec 7>"$run/xvfb/displayfd"
+  Xvfb -displayfd 7 -screen 0 1024x768x24 -nolisten tcp -fbdir "$run/xvfb" \
+       >"$run/xvfb/log" 2>&1 &
+  echo $! >"$run/xvfb.pid"
+  exec 7>&-
+  local i
+  for i in $(seq 1 100); do
+    [ -s "$run/xvfb/displayfd" ] && break
+    sleep 0.05
+  done
+  export DISPLAY=":$(head -n1 "$run/xvfb/displayfd")"
+}
+
+# One template prefix per machine, made once (~10 s) under a lock; each run copies it (~1 s).
+st_ensure_wine_template() {
+  mkdir -p "$ST_CACHE"
+  (
+    flock 9
+    if [ ! -f "$ST_CACHE/wineprefix/.ready" ]; then
+      rm -rf "$ST_CACHE/wineprefix"
+      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE wineboot -i >/dev/null 2>&1 || true
+      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+        /v SimSun /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+        /v "宋体" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+      WINEPREFIX="$ST_CACHE/wineprefix" /usr/lib/wine/wineserver -w
+      touch "$ST_CACHE/wineprefix/.ready"
+    fi
+  ) 9>"$ST_CACHE/wineprefix.lock"
+}
+
+st_start_pulse() {
+  local run=$1 d=$1/pa
+  mkdir -p "$d"; chmod 700 "$d"
+  cat >"$d/test.pa" <<PA
+load-module module-native-protocol-unix auth-anonymous=1 socket=$d/pulse-native
+load-module module-null-sink sink_name=speaker sink_properties=device.description=Speaker
+load-module module-null-sink sink_name=mic sink_properties=device.description=MicFeed
+set-default-sink speaker
+set-default-source mic.monitor
+PA
+  XDG_RUNTIME_DIR=$d HOME=$d pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no \
+    --system=false -F "$d/test.pa" >"$d/log" 2>&1 &
+  echo $! >"$run/pulse.pid"
+  export PULSE_SERVER="unix:$d/pulse-native"
+  local i
+  for i in $(seq 1 200); do
+    pactl info >/dev/null 2>&1 && return 0
+    sleep 0.05
+  done
+  echo "services: PulseAudio did not start (see $d/log)" >&2
+  return 1
+}
+
+st_services_start() {
+  local run=$1
+  mkdir -p "$run"
+  export ST_RUN="$run"
+  st_ensure_locale
+  st_start_xvfb "$run"
+  st_ensure_wine_template
+  cp -a "$ST_CACHE/wineprefix" "$run/prefix"
+  export WINEPREFIX="$run/prefix"
+  /usr/lib/wine/wineserver -p
+  st_start_pulse "$run"
+  # Warm the prefix once so the first test does not pay the start-up.
+  $ST_WINE cmd /c exit >/dev/null 2>&1 || true
+  cat >"$run/env.sh" <<ENV
+export ST_RUN="$run" DISPLAY="$DISPLAY" WINEPREFIX="$WINEPREFIX" PULSE_SERVER="$PULSE_SERVER"
+export WINEARCH=win64 WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" ST_LOCPATH="$ST_LOCPATH"
+ENV
+}
+
+st_kill_pidfile() {
+  local f=$1
+  [ -f "$f" ] || return 0
+  local pid; pid=$(cat "$f")
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null
+    for _ in $(seq 1 40); do kill -0 "$pid" 2>/dev/null || break; sleep 0.05; done
+    kill -9 "$pid" 2>/dev/null || true
+  fi
+  rm -f "$f"
+}
+
+st_services_stop() {
+  local run=${1:-$ST_RUN}
+  [ -n "$run" ] || return 0
+  if [ -d "$run/prefix" ]; then
+    WINEPREFIX="$run/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
+    WINEPREFIX="$run/prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true
+  fi
+  st_kill_pidfile "$run/pulse.pid"
+  st_kill_pidfile "$run/xvfb.pid"
+}

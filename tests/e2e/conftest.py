@@ -1,0 +1,47 @@
+"""Shared fixtures for the end-to-end tests (run under scripts/with-services)."""
+import os
+import socket
+import subprocess
+from pathlib import Path
+
+import pytest
+
+ROOT = Path(__file__).resolve().parents[2]
+BUILD = Path(os.environ.get("ST_BUILD", ROOT / "build"))
+WIN_BIN = BUILD / "win64" / "bin"
+NATIVE_BIN = BUILD / "native" / "bin"
+SHARED = ROOT.parent / "shared"
+WINE = "/usr/lib/wine/wine64"
+
+
+def free_port(kind=socket.SOCK_STREAM):
+    """A port on 127.0.0.1 that is free right now."""
+    with socket.socket(socket.AF_INET, kind) as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def wine_env(extra=None, chinese=False):
+    """Environment for a Wine process; chinese=True gives it ANSI code page 936."""
+    env = dict(os.environ)
+    env.setdefault("WINEDEBUG", "-all")
+    env["WINEARCH"] = "win64"
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    if chinese and env.get("ST_LOCPATH"):
+        env.update(LOCPATH=env["ST_LOCPATH"], LANG="zh_CN.UTF-8", LC_ALL="zh_CN.UTF-8")
+    if extra:
+        env.update(extra)
+    return env
+
+
+def wine_popen(exe, args=(), env=None, **kw):
+    """Start a Windows program of the win64 tree under Wine."""
+    return subprocess.Popen([WINE, str(WIN_BIN / exe), *args], env=env or wine_env(), **kw)
+
+
+@pytest.fixture(scope="session")
+def services():
+    """Skips a test that needs the Windows services when they are not running."""
+    if not os.environ.get("WINEPREFIX") or not os.environ.get("DISPLAY"):
+        pytest.skip("needs scripts/with-services (WINEPREFIX, DISPLAY)")
+    return os.environ

@@ -8,6 +8,7 @@ ST_JOBS="${ST_JOBS:-$(nproc)}"
 
 st_configure() {
   local tree=$1 dir=$ST_BUILD/$1
+  mkdir -p "$ST_BUILD"
   local args=(-G Ninja -S "$ST_ROOT" -B "$dir" -Wno-dev)
   case $tree in
     native) args+=(-DCMAKE_BUILD_TYPE=Release) ;;

@@ -1,0 +1,97 @@
+// Thin window and dialog classes over Win32: a handle wrapper, a window with a message handler,
+// dialogs from templates (modal and modeless) and the message loop. Each class wraps one Win32
+// concept and keeps no hidden state. Explicit W forms throughout, so ANSI and Unicode programs
+// can both use it (ANSI programs call the A forms on the handle themselves where they need to).
+#pragma once
+#include <windows.h>
+
+// The module (exe or DLL) this code is linked into.
+HINSTANCE ModuleInstance();
+
+// A non-owning wrapper of a window handle with the calls the programs use most.
+class CWindow {
+public:
+    HWND m_hWnd = nullptr;
+
+    CWindow() = default;
+    explicit CWindow(HWND h) : m_hWnd(h) {}
+    operator HWND() const { return m_hWnd; }
+    bool IsWindow() const { return m_hWnd && ::IsWindow(m_hWnd); }
+
+    HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
+    LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::SendMessageW(m_hWnd, m, w, l); }
+    BOOL PostMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageW(m_hWnd, m, w, l); }
+    BOOL ShowWindow(int cmd) const { return ::ShowWindow(m_hWnd, cmd); }
+    BOOL Invalidate(BOOL erase = FALSE) const { return ::InvalidateRect(m_hWnd, nullptr, erase); }
+    BOOL GetClientRect(RECT* rc) const { return ::GetClientRect(m_hWnd, rc); }
+    BOOL GetWindowRect(RECT* rc) const { return ::GetWindowRect(m_hWnd, rc); }
+    UINT_PTR SetTimer(UINT_PTR id, UINT ms) const { return ::SetTimer(m_hWnd, id, ms, nullptr); }
+    BOOL KillTimer(UINT_PTR id) const { return ::KillTimer(m_hWnd, id); }
+    BOOL SetWindowTextW(const wchar_t* s) const { return ::SetWindowTextW(m_hWnd, s); }
+    BOOL SetWindowTextA(const char* s) const { return ::SetWindowTextA(m_hWnd, s); }
+    BOOL SetDlgItemTextW(int id, const wchar_t* s) const { return ::SetDlgItemTextW(m_hWnd, id, s); }
+    BOOL SetDlgItemTextA(int id, const char* s) const { return ::SetDlgItemTextA(m_hWnd, id, s); }
+    BOOL EnableDlgItem(int id, BOOL enable) const { return ::EnableWindow(GetDlgItem(id), enable); }
+    BOOL ShowDlgItem(int id, int cmd) const { return ::ShowWindow(GetDlgItem(id), cmd); }
+    BOOL DestroyWindow() { BOOL ok = ::DestroyWindow(m_hWnd); m_hWnd = nullptr; return ok; }
+};
+
+// A window of a registered class whose messages go to one virtual handler. The handler reads
+// like a message map: a switch over the messages the window handles, returning TRUE with the
+// result set for each one it handled; everything else goes to DefWindowProc.
+class CMessageWindow : public CWindow {
+public:
+    CMessageWindow() = default;
+    CMessageWindow(const CMessageWindow&) = delete;
+    CMessageWindow& operator=(const CMessageWindow&) = delete;
+    virtual ~CMessageWindow();
+
+    // Registers className once per process (with this module's instance) and creates the window.
+    // A null parent with HWND_MESSAGE style-less creation makes a hidden top-level window.
+    HWND Create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
+                HWND parent = nullptr, int x = 0, int y = 0, int w = 0, int h = 0);
+
+protected:
+    virtual BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) = 0;
+    // Called after WM_NCDESTROY; m_hWnd is already null.
+    virtual void OnFinalMessage() {}
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+};
+
+// A dialog from a template resource. Modal with DoModal, modeless with Create. The handler
+// works as for CMessageWindow; unhandled WM_COMMAND IDOK/IDCANCEL go to OnOK/OnCancel.
+class CDialog : public CWindow {
+public:
+    explicit CDialog(UINT templateId) : m_nTemplate(templateId) {}
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+    virtual ~CDialog();
+
+    INT_PTR DoModal(HWND parent = nullptr);
+    HWND Create(HWND parent = nullptr);
+    // Ends a modal dialog with the result, or destroys a modeless one.
+    void EndDialog(INT_PTR result);
+    bool IsModal() const { return m_bModal; }
+
+protected:
+    virtual BOOL OnInitDialog() { return TRUE; }
+    virtual void OnOK() { EndDialog(IDOK); }
+    virtual void OnCancel() { EndDialog(IDCANCEL); }
+    virtual BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+        return FALSE;
+    }
+    // Called after the modeless dialog's WM_NCDESTROY; m_hWnd is already null.
+    virtual void OnFinalMessage() {}
+
+    UINT m_nTemplate;
+
+private:
+    bool m_bModal = false;
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+};
+
+// The smallest correct message loop. With a modeless dialog, its keyboard navigation messages
+// go through IsDialogMessage. Returns the WM_QUIT exit code.
+int RunMessageLoop(HWND modelessDialog = nullptr);

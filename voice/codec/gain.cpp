@@ -1,0 +1,33 @@
+#include "voice/codec/gain.h"
+
+#include <cmath>
+
+#include "voice/codec/constants.h"
+#include "voice/codec/tables.h"
+
+namespace g729 {
+
+double PredictGain(const double pastEnergy[4], const double code[40]) {
+  double energy = 0.01;
+  for (int i = 0; i < kSubframe; ++i) energy += code[i] * code[i];
+  double predicted = kMeanEnergy - 10.0 * std::log10(energy / kSubframe);
+  for (int k = 0; k < kMaOrder; ++k) predicted += pred[k] * pastEnergy[k];
+  return std::pow(10.0, 0.05 * predicted);
+}
+
+void UpdateGainMemory(double pastEnergy[4], double correction) {
+  for (int k = kMaOrder - 1; k > 0; --k) pastEnergy[k] = pastEnergy[k - 1];
+  pastEnergy[0] = 20.0 * std::log10(correction);
+}
+
+void DecodeGains(int index, double pastEnergy[4], const double code[40], double* gainPitch,
+                 double* gainCode) {
+  int i1 = imap1[(index >> 4) & 0x7];
+  int i2 = imap2[index & 0xf];
+  *gainPitch = gbk1[i1][0] + gbk2[i2][0];
+  double correction = gbk1[i1][1] + gbk2[i2][1];
+  *gainCode = PredictGain(pastEnergy, code) * correction;
+  UpdateGainMemory(pastEnergy, correction);
+}
+
+}  // namespace g729

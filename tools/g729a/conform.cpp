@@ -1,0 +1,192 @@
+#include "conform.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <vector>
+
+#include "codec_io.h"
+#include "files.h"
+#include "transcode.h"
+#include "voice/codec/codec_state.h"
+
+namespace g729a {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kFrameSamples = 80;
+constexpr size_t kCodecDelay = 40;            // samples from input to decoded output
+constexpr double kDecoderBar = 20.0;        // dB, every vector without erased frames
+constexpr double kChainMargin = 1.0;        // dB below the reference chain on speech
+constexpr double kAgreementBar = 70.0;      // %, parameters 1 and 3 on speech
+
+struct Row {
+  std::string name;
+  int frames = 0;
+  int excluded = 0;
+  double decoderSnr = NAN;
+  double agree[4] = {NAN, NAN, NAN, NAN};  // parameters 1, 2, 3, 8
+  double chainSeg = NAN;
+  double refSeg = NAN;
+};
+
+// SNR of out against ref over the frames not marked skip.
+double Snr(const std::vector<short>& ref, const std::vector<short>& out,
+           const std::vector<bool>& skip) {
+  double signal = 0.0, noise = 0.0;
+  size_t n = std::min(ref.size(), out.size());
+  for (size_t i = 0; i < n; ++i) {
+    if (skip[i / kFrameSamples]) continue;
+    double d = double(ref[i]) - out[i];
+    signal += double(ref[i]) * ref[i];
+    noise += d * d;
+  }
+  if (noise == 0.0) return 99.0;
+  return 10.0 * std::log10(signal / noise);
+}
+
+// Mean per-frame SNR over frames with speech (rms above 10), each clamped to -10..35 dB.
+// The codec's output lags its input by the encoder's 40-sample look-ahead.
+double SegmentalSnr(const std::vector<short>& ref, const std::vector<short>& out) {
+  double sum = 0.0;
+  int count = 0;
+  size_t n = std::min(ref.size(), out.size());
+  size_t frames = n > kCodecDelay ? (n - kCodecDelay) / kFrameSamples : 0;
+  for (size_t f = 0; f < frames; ++f) {
+    double signal = 0.0, noise = 0.0;
+    for (int n = 0; n < kFrameSamples; ++n) {
+      size_t i = f * kFrameSamples + n;
+      double d = double(ref[i]) - out[i + kCodecDelay];
+      signal += double(ref[i]) * ref[i];
+      noise += d * d;
+    }
+    if (signal < kFrameSamples * 100.0) continue;
+    double snr = noise == 0.0 ? 35.0 : 10.0 * std::log10(signal / noise);
+    sum += std::clamp(snr, -10.0, 35.0);
+    ++count;
+  }
+  return count ? sum / count : NAN;
+}
+
+bool Load(const fs::path& path, std::vector<unsigned char>* data) {
+  std::string error;
+  if (ReadFile(path.string(), data, &error)) return true;
+  std::fprintf(stderr, "g729a: %s\n", error.c_str());
+  return false;
+}
+
+// Decoder check: our decoding of the .bit against the .pst; then, with an .in, the encoder
+// parameters and the whole chain.
+bool Evaluate(const fs::path& bitPath, Row* row) {
+  fs::path pstPath = fs::path(bitPath).replace_extension(".pst");
+  fs::path inPath = fs::path(bitPath).replace_extension(".in");
+  std::vector<unsigned char> bitData, pstData, inData;
+  std::vector<SerialFrame> frames;
+  std::string error;
+  if (!Load(bitPath, &bitData) || !Load(pstPath, &pstData)) return false;
+  if (!ParseSerial(bitData, &frames, &error)) {
+    std::fprintf(stderr, "g729a: %s: %s\n", bitPath.string().c_str(), error.c_str());
+    return false;
+  }
+  row->frames = static_cast<int>(frames.size());
+  std::vector<bool> skip(frames.size());
+  for (size_t f = 0; f < frames.size(); ++f) skip[f] = frames[f].erased;
+  std::vector<unsigned char> refPacked = PackSerial(frames, &row->excluded);
+
+  g729::ResetCodecStates();
+  std::vector<short> pst = ToSamples(pstData);
+  row->decoderSnr = Snr(pst, DecodePacked(refPacked), skip);
+
+  if (!fs::exists(inPath)) return true;
+  if (!Load(inPath, &inData)) return false;
+  g729::ResetCodecStates();
+  std::vector<unsigned char> ours = EncodePcm(inData);
+  std::vector<std::vector<int>> a = UnpackAll(ours), b = UnpackAll(refPacked);
+  const int compared[4] = {0, 1, 2, 7};
+  size_t n = std::min(a.size(), b.size());
+  for (int k = 0; k < 4; ++k) {
+    size_t same = 0;
+    for (size_t f = 0; f < n; ++f) same += a[f][compared[k]] == b[f][compared[k]];
+    row->agree[k] = n ? 100.0 * same / n : NAN;
+  }
+  std::vector<short> in = ToSamples(inData);
+  row->chainSeg = SegmentalSnr(in, DecodePacked(ours));
+  row->refSeg = SegmentalSnr(in, pst);
+  return true;
+}
+
+void PrintRow(const Row& r) {
+  std::printf("%-9s %6d %5d %8.2f", r.name.c_str(), r.frames, r.excluded, r.decoderSnr);
+  for (double a : r.agree) {
+    if (std::isnan(a)) {
+      std::printf("      -");
+    } else {
+      std::printf(" %6.1f", a);
+    }
+  }
+  if (std::isnan(r.chainSeg)) {
+    std::printf("        -        -\n");
+  } else {
+    std::printf(" %8.2f %8.2f\n", r.chainSeg, r.refSeg);
+  }
+}
+
+// Checks the bars, printing each miss; returns the number missed.
+int CheckBars(const std::vector<Row>& rows) {
+  int missed = 0;
+  auto miss = [&](const std::string& what) {
+    std::printf("MISSED: %s\n", what.c_str());
+    ++missed;
+  };
+  bool haveSpeech = false;
+  for (const Row& r : rows) {
+    if (r.excluded == 0 && !(r.decoderSnr >= kDecoderBar)) {
+      miss(r.name + " decoder SNR below 20 dB");
+    }
+    if (r.name != "speech") continue;
+    haveSpeech = true;
+    if (!(r.chainSeg >= r.refSeg - kChainMargin)) {
+      miss("speech chain segmental SNR more than 1 dB below the reference chain");
+    }
+    if (!(r.agree[0] >= kAgreementBar)) miss("speech parameter 1 agreement below 70%");
+    if (!(r.agree[2] >= kAgreementBar)) miss("speech parameter 3 agreement below 70%");
+  }
+  if (!haveSpeech) miss("speech vector missing");
+  return missed;
+}
+
+}  // namespace
+
+int ConformCommand(const std::string& dir) {
+  if (!fs::is_directory(dir)) {
+    std::printf("conform: %s not found, skipped\n", dir.c_str());
+    return 0;
+  }
+  std::vector<fs::path> bits;
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    fs::path p = entry.path();
+    if (p.extension() == ".bit" && fs::exists(fs::path(p).replace_extension(".pst"))) {
+      bits.push_back(p);
+    }
+  }
+  std::sort(bits.begin(), bits.end());
+  std::printf("vector    frames excl  dec SNR  prm1%%  prm2%%  prm3%%  prm8%%  chain dB  ref dB\n");
+  std::vector<Row> rows;
+  for (const fs::path& p : bits) {
+    Row row;
+    row.name = p.stem().string();
+    if (!Evaluate(p, &row)) return 2;
+    PrintRow(row);
+    rows.push_back(row);
+  }
+  std::printf("dec SNR: decoded .bit vs .pst over frames not erased (excl = erased frames);\n"
+              "prm: share of frames whose encoder parameter equals the .bit's;\n"
+              "chain/ref: segmental SNR vs .in of our encoder+decoder / of the .pst\n");
+  int missed = CheckBars(rows);
+  std::printf("conform: %s\n", missed ? "bars missed" : "all bars met");
+  return missed ? 1 : 0;
+}
+
+}  // namespace g729a

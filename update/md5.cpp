@@ -1,0 +1,116 @@
+#include "update/md5.h"
+
+#include <cstring>
+
+namespace upd {
+namespace {
+
+// Per-step additive constants: floor(abs(sin(i + 1)) * 2^32).
+const uint32_t kSine[64] = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
+};
+
+// Left-rotation amounts, four per round.
+const int kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
+
+inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+
+inline uint32_t LoadLe32(const uint8_t* p) {
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+inline void StoreLe32(uint32_t v, uint8_t* p) {
+    p[0] = uint8_t(v);
+    p[1] = uint8_t(v >> 8);
+    p[2] = uint8_t(v >> 16);
+    p[3] = uint8_t(v >> 24);
+}
+
+}  // namespace
+
+Md5::Md5() : m_state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, m_totalBytes(0), m_pendingSize(0) {}
+
+// One 64-byte block: four rounds of sixteen steps; round r uses its own mixing function
+// (F, G, H, I) and message-word order (i, 5i+1, 3i+5, 7i, all mod 16).
+void Md5::CompressBlock(const uint8_t block[64]) {
+    uint32_t x[16];
+    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
+    uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
+    for (int i = 0; i < 64; ++i) {
+        const int round = i / 16;
+        uint32_t f;
+        int word;
+        switch (round) {
+        case 0: f = (b & c) | (~b & d); word = i; break;
+        case 1: f = (d & b) | (~d & c); word = (5 * i + 1) & 15; break;
+        case 2: f = b ^ c ^ d; word = (3 * i + 5) & 15; break;
+        default: f = c ^ (b | ~d); word = (7 * i) & 15; break;
+        }
+        const uint32_t rotated = RotateLeft(a + f + kSine[i] + x[word], kShift[round][i & 3]);
+        a = d;
+        d = c;
+        c = b;
+        b = b + rotated;
+    }
+    m_state[0] += a;
+    m_state[1] += b;
+    m_state[2] += c;
+    m_state[3] += d;
+}
+
+void Md5::Append(const void* data, size_t size) {
+    if (size == 0) return;
+    const uint8_t* p = static_cast<const uint8_t*>(data);
+    m_totalBytes += size;
+    if (m_pendingSize > 0) {
+        const size_t take = size < 64 - m_pendingSize ? size : 64 - m_pendingSize;
+        std::memcpy(m_pending + m_pendingSize, p, take);
+        m_pendingSize += take;
+        p += take;
+        size -= take;
+        if (m_pendingSize < 64) return;
+        CompressBlock(m_pending);
+        m_pendingSize = 0;
+    }
+    for (; size >= 64; p += 64, size -= 64) CompressBlock(p);
+    std::memcpy(m_pending, p, size);
+    m_pendingSize = size;
+}
+
+// Padding: one 0x80 byte, zeros up to 56 mod 64, then the message length in bits (64-bit LE).
+void Md5::Finish(uint8_t digest[kMd5DigestSize]) {
+    const uint64_t bits = m_totalBytes * 8;
+    uint8_t tail[72] = {0x80};
+    const size_t padSize = (m_pendingSize < 56 ? 56 : 120) - m_pendingSize;
+    for (int i = 0; i < 8; ++i) tail[padSize + i] = uint8_t(bits >> (8 * i));
+    Append(tail, padSize + 8);
+    for (int i = 0; i < 4; ++i) StoreLe32(m_state[i], digest + 4 * i);
+}
+
+void Md5ToHex(const uint8_t digest[kMd5DigestSize], char hex[kMd5HexSize + 1]) {
+    static const char kDigits[] = "0123456789abcdef";
+    for (size_t i = 0; i < kMd5DigestSize; ++i) {
+        hex[2 * i] = kDigits[digest[i] >> 4];
+        hex[2 * i + 1] = kDigits[digest[i] & 15];
+    }
+    hex[kMd5HexSize] = '\0';
+}
+
+std::string Md5Hex(const void* data, size_t size) {
+    Md5 md5;
+    md5.Append(data, size);
+    uint8_t digest[kMd5DigestSize];
+    md5.Finish(digest);
+    char hex[kMd5HexSize + 1];
+    Md5ToHex(digest, hex);
+    return hex;
+}
+
+}  // namespace upd

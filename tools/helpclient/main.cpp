@@ -1,0 +1,226 @@
+// helpclient: a test program in the help client's place. It allocates the TLS index into
+// g_dwTls, opens a window, runs a message loop and drives a CTalkInterface through a script of
+// timed steps, logging every step's result, every log-hook line and every WM_TALK_* message.
+//
+//   helpclient.exe LOGFILE SCRIPT      (SCRIPT: a file name, or steps separated by ';')
+#include "script.h"
+#include "voice/vocalis.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+const UINT WM_APP_NEXT = WM_APP + 1;
+const UINT_PTR kWaitTimer = 1;
+const UINT kPollMs = 50;
+
+CRITICAL_SECTION g_logLock;
+FILE* g_log = nullptr;
+ULONGLONG g_ullStart = 0;
+
+std::vector<Step> g_steps;
+size_t g_nextStep = 0;
+CTalkInterface* g_pTalk = nullptr;
+HWND g_hWnd = nullptr;
+int g_nBegin = 0, g_nEnd = 0;            // messages received
+int g_nBeginTaken = 0, g_nEndTaken = 0;  // messages a waitmsg step has consumed
+
+// What the current waiting step waits for; checked on every poll tick.
+struct Wait {
+    enum Kind { None, File, Begin, End } kind = None;
+    std::string path;
+    ULONGLONG ullDeadline = 0;
+} g_wait;
+
+void LogLine(const char* pszKind, const char* pszText)
+{
+    EnterCriticalSection(&g_logLock);
+    if (g_log) {
+        std::fprintf(g_log, "%9.3f %s %s\n", (GetTickCount64() - g_ullStart) / 1000.0, pszKind, pszText);
+        std::fflush(g_log);
+    }
+    LeaveCriticalSection(&g_logLock);
+}
+
+void CALLBACK OnLogLine(const char* pszText, int) { LogLine("log:", pszText); }
+
+void LogResult(const Step& step, int nResult)
+{
+    char szText[512];
+    std::snprintf(szText, sizeof(szText), "%s -> %d", step.text.c_str(), nResult);
+    LogLine("step:", szText);
+}
+
+void NextStep() { PostMessageA(g_hWnd, WM_APP_NEXT, 0, 0); }
+
+// Starts a waiting step: the poll timer checks the condition until it holds or time runs out.
+void BeginWait(Wait::Kind kind, const std::string& path, const std::string& ms)
+{
+    g_wait.kind = kind;
+    g_wait.path = path;
+    g_wait.ullDeadline = GetTickCount64() + std::strtoul(ms.c_str(), nullptr, 10);
+    SetTimer(g_hWnd, kWaitTimer, kPollMs, nullptr);
+}
+
+// 1 when the wait's condition holds, 0 when it still may, -1 when time ran out.
+int CheckWait()
+{
+    bool bDone = false;
+    switch (g_wait.kind) {
+    case Wait::File: bDone = GetFileAttributesA(g_wait.path.c_str()) != INVALID_FILE_ATTRIBUTES; break;
+    case Wait::Begin: bDone = g_nBegin > g_nBeginTaken; if (bDone) ++g_nBeginTaken; break;
+    case Wait::End: bDone = g_nEnd > g_nEndTaken; if (bDone) ++g_nEndTaken; break;
+    case Wait::None: bDone = true; break;
+    }
+    if (bDone)
+        return 1;
+    return GetTickCount64() >= g_wait.ullDeadline ? -1 : 0;
+}
+
+void OnPollTick()
+{
+    int nState = CheckWait();
+    if (nState == 0)
+        return;
+    KillTimer(g_hWnd, kWaitTimer);
+    if (g_wait.kind != Wait::None)
+        LogResult(g_steps[g_nextStep - 1], nState > 0 ? 1 : 0);
+    g_wait.kind = Wait::None;
+    NextStep();
+}
+
+int Num(const std::string& text) { return std::atoi(text.c_str()); }
+
+// Runs the talk-interface steps; returns false for the steps that wait.
+bool RunStep(const Step& step)
+{
+    const std::string& v = step.verb;
+    const std::vector<std::string>& a = step.args;
+    if (v == "init") {
+        LogResult(step, g_pTalk->Init());
+    } else if (v == "start") {
+        LogResult(step, g_pTalk->Start(a[0].c_str(), Num(a[1]), Num(a[2])));
+    } else if (v == "sound") {
+        g_pTalk->EnableSound(Num(a[0]));
+        LogResult(step, Num(a[0]));
+    } else if (v == "end") {
+        LogResult(step, g_pTalk->End());
+    } else if (v == "destroy") {
+        delete g_pTalk;  // hangs up like End
+        g_pTalk = new CTalkInterface(g_hWnd);
+        LogResult(step, 1);
+    } else if (v == "loghook") {
+        SetLogInfoFuncA(Num(a[0]) ? OnLogLine : nullptr);
+        LogResult(step, Num(a[0]));
+    } else if (v == "exit") {
+        LogResult(step, 1);
+        PostQuitMessage(0);
+        return false;
+    } else if (v == "wait") {
+        BeginWait(Wait::None, "", a[0]);
+        g_wait.kind = Wait::None;
+        SetTimer(g_hWnd, kWaitTimer, std::strtoul(a[0].c_str(), nullptr, 10), nullptr);
+        return false;
+    } else if (v == "waitfor") {
+        BeginWait(Wait::File, a[0], a[1]);
+        return false;
+    } else if (v == "waitmsg") {
+        BeginWait(a[0] == "end" ? Wait::End : Wait::Begin, "", a[1]);
+        return false;
+    }
+    return true;
+}
+
+void OnNextStep()
+{
+    while (g_nextStep < g_steps.size()) {
+        const Step& step = g_steps[g_nextStep++];
+        if (!RunStep(step))
+            return;
+    }
+    PostQuitMessage(0);
+}
+
+LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
+{
+    switch (uMsg) {
+    case WM_APP_NEXT: OnNextStep(); return 0;
+    case WM_TIMER: if (wParam == kWaitTimer) OnPollTick(); return 0;
+    case WM_TALK_BEGIN: ++g_nBegin; LogLine("msg:", "WM_TALK_BEGIN"); return 0;
+    case WM_TALK_END: ++g_nEnd; LogLine("msg:", "WM_TALK_END"); return 0;
+    case WM_TALK_CONNECT: LogLine("msg:", wParam ? "WM_TALK_CONNECT 1" : "WM_TALK_CONNECT 0"); return 0;
+    }
+    return DefWindowProcA(hWnd, uMsg, wParam, lParam);
+}
+
+std::string LoadScript(const char* pszArg)
+{
+    std::ifstream file(pszArg, std::ios::binary);
+    if (!file)
+        return pszArg;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+HWND CreateMainWindow(HINSTANCE hInstance)
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = WndProc;
+    wc.hInstance = hInstance;
+    wc.lpszClassName = "HelpClientWnd";
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassA(&wc);
+    HWND hWnd = CreateWindowA("HelpClientWnd", "helpclient", WS_OVERLAPPEDWINDOW, 10, 10, 320, 120,
+                              nullptr, nullptr, hInstance, nullptr);
+    if (hWnd) {
+        ShowWindow(hWnd, SW_SHOW);
+        SetForegroundWindow(hWnd);
+        SetActiveWindow(hWnd);
+    }
+    return hWnd;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    if (__argc < 3) {
+        MessageBoxA(nullptr, "usage: helpclient LOGFILE SCRIPT", "helpclient", MB_OK);
+        return 2;
+    }
+    InitializeCriticalSection(&g_logLock);
+    g_ullStart = GetTickCount64();
+    g_log = std::fopen(__argv[1], "w");
+    std::string error;
+    if (!g_log || !ParseScript(LoadScript(__argv[2]), g_steps, error)) {
+        LogLine("error:", error.c_str());
+        return 2;
+    }
+    g_dwTls = TlsAlloc();
+    SetLogInfoFuncA(OnLogLine);
+    g_hWnd = CreateMainWindow(hInstance);
+    LogLine("info:", GetActiveWindow() == g_hWnd ? "window active" : "window not active");
+    g_pTalk = new CTalkInterface(g_hWnd);
+    NextStep();
+    MSG msg;
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    delete g_pTalk;
+    g_pTalk = nullptr;
+    LogLine("info:", "exit");
+    SetLogInfoFuncA(nullptr);
+    DestroyWindow(g_hWnd);
+    EnterCriticalSection(&g_logLock);
+    std::fclose(g_log);
+    g_log = nullptr;
+    LeaveCriticalSection(&g_logLock);
+    return 0;
+}

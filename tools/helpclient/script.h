@@ -1,0 +1,17 @@
+// The harness's step script: one step per line (or separated by ';'), '#' starts a comment.
+//   init | start HOST TCP UDP | sound 0|1 | end | destroy | loghook 0|1
+//   wait MS | waitfor PATH MS | waitmsg begin|end MS | exit
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct Step {
+    std::string verb;
+    std::vector<std::string> args;
+    std::string text;  // the step as written, for the log
+};
+
+// Splits a script into steps. Returns false and names the bad line in error when a verb is
+// unknown or has the wrong number of arguments.
+bool ParseScript(const std::string& script, std::vector<Step>& steps, std::string& error);

@@ -1,0 +1,39 @@
+// Command line of the voice peer.
+//
+//   voicepeer --tcp PORT --udp PORT --out DIR [options]
+//     --send FILE          speech to send (raw s16le 8 kHz mono, or .wav in that format)
+//     --tones N            send N tone blocks instead (block k: 400 + 80 (k mod 32) Hz)
+//     --send-seconds S     send at most S seconds of the source
+//     --drop LIST --swap LIST --dup LIST   faults on the numbered packets (LIST: 3,7,12)
+//     --ctl T:ACTION       control action T seconds after the accept (repeatable); ACTION is
+//                          request | request+body=N | badmagic+body=N | code=N | partial=N | close
+//                          (without any --ctl the peer sends one request at 0.2 s)
+//     --duration S         seconds after the accept until the peer closes and exits (default 30)
+//     --wait-accept S      seconds to wait for the client's connection (default 30)
+#pragma once
+
+#include "tools/voicepeer/schedule.h"
+
+#include <string>
+#include <vector>
+
+struct ControlAction {
+    double at = 0;          // seconds after the connection was accepted
+    std::string verb;       // request, badmagic, code, partial, close
+    long value = 0;         // body length, code or byte count
+};
+
+struct PeerOptions {
+    int tcpPort = 0, udpPort = 0;
+    std::string outDir;
+    std::string sendFile;
+    unsigned tones = 0;
+    double sendSeconds = 1e9;
+    SendFaults faults;
+    std::vector<ControlAction> actions;
+    double duration = 30;
+    double waitAccept = 30;
+};
+
+// Returns false and sets error for an unknown option, a missing value or a malformed action.
+bool ParseOptions(int argc, char** argv, PeerOptions& options, std::string& error);

@@ -1,0 +1,272 @@
+#include "tools/voicepeer/peer.h"
+
+#include "voice/codec/audiocode.h"
+#include "voice/wire.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+const double kSlotSeconds = 0.060;
+
+int OpenBound(int type, int port)
+{
+    int fd = socket(AF_INET, type, 0);
+    if (fd < 0)
+        return -1;
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+    sockaddr_in sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof(sa)) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+std::string AddrText(uint32_t addr, uint16_t port)
+{
+    in_addr in = {};
+    in.s_addr = addr;
+    return std::string(inet_ntoa(in)) + ":" + std::to_string(ntohs(port));
+}
+
+// A control message: header with code and body length, then a body made of copies of a valid
+// TALK_REQUEST header, so a receiver that loses its place in the stream answers them.
+std::vector<unsigned char> ControlMessage(uint32_t code, long bodyLength, bool badMagic)
+{
+    std::vector<unsigned char> request(kControlHeaderSize);
+    BuildControlHeader(request.data(), TALK_REQUEST);
+    std::vector<unsigned char> msg(kControlHeaderSize);
+    BuildControlHeader(msg.data(), code);
+    WriteLe32(msg.data() + 20, static_cast<uint32_t>(bodyLength));
+    if (badMagic)
+        msg[0] = 'X';
+    for (long i = 0; i < bodyLength; ++i)
+        msg.push_back(request[i % kControlHeaderSize]);
+    return msg;
+}
+
+}  // namespace
+
+VoicePeer::VoicePeer(const PeerOptions& options, std::vector<std::vector<unsigned char>> payloads)
+    : m_options(options), m_payloads(std::move(payloads))
+{
+    m_slots = BuildSendOrder(static_cast<uint32_t>(m_payloads.size()), m_options.faults);
+}
+
+VoicePeer::~VoicePeer()
+{
+    for (int fd : {m_listen, m_control, m_udp})
+        if (fd >= 0)
+            close(fd);
+    if (m_events)
+        std::fclose(m_events);
+}
+
+double VoicePeer::Now() const
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9 - m_start;
+}
+
+void VoicePeer::Log(const char* format, ...)
+{
+    std::fprintf(m_events, "%.3f ", m_bAccepted || m_control >= 0 ? Now() : 0.0);
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(m_events, format, args);
+    va_end(args);
+    std::fputc('\n', m_events);
+    std::fflush(m_events);
+}
+
+bool VoicePeer::Open(std::string& error)
+{
+    m_events = std::fopen((m_options.outDir + "/events.log").c_str(), "w");
+    m_listen = OpenBound(SOCK_STREAM, m_options.tcpPort);
+    m_udp = OpenBound(SOCK_DGRAM, m_options.udpPort);
+    if (!m_events || m_listen < 0 || m_udp < 0 || listen(m_listen, 4) != 0) {
+        error = "cannot open the events log or the ports";
+        return false;
+    }
+    Log("listening tcp=%d udp=%d", m_options.tcpPort, m_options.udpPort);
+    return true;
+}
+
+bool VoicePeer::AcceptClient()
+{
+    pollfd pfd = {m_listen, POLLIN, 0};
+    if (poll(&pfd, 1, static_cast<int>(m_options.waitAccept * 1000)) <= 0)
+        return false;
+    sockaddr_in from = {};
+    socklen_t len = sizeof(from);
+    m_control = accept(m_listen, reinterpret_cast<sockaddr*>(&from), &len);
+    if (m_control < 0)
+        return false;
+    m_start = 0;
+    m_start = Now();
+    Log("accepted from=%s", AddrText(from.sin_addr.s_addr, from.sin_port).c_str());
+    return true;
+}
+
+void VoicePeer::SendControl(const std::vector<unsigned char>& bytes)
+{
+    if (m_control >= 0)
+        send(m_control, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+}
+
+void VoicePeer::CloseControl()
+{
+    if (m_control >= 0)
+        close(m_control);
+    m_control = -1;
+}
+
+void VoicePeer::DoAction(const ControlAction& a)
+{
+    if (a.verb == "request") {
+        SendControl(ControlMessage(TALK_REQUEST, a.value, false));
+    } else if (a.verb == "badmagic") {
+        SendControl(ControlMessage(TALK_REQUEST, a.value, true));
+    } else if (a.verb == "code") {
+        SendControl(ControlMessage(static_cast<uint32_t>(a.value), 0, false));
+    } else if (a.verb == "partial") {
+        std::vector<unsigned char> msg = ControlMessage(TALK_REQUEST, 0, false);
+        msg.resize(static_cast<size_t>(a.value) < msg.size() ? a.value : msg.size());
+        SendControl(msg);
+    } else if (a.verb == "close") {
+        CloseControl();
+    }
+    Log("ctl-sent %s value=%ld", a.verb.c_str(), a.value);
+}
+
+void VoicePeer::RunDueActions()
+{
+    while (m_nextAction < m_options.actions.size() && m_options.actions[m_nextAction].at <= Now())
+        DoAction(m_options.actions[m_nextAction++]);
+}
+
+void VoicePeer::OnControlData()
+{
+    unsigned char buf[4096];
+    ssize_t n = recv(m_control, buf, sizeof(buf), 0);
+    if (n <= 0) {
+        Log("ctl-closed");
+        CloseControl();
+        return;
+    }
+    m_ctlIn.insert(m_ctlIn.end(), buf, buf + n);
+    while (m_ctlIn.size() >= static_cast<size_t>(kControlHeaderSize)) {
+        ControlHeader header;
+        if (!ParseControlHeader(m_ctlIn.data(), header)) {
+            Log("ctl-recv badmagic");
+            m_ctlIn.erase(m_ctlIn.begin(), m_ctlIn.begin() + kControlHeaderSize);
+            continue;
+        }
+        size_t total = kControlHeaderSize + (header.bodyLength > 0 ? header.bodyLength : 0);
+        if (m_ctlIn.size() < total)
+            break;
+        Log("ctl-recv code=%u body=%ld", header.code, static_cast<long>(header.bodyLength));
+        if (header.code == TALK_ACCEPT)
+            m_bAccepted = true;
+        m_ctlIn.erase(m_ctlIn.begin(), m_ctlIn.begin() + total);
+    }
+}
+
+void VoicePeer::OnDatagram()
+{
+    unsigned char buf[2048];
+    sockaddr_in from = {};
+    socklen_t len = sizeof(from);
+    ssize_t n = recvfrom(m_udp, buf, sizeof(buf), 0, reinterpret_cast<sockaddr*>(&from), &len);
+    if (n < 0)
+        return;
+    std::string source = AddrText(from.sin_addr.s_addr, from.sin_port);
+    if (n == kHelloSize && std::memcmp(buf, kHelloDatagram, kHelloSize) == 0) {
+        m_bHello = true;
+        m_clientAddr = from.sin_addr.s_addr;
+        m_clientPort = from.sin_port;
+        Log("hello from=%s", source.c_str());
+    } else if (n == kVoicePacketSize) {
+        Log("voice seq=%u len=%zd from=%s", ReadLe32(buf), n, source.c_str());
+        m_received.insert(m_received.end(), buf + kVoiceHeaderSize, buf + n);
+        short pcm[480];
+        CAudioCode().Decode(buf + kVoiceHeaderSize, pcm, nullptr);
+        m_receivedPcm.insert(m_receivedPcm.end(), pcm, pcm + 480);
+    } else {
+        Log("udp-other len=%zd from=%s", n, source.c_str());
+    }
+}
+
+void VoicePeer::SendDueVoice()
+{
+    if (m_voiceStart < 0) {
+        if (!m_bHello || !m_bAccepted || m_slots.empty())
+            return;
+        m_voiceStart = Now();
+        Log("voice-start slots=%zu", m_slots.size());
+    }
+    sockaddr_in to = {};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = m_clientAddr;
+    to.sin_port = m_clientPort;
+    while (m_nextSlot < m_slots.size() && m_voiceStart + m_nextSlot * kSlotSeconds <= Now()) {
+        for (uint32_t seq : m_slots[m_nextSlot]) {
+            unsigned char packet[kVoicePacketSize] = {};
+            WriteLe32(packet, seq);
+            std::memcpy(packet + kVoiceHeaderSize, m_payloads[seq - 1].data(), 60);
+            sendto(m_udp, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
+            Log("sent seq=%u", seq);
+        }
+        if (++m_nextSlot == m_slots.size())
+            Log("voice-done");
+    }
+}
+
+int VoicePeer::PollTimeoutMs() const
+{
+    double next = m_options.duration;
+    if (m_nextAction < m_options.actions.size())
+        next = std::min(next, m_options.actions[m_nextAction].at);
+    if (m_voiceStart >= 0 && m_nextSlot < m_slots.size())
+        next = std::min(next, m_voiceStart + m_nextSlot * kSlotSeconds);
+    double wait = next - Now();
+    return wait <= 0 ? 0 : static_cast<int>(wait * 1000) + 1;
+}
+
+int VoicePeer::Run()
+{
+    if (!AcceptClient()) {
+        Log("no-client");
+        return 1;
+    }
+    while (Now() < m_options.duration) {
+        RunDueActions();
+        SendDueVoice();
+        pollfd fds[2] = {{m_udp, POLLIN, 0}, {m_control, POLLIN, 0}};
+        int nfds = m_control >= 0 ? 2 : 1;
+        if (poll(fds, nfds, PollTimeoutMs()) <= 0)
+            continue;
+        if (fds[0].revents & POLLIN)
+            OnDatagram();
+        if (nfds == 2 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)))
+            OnControlData();
+    }
+    CloseControl();
+    Log("done received=%zu", m_received.size() / 60);
+    return 0;
+}

@@ -1,0 +1,26 @@
+#include "tools/voicepeer/schedule.h"
+
+#include <utility>
+
+std::vector<std::vector<uint32_t>> BuildSendOrder(uint32_t count, const SendFaults& faults)
+{
+    std::vector<uint32_t> order;
+    for (uint32_t seq = 1; seq <= count; ++seq)
+        order.push_back(seq);
+    for (size_t i = 0; i + 1 < order.size(); ++i) {
+        if (faults.swap.count(order[i]) && order[i] < order[i + 1]) {
+            std::swap(order[i], order[i + 1]);
+            ++i;  // the pair is settled; do not swap the moved packet again
+        }
+    }
+    std::vector<std::vector<uint32_t>> slots(order.size());
+    for (size_t i = 0; i < order.size(); ++i) {
+        uint32_t seq = order[i];
+        if (faults.drop.count(seq))
+            continue;
+        slots[i].push_back(seq);
+        if (faults.dup.count(seq))
+            slots[i].push_back(seq);
+    }
+    return slots;
+}

@@ -1,0 +1,72 @@
+// The voice engine behind a CTalkInterface: it owns the capture device, the five sockets and
+// wires capture -> codec -> network and network -> ordering store -> codec -> playback.
+// Everything runs on the client's thread, driven by its message loop.
+#pragma once
+
+#include "framework/critsec.h"
+#include "voice/voicesock.h"
+#include "voice/wavein.h"
+
+#include <windows.h>
+
+#include <string>
+
+class CWaveOut;
+
+// The capture device of the engine: every captured block is coded and sent while m_bSend is on.
+class CMyWaveIn : public CWaveIn {
+public:
+    explicit CMyWaveIn(CUdpSocket* pUdp);
+    ~CMyWaveIn() override;
+
+    int OnWaveData(short* pData, int nBytes) override;
+    void SetSend(BOOL bSend);
+
+    CUdpSocket* m_pUdp;
+    BOOL m_bSend;
+    CCriticalSection m_csSend;
+    unsigned char m_encBuf[kVoiceBufferSize];
+};
+
+class CInterface {
+public:
+    explicit CInterface(HWND hNotifyWnd);
+
+    // Notification hooks, in this slot order.
+    virtual void OnTalkEnd();
+    virtual void OnTalkBegin(std::string strPeer);
+    virtual BOOL OnTalkRequest(std::string strPeer);
+    virtual void OnConnectResult(int nResult);
+    virtual ~CInterface();
+
+    CInterface(const CInterface&) = delete;
+    CInterface& operator=(const CInterface&) = delete;
+
+    int Init();
+    int Start(const std::string& host, int tcpPort, int udpPort);
+    int Stop();
+    void OnPeerClosed();
+    void OnConnected(int nErrorCode);
+
+    BOOL m_bInit;
+    BOOL m_bTalking;
+    CMyWaveIn* m_pWaveIn;
+    CListenSocket* m_pListen;
+    CSendClient* m_pSendClient;
+    CUdpSocket* m_pUdp;
+    CRecSocket* m_pRec;
+    HWND m_hNotifyWnd;
+
+private:
+    // Steps 2 to 5 of hanging up: sending off, both TCP sockets closed, no session.
+    void HangUp();
+    BOOL OpenVoiceSockets();
+    void CloseVoiceSockets();
+    // Starts the thread's playback device and the capture device; undoes what it did on failure.
+    BOOL StartDevices(CWaveOut* pOut);
+};
+
+// The thread's playback device, kept in the client's TLS slot g_dwTls (null when none).
+CWaveOut* ThreadWaveOut();
+// Decodes one 60-byte coded block under the library lock and plays it on the thread's device.
+void PlayCodedBlock(const unsigned char* pCoded);

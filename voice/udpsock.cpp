@@ -1,0 +1,47 @@
+// The two voice sockets: CUdpSocket numbers and sends coded blocks, CRecSocket hands every
+// received voice packet to the ordering store.
+#include "voice/voicesock.h"
+
+#include "voice/wire.h"
+
+#include <cstring>
+
+CUdpSocket::CUdpSocket() : m_bCreated(FALSE), m_nPort(0)
+{
+    std::memset(m_packet, 0, sizeof(m_packet));
+}
+
+CUdpSocket::~CUdpSocket() = default;
+
+int CUdpSocket::Send(const void* lpBuf, int nBufLen, int nFlags)
+{
+    if (nBufLen < 0 || nBufLen > kVoiceBufferSize - kVoiceHeaderSize)
+        return SOCKET_ERROR;
+    uint32_t nSeq = ReadLe32(m_packet) + 1;
+    WriteLe32(m_packet, nSeq);
+    std::memcpy(m_packet + kVoiceHeaderSize, lpBuf, nBufLen);
+    return SendTo(m_packet, nBufLen + kVoiceHeaderSize, m_nPort, m_strHost.c_str(), nFlags);
+}
+
+CRecSocket::CRecSocket(CSortData::PlayAction play) : m_sort(play), m_bCreated(FALSE)
+{
+    std::memset(m_recvBuf, 0, sizeof(m_recvBuf));
+}
+
+CRecSocket::~CRecSocket() = default;
+
+void CRecSocket::SendHello(const std::string& host, UINT port)
+{
+    SendTo(kHelloDatagram, kHelloSize, port, host.c_str());
+}
+
+void CRecSocket::OnReceive(int nErrorCode)
+{
+    std::string strFrom;
+    UINT nFromPort = 0;
+    int n = ReceiveFrom(m_recvBuf, sizeof(m_recvBuf), strFrom, nFromPort);
+    // A datagram too short to hold a whole packet (a stray hello, say) carries no speech.
+    if (n >= kVoicePacketSize)
+        m_sort.Insert(m_recvBuf);
+    CSocket::OnReceive(nErrorCode);
+}

@@ -1,0 +1,52 @@
+// Public interface of vocalis.dll, the two-way voice library, for the program that loads it.
+//
+// Calling order, all on one thread that runs a message loop: allocate a TLS index and store it
+// in g_dwTls; optionally SetLogInfoFuncA; construct a CTalkInterface with a window; Init; Start;
+// EnableSound as often as wanted; End (or destroy the object). WM_TALK_BEGIN and WM_TALK_END
+// are sent to the active window of the thread that loaded the library.
+#pragma once
+
+#include <windows.h>
+
+#ifdef VOCALIS_EXPORTS
+#define VOCALIS_API __declspec(dllexport)
+#else
+#define VOCALIS_API __declspec(dllimport)
+#endif
+
+#define WM_TALK_BEGIN (WM_USER + 0x6E)  // a talk request was accepted; wParam 0, lParam 0
+#define WM_TALK_END (WM_USER + 0x6F)    // the peer closed the control connection
+#define WM_TALK_CONNECT 0x9000          // requester connect outcome; wParam 1 or 0
+
+class CInterface;
+
+class VOCALIS_API CTalkInterface {
+public:
+    explicit CTalkInterface(HWND hNotifyWnd);
+    // Copies share one engine: once one copy is ended or destroyed, do not use the other.
+    CTalkInterface(const CTalkInterface& other);
+    virtual ~CTalkInterface();
+    CTalkInterface& operator=(const CTalkInterface& other);
+
+    int Init();                                          // 1 when the engine is ready
+    int Start(const char* host, int tcpPort, int udpPort);  // 1 when the session started
+    void EnableSound(int enable);                        // nonzero: send captured speech
+    int End();                                           // 1 when a session was active
+
+private:
+    CInterface* m_pInterface;
+    HWND m_hNotifyWnd;
+};
+
+extern "C" {
+// Log callbacks: called with one complete line and 0; the text must not be kept after return.
+// The narrow one may be called from the library's audio threads too.
+typedef void CALLBACK LogInfoFuncA(const char* pszText, int nReserved);
+typedef void CALLBACK LogInfoFuncW(const wchar_t* pszText, int nReserved);
+
+VOCALIS_API void SetLogInfoFuncA(LogInfoFuncA* pfn);  // null switches the hook off
+VOCALIS_API void SetLogInfoFuncW(LogInfoFuncW* pfn);  // stored only
+
+VOCALIS_API extern DWORD g_dwTls;
+VOCALIS_API extern HWND g_hMainWnd;
+}

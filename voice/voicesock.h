@@ -1,0 +1,100 @@
+// The voice session's five sockets. Two carry speech over UDP: CUdpSocket sends the numbered
+// voice packets, CRecSocket receives them into the ordering store. Three carry the talk
+// handshake over TCP: CClientSocket is the control socket that answers the peer's talk
+// request, CListenSocket owns it, and CSendClient plays the requesting side.
+// All of them run their handlers on the thread that opened them (the client's thread).
+#pragma once
+
+#include "framework/socket.h"
+#include "voice/sortdata.h"
+
+#include <string>
+
+class CInterface;
+class CMyWaveIn;
+
+// Size of every socket buffer of the engine: a datagram, a control message and its reply.
+const int kVoiceBufferSize = 1024;
+// How long the control socket waits for the rest of a control message (or for its reply to go
+// out) before it gives up on that message: a peer that stalls must not hold the thread forever.
+const DWORD kControlWaitMs = 3000;
+
+class CUdpSocket : public CAsyncSocket {
+public:
+    CUdpSocket();
+    ~CUdpSocket() override;
+
+    // Numbers the next packet, puts nBufLen payload bytes (at most 1008) behind the 16-byte
+    // header and sends it to (m_strHost, m_nPort). The counter advances even when sending fails.
+    int Send(const void* lpBuf, int nBufLen, int nFlags = 0) override;
+    void SetHost(const std::string& host) { m_strHost = host; }
+
+    BOOL m_bCreated;
+    std::string m_strHost;
+    unsigned char m_packet[kVoiceBufferSize];
+    UINT m_nPort;
+};
+
+class CRecSocket : public CSocket {
+public:
+    explicit CRecSocket(CSortData::PlayAction play);
+    ~CRecSocket() override;
+
+    // Sends the 4-byte hello datagram to (host, port) so the peer learns where speech goes.
+    void SendHello(const std::string& host, UINT port);
+
+    CSortData m_sort;
+    BOOL m_bCreated;
+    unsigned char m_recvBuf[kVoiceBufferSize];
+
+protected:
+    void OnReceive(int nErrorCode) override;
+};
+
+class CClientSocket : public CSocket {
+public:
+    CClientSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSocket* pUdp);
+    ~CClientSocket() override;
+
+    unsigned char* m_pBuf;
+    CInterface* m_pInterface;
+    CMyWaveIn* m_pWaveIn;
+    CUdpSocket* m_pUdp;
+
+protected:
+    void OnReceive(int nErrorCode) override;
+    void OnClose(int nErrorCode) override;
+
+private:
+    // Answers a talk request: accept (and start the session) or refuse (and hang up).
+    void AnswerRequest();
+};
+
+class CListenSocket : public CSocket {
+public:
+    CListenSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSocket* pUdp);
+    ~CListenSocket() override;
+
+    CClientSocket* m_pClient;
+    CInterface* m_pInterface;
+    CMyWaveIn* m_pWaveIn;
+    CUdpSocket* m_pUdp;
+};
+
+class CSendClient : public CAsyncSocket {
+public:
+    CSendClient(CMyWaveIn* pWaveIn, CInterface* pInterface);
+    ~CSendClient() override;
+
+    // Sends TALK_REQUEST over this socket once it is connected.
+    BOOL SendRequest();
+
+    unsigned char* m_pBuf;
+    CMyWaveIn* m_pWaveIn;
+    CInterface* m_pInterface;
+
+protected:
+    void OnReceive(int nErrorCode) override;
+    void OnConnect(int nErrorCode) override;
+    void OnClose(int nErrorCode) override;
+};

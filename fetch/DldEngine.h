@@ -1,0 +1,44 @@
+// Fetches one file over HTTP with WinINet into the destination path: a new file, a replaced file
+// or the continuation of a partial one. Runs on the worker thread for exactly one Download call
+// and reports to the dialog window with WM_DLD_PROGRESS, WM_DLD_COMPLETE and WM_DLD_FAILED.
+#pragma once
+#include <windows.h>
+#include <wininet.h>
+
+#include <string>
+
+class CDldEngine {
+public:
+    CDldEngine() = default;
+    CDldEngine(const CDldEngine&) = delete;
+    CDldEngine& operator=(const CDldEngine&) = delete;
+
+    void Download(std::wstring url, std::wstring path, int type, HWND hWndNotify);
+
+    BOOL CheckHttpStatus(HINTERNET request);
+    BOOL QueryContentLength(HINTERNET request);
+    void TransferData(HANDLE file, HINTERNET request);
+    BOOL WriteChunk(HANDLE file, const BYTE* data, DWORD count);
+
+    HWND m_hWndNotify = nullptr;
+    std::wstring m_strPath;
+    std::wstring m_strUrl;
+    DWORD m_dwError = 0;
+    DWORD m_dwTotal = 0;
+    DWORD m_dwPresent = 0;
+    bool m_bLengthKnown = false;
+
+private:
+    // Opens the destination by type; INVALID_HANDLE_VALUE when it cannot be created (types 0
+    // and 1), nullptr for an unknown type. Reports failure 8 itself for type 2 and returns
+    // nullptr with *failed set.
+    HANDLE OpenDestination(int type, bool* failed);
+    HANDLE OpenForResume();
+    HANDLE CreateFresh();
+    // Continues at m_dwPresent, or starts the file over when the server cannot.
+    HANDLE PositionOrRestart(HINTERNET session, const wchar_t* url, HINTERNET* request,
+                             HANDLE file);
+    bool DataEndedShort() const;
+    void Fail(DWORD code, bool wait);
+    void Post(UINT msg, WPARAM wp, LPARAM lp);
+};

@@ -1,0 +1,30 @@
+// What the download dialog shows and tells its starting window, computed without Win32: the
+// amount line, the failure texts with their reasons, the progress bar position and the speed.
+// Portable (no windows.h), so it is tested natively.
+#pragma once
+#include <cstdint>
+#include <string>
+
+// Range of the dialog's progress bar.
+const int kProgressRange = 1000;
+
+// "已下载<amount> <unit>(下载速度<speed> KB/s)": KB up to 1024 KB, MB above, two decimals.
+std::wstring FormatAmountLine(uint32_t bytesPresent, double speedKBps);
+
+// The failure text shown in red and the reason code posted to the starting window.
+struct DldFailureText {
+    const wchar_t* text;
+    int reason;
+};
+DldFailureText FailureTextFor(uint32_t failureCode);
+
+// New bar position for a progress report, or -1 to leave the bar as it is (no total announced).
+// Totals of 1000 bytes and more use whole thousandths of the total; smaller totals scale directly.
+int ProgressPosition(uint32_t total, uint32_t present);
+
+// Speed in KB/s between two 500 ms samples. A count that went backwards (a continuation that was
+// restarted from the beginning) gives 0.
+double SampleSpeed(uint32_t current, uint32_t lastSample);
+
+// True when a Content-Range value ("bytes 100-199/200") starts at the given position.
+bool ContentRangeStartsAt(const std::wstring& value, uint32_t position);

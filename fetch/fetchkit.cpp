@@ -1,0 +1,85 @@
+// Entry of the downloader: parses the command line, prepares COM, the common controls and GDI+,
+// shows the download dialog, runs the transfer on a worker thread and the message loop until the
+// dialog closes. Exit code: -1 bad command line, 0 no dialog, 1 the dialog ran.
+#include <windows.h>
+#include <commctrl.h>
+#include <objbase.h>
+#include <process.h>
+
+#include "framework/gdiplusinc.h"
+
+#include <string>
+
+#include "fetch/DldEngine.h"
+#include "fetch/DlgDownloadFile.h"
+#include "fetch/cmdline.h"
+#include "framework/msgloop.h"
+
+namespace {
+
+// Start-up values: written once before the dialog and the worker exist, only read afterwards.
+HWND g_hWndNotify = nullptr;
+int g_nDownloadType = 0;
+std::wstring g_strDownloadUrl;
+std::wstring g_strDownloadPath;
+
+unsigned __stdcall DldThreadProc(void* param)
+{
+    CDlgDldFile* dialog = static_cast<CDlgDldFile*>(param);
+    const HWND hWndDialog = dialog->m_hWnd;
+    CDldEngine engine;
+    engine.Download(g_strDownloadUrl, g_strDownloadPath, g_nDownloadType, hWndDialog);
+    return 0;
+}
+
+int Run()
+{
+    CMessageLoop theLoop;
+    Gdiplus::GdiplusStartupInput input;
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);
+
+    int result = 1;
+    {
+        CDlgDldFile dialog(g_hWndNotify);
+        if (!dialog.Create(nullptr)) {
+            ::OutputDebugStringW(L"CDlgDldFile dialog creation failed!\n");
+            result = 0;
+        } else {
+            const LONG exStyle = ::GetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE);
+            ::SetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+            unsigned threadId = 0;
+            HANDLE thread = reinterpret_cast<HANDLE>(
+                _beginthreadex(nullptr, 0, &DldThreadProc, &dialog, 0, &threadId));
+            if (thread)
+                ::CloseHandle(thread);
+            dialog.ShowWindow(SW_SHOW);
+            ::UpdateWindow(dialog.m_hWnd);
+            theLoop.Run();
+        }
+    }
+    Gdiplus::GdiplusShutdown(gdiplusToken);
+    return result;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
+{
+    ::CoInitialize(nullptr);
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&icc);
+
+    DldCommandLine parsed;
+    const wchar_t* line = ::GetCommandLineW();
+    int result = -1;
+    if (ParseDldCommandLine(line ? line : L"", &parsed)) {
+        g_hWndNotify = reinterpret_cast<HWND>(static_cast<LONG_PTR>(parsed.hwnd));
+        g_nDownloadType = parsed.type;
+        g_strDownloadUrl = parsed.url;
+        g_strDownloadPath = parsed.path;
+        result = Run();
+    }
+    ::CoUninitialize();
+    return result;
+}

@@ -1,0 +1,298 @@
+// Test stand-in for the program that starts the downloader: it owns a hidden window, starts
+// fetchkit.exe with a real command line naming that window, and prints every protocol message it
+// receives, with milliseconds since the start, one line each on stdout:
+//   <ms> WINDOW <wParam> <dialog handle>     <ms> RESULT <wParam> <lParam>
+//   <ms> BOX <text>                           (a message box of fetchkit, then dismissed)
+//   <ms> PROBE title=RRGGBB red=N ink=N notice=N exstyle=XXXXXXXX
+//   <ms> HITTEST band=N body=N                <ms> KEYS foreground=0|1
+//   <ms> CLOSE                                <ms> EXIT <code>     <ms> TIMEOUT
+// Options:
+//   --exe PATH          the downloader (default: fetchkit.exe beside this program)
+//   --args TEXT         command line after the program path; "{hwnd}" becomes our handle in
+//                       decimal (default built from --type, --url and --path)
+//   --type N --url U --path P
+//   --close-after MS    post WM_DLD_CLOSE to the dialog MS after WM_DLD_WINDOW
+//   --probe MS[,MS...]  read pixels of the dialog that long after WM_DLD_WINDOW
+//   --keys MS           type Tab, Enter and Esc MS after WM_DLD_WINDOW
+//   --hittest           ask the dialog for hit tests in and below its title band
+//   --timeout MS        give up (and end fetchkit) after MS (default 60000)
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fetch/dldmsg.h"
+
+namespace {
+
+struct Options {
+    std::wstring exe, args, type = L"0", url, path;
+    bool argsGiven = false, hittest = false;
+    int closeAfter = -1, keysAt = -1, timeout = 60000;
+    std::vector<int> probes;
+};
+
+Options g_opt;
+ULONGLONG g_start = 0;
+HWND g_hWndDialog = nullptr;
+ULONGLONG g_windowAt = 0;
+DWORD g_pid = 0;
+bool g_closed = false, g_keysDone = false;
+size_t g_nextProbe = 0;
+
+void Say(const char* fmt, ...)
+{
+    std::printf("%llu ", static_cast<unsigned long long>(GetTickCount64() - g_start));
+    va_list ap;
+    va_start(ap, fmt);
+    std::vprintf(fmt, ap);
+    va_end(ap);
+    std::printf("\n");
+    std::fflush(stdout);
+}
+
+std::string Utf8(const std::wstring& w)
+{
+    int n = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string s(n > 0 ? n - 1 : 0, '\0');
+    if (n > 1)
+        WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &s[0], n, nullptr, nullptr);
+    return s;
+}
+
+std::vector<int> ParseList(const std::wstring& text)
+{
+    std::vector<int> out;
+    size_t i = 0;
+    while (i < text.size()) {
+        out.push_back(_wtoi(text.c_str() + i));
+        size_t comma = text.find(L',', i);
+        if (comma == std::wstring::npos)
+            break;
+        i = comma + 1;
+    }
+    return out;
+}
+
+bool ParseOptions(int argc, wchar_t** argv)
+{
+    for (int i = 1; i + 1 < argc; i += 2) {
+        std::wstring k = argv[i], v = argv[i + 1];
+        if (k == L"--exe") g_opt.exe = v;
+        else if (k == L"--args") { g_opt.args = v; g_opt.argsGiven = true; }
+        else if (k == L"--type") g_opt.type = v;
+        else if (k == L"--url") g_opt.url = v;
+        else if (k == L"--path") g_opt.path = v;
+        else if (k == L"--close-after") g_opt.closeAfter = _wtoi(v.c_str());
+        else if (k == L"--probe") g_opt.probes = ParseList(v);
+        else if (k == L"--keys") g_opt.keysAt = _wtoi(v.c_str());
+        else if (k == L"--timeout") g_opt.timeout = _wtoi(v.c_str());
+        else if (k == L"--hittest") { g_opt.hittest = v == L"1"; }
+        else return false;
+    }
+    return true;
+}
+
+std::wstring DefaultExe()
+{
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring dir(self);
+    dir.resize(dir.find_last_of(L"\\/") + 1);
+    return dir + L"fetchkit.exe";
+}
+
+std::wstring BuildCommandLine(HWND self)
+{
+    std::wstring tail = g_opt.argsGiven ? g_opt.args
+                                        : L"/hwnd={hwnd} /downloadtype=" + g_opt.type +
+                                              L" /downloadurl=" + g_opt.url +
+                                              L" /downloadpath=" + g_opt.path;
+    const std::wstring handle = std::to_wstring(static_cast<unsigned long long>(
+        reinterpret_cast<UINT_PTR>(self)));
+    for (size_t at; (at = tail.find(L"{hwnd}")) != std::wstring::npos;)
+        tail.replace(at, 6, handle);
+    return L"\"" + g_opt.exe + L"\" " + tail;
+}
+
+// Pixels of the dialog as they are on the screen.
+void Probe()
+{
+    RECT rc;
+    if (!IsWindow(g_hWndDialog) || !GetWindowRect(g_hWndDialog, &rc)) {
+        Say("PROBE gone");
+        return;
+    }
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    HDC screen = GetDC(nullptr);
+    HDC mem = CreateCompatibleDC(screen);
+    HBITMAP bmp = CreateCompatibleBitmap(screen, w, h);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, w, h, screen, rc.left, rc.top, SRCCOPY);
+    auto count = [&](int x0, int y0, int cw, int ch, bool red) {
+        int n = 0;
+        for (int y = y0; y < y0 + ch && y < h; ++y)
+            for (int x = x0; x < x0 + cw && x < w; ++x) {
+                COLORREF c = GetPixel(mem, x, y);
+                int r = GetRValue(c), g = GetGValue(c), b = GetBValue(c);
+                n += red ? (r >= 200 && g <= 80 && b <= 80) : (r < 90 && g < 90 && b < 90);
+            }
+        return n;
+    };
+    COLORREF title = GetPixel(mem, 200, 12);
+    int red = count(50, 105, 240, 20, true), ink = count(50, 105, 240, 20, false);
+    int notice = count(20, 44, 160, 20, false);
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(nullptr, screen);
+    Say("PROBE title=%02X%02X%02X red=%d ink=%d notice=%d exstyle=%08lX", GetRValue(title),
+        GetGValue(title), GetBValue(title), red, ink, notice,
+        static_cast<unsigned long>(GetWindowLongW(g_hWndDialog, GWL_EXSTYLE)));
+}
+
+void HitTest()
+{
+    RECT rc;
+    GetWindowRect(g_hWndDialog, &rc);
+    LRESULT band = SendMessageW(g_hWndDialog, WM_NCHITTEST, 0, MAKELPARAM(rc.left + 200, rc.top + 10));
+    LRESULT body = SendMessageW(g_hWndDialog, WM_NCHITTEST, 0, MAKELPARAM(rc.left + 200, rc.top + 60));
+    Say("HITTEST band=%d body=%d", static_cast<int>(band), static_cast<int>(body));
+}
+
+void TypeKeys()
+{
+    Say("KEYS foreground=%d", GetForegroundWindow() == g_hWndDialog ? 1 : 0);
+    for (WORD vk : {VK_TAB, VK_RETURN, VK_ESCAPE}) {
+        INPUT in[2] = {};
+        in[0].type = in[1].type = INPUT_KEYBOARD;
+        in[0].ki.wVk = in[1].ki.wVk = vk;
+        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, in, sizeof(INPUT));
+    }
+}
+
+BOOL CALLBACK FindBox(HWND hwnd, LPARAM)
+{
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[32] = {};
+    GetClassNameW(hwnd, cls, 32);
+    // A message box is a dialog with the static text control 0xFFFF; the download dialog is not.
+    if (pid != g_pid || hwnd == g_hWndDialog || !IsWindowVisible(hwnd) ||
+        std::wstring(cls) != L"#32770" || !GetDlgItem(hwnd, 0xFFFF))
+        return TRUE;
+    wchar_t text[256] = {};
+    GetDlgItemTextW(hwnd, 0xFFFF, text, 256);
+    Say("BOX %s", Utf8(text).c_str());
+    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    return FALSE;
+}
+
+// Runs every 20 ms: message boxes, probes, key presses and the close request by their times.
+void Tick()
+{
+    EnumWindows(&FindBox, 0);
+    if (!g_hWndDialog)
+        return;
+    const ULONGLONG since = GetTickCount64() - g_windowAt;
+    if (g_nextProbe < g_opt.probes.size() && since >= static_cast<ULONGLONG>(g_opt.probes[g_nextProbe])) {
+        ++g_nextProbe;
+        Probe();
+    }
+    if (g_opt.keysAt >= 0 && !g_keysDone && since >= static_cast<ULONGLONG>(g_opt.keysAt)) {
+        g_keysDone = true;
+        TypeKeys();
+    }
+    if (g_opt.closeAfter >= 0 && !g_closed && since >= static_cast<ULONGLONG>(g_opt.closeAfter)) {
+        g_closed = true;
+        Say("CLOSE");
+        PostMessageW(g_hWndDialog, WM_DLD_CLOSE, 0, 0);
+    }
+}
+
+LRESULT CALLBACK ClientProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    switch (msg) {
+    case WM_DLD_WINDOW:
+        g_hWndDialog = reinterpret_cast<HWND>(lp);
+        g_windowAt = GetTickCount64();
+        Say("WINDOW %llu %llu", static_cast<unsigned long long>(wp),
+            static_cast<unsigned long long>(static_cast<UINT_PTR>(lp)));
+        if (g_opt.hittest)
+            HitTest();
+        return 0;
+    case WM_DLD_RESULT:
+        Say("RESULT %llu %lld", static_cast<unsigned long long>(wp), static_cast<long long>(lp));
+        return 0;
+    case WM_TIMER:
+        Tick();
+        return 0;
+    }
+    return DefWindowProcW(hwnd, msg, wp, lp);
+}
+
+HWND CreateClientWindow()
+{
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &ClientProc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"DldClientWindow";
+    RegisterClassW(&wc);
+    return CreateWindowExW(0, wc.lpszClassName, L"dldclient", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                           nullptr, nullptr, wc.hInstance, nullptr);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    g_start = GetTickCount64();
+    if (!ParseOptions(argc, argv)) {
+        std::fprintf(stderr, "usage: dldclient [--exe P] [--args T | --type N --url U --path P] "
+                             "[--close-after MS] [--probe MS,..] [--keys MS] [--hittest 1] [--timeout MS]\n");
+        return 2;
+    }
+    if (g_opt.exe.empty())
+        g_opt.exe = DefaultExe();
+    HWND self = CreateClientWindow();
+    std::wstring cmd = BuildCommandLine(self);
+    Say("START %s", Utf8(cmd).c_str());
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(g_opt.exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &si, &pi)) {
+        Say("NOSTART %lu", GetLastError());
+        return 3;
+    }
+    g_pid = pi.dwProcessId;
+    CloseHandle(pi.hThread);
+    SetTimer(self, 1, 20, nullptr);
+    for (;;) {
+        DWORD w = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 50, QS_ALLINPUT);
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        if (w == WAIT_OBJECT_0)
+            break;
+        if (GetTickCount64() - g_start > static_cast<ULONGLONG>(g_opt.timeout)) {
+            Say("TIMEOUT");
+            TerminateProcess(pi.hProcess, 99);
+            WaitForSingleObject(pi.hProcess, 5000);
+            break;
+        }
+    }
+    // Messages posted just before the end are still in the queue.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageW(&msg);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    Say("EXIT %ld", static_cast<long>(code));
+    CloseHandle(pi.hProcess);
+    DestroyWindow(self);
+    return 0;
+}

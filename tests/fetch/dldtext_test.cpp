@@ -1,0 +1,71 @@
+#include "fetch/dldtext.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(AmountLine, SwitchesToMegabytesAbove1024KB)
+{
+    EXPECT_EQ(L"已下载1024.00 KB(下载速度0.00 KB/s)", FormatAmountLine(1048576, 0.0));
+    EXPECT_EQ(L"已下载1.00 MB(下载速度12.50 KB/s)", FormatAmountLine(1048577, 12.5));
+    EXPECT_EQ(L"已下载0.00 KB(下载速度0.00 KB/s)", FormatAmountLine(0, 0.0));
+    EXPECT_EQ(L"已下载4096.00 MB(下载速度8388608.00 KB/s)", FormatAmountLine(0xFFFFFFFFu, 8388608.0));
+}
+
+TEST(FailureText, CodesMapToTextsAndReasons)
+{
+    const struct { uint32_t code; int reason; const wchar_t* text; } cases[] = {
+        {1, 1, L"传文件失败,无法初始化网络连接！"}, {2, 2, L"传文件失败,网络无法连接！"},
+        {3, 3, L"传文件失败,服务器返回数据异常！"}, {5, 4, L"传文件失败,无法创建文件！"},
+        {6, 5, L"传文件失败,无法更新文件！"}, {7, 6, L"传文件失败,数据传输时发生网络错误！"},
+        {4, 7, L"传文件失败!"}, {8, 7, L"传文件失败!"}, {0, 7, L"传文件失败!"},
+        {0xFFFFFFFFu, 7, L"传文件失败!"},
+    };
+    for (const auto& c : cases) {
+        DldFailureText t = FailureTextFor(c.code);
+        EXPECT_EQ(c.reason, t.reason) << c.code;
+        EXPECT_STREQ(c.text, t.text) << c.code;
+    }
+}
+
+TEST(ProgressPosition, ThousandthsOfTheTotal)
+{
+    EXPECT_EQ(-1, ProgressPosition(0, 5000));  // no total announced: bar unchanged
+    EXPECT_EQ(500, ProgressPosition(2000, 1000));
+    EXPECT_EQ(1000, ProgressPosition(2000, 2000));
+    // Integer step: 1999 / 1000 = 1, so the position is the byte count itself.
+    EXPECT_EQ(1500, ProgressPosition(1999, 1500));
+    EXPECT_EQ(0, ProgressPosition(52428800, 52427));
+    EXPECT_EQ(1000, ProgressPosition(0xFFFFFFFFu, 0xFFFFFFFFu));
+}
+
+TEST(ProgressPosition, SmallTotalsScaleDirectly)
+{
+    EXPECT_EQ(0, ProgressPosition(999, 0));
+    EXPECT_EQ(500, ProgressPosition(10, 5));
+    EXPECT_EQ(1000, ProgressPosition(1, 1));
+    EXPECT_EQ(3000, ProgressPosition(1, 3));  // more than announced: a full bar
+}
+
+TEST(SampleSpeed, KilobytesPerSecondOverHalfASecond)
+{
+    EXPECT_DOUBLE_EQ(2.0, SampleSpeed(2048, 1024));
+    EXPECT_DOUBLE_EQ(0.0, SampleSpeed(1024, 1024));
+    EXPECT_DOUBLE_EQ(0.0, SampleSpeed(100, 5000000));  // restarted continuation
+    EXPECT_DOUBLE_EQ(8388608.0 - 1.0 / 512, SampleSpeed(0xFFFFFFFFu, 0));
+}
+
+TEST(ContentRange, AcceptsOnlyTheRequestedStart)
+{
+    EXPECT_TRUE(ContentRangeStartsAt(L"bytes 500-999/1000", 500));
+    EXPECT_TRUE(ContentRangeStartsAt(L"bytes 0-0/1", 0));
+    EXPECT_FALSE(ContentRangeStartsAt(L"bytes 0-999/1000", 500));
+    EXPECT_FALSE(ContentRangeStartsAt(L"bytes 5000-999/1000", 500));
+    EXPECT_FALSE(ContentRangeStartsAt(L"bytes */1000", 500));
+    EXPECT_FALSE(ContentRangeStartsAt(L"items 500-999/1000", 500));
+    EXPECT_FALSE(ContentRangeStartsAt(L"bytes 500", 500));
+    EXPECT_FALSE(ContentRangeStartsAt(L"", 0));
+    EXPECT_FALSE(ContentRangeStartsAt(L"bytes 4294967796-1/2", 500));  // no 32-bit wrap
+}
+
+}  // namespace

@@ -43,7 +43,7 @@ void WeightLpc(const double a[11], double gamma, double out[11]) {
 }
 
 void AdaptiveCodebookVector(double* exc, int T, int frac, int n) {
-  // The delay T - frac/3 is split into a start sample x0 and a filter phase 0..2 so that
+  // The delay T + frac/3 is split into a start sample x0 and a filter phase 0..2 so that
   // the phase is never negative; each output sums 10 taps on either side of x0.
   const double* x0 = exc - T;
   int phase = -frac;

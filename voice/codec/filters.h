@@ -15,7 +15,7 @@ void SynthesisFilter(const double a[11], const double* x, double* y, int n, doub
 // out[i] = a[i] * gamma^i (coefficients of A(z/gamma)).
 void WeightLpc(const double a[11], double gamma, double out[11]);
 
-// Writes exc[0..n-1] as the past excitation at delay T - frac/3 (frac in -1..1), read from
+// Writes exc[0..n-1] as the past excitation at delay T + frac/3 (frac in -1..1), read from
 // exc[-T-10 ..] through the 1/3-resolution interpolation filter. For T < n the vector reads
 // samples it has just written, as the adaptive codebook requires.
 void AdaptiveCodebookVector(double* exc, int T, int frac, int n);

@@ -1,0 +1,132 @@
+// The codec object: block sizes, refusals, sample conversion and state that depends only on
+// what was coded since load.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "voice/codec/audiocode.h"
+#include "voice/codec/codec_state.h"
+
+namespace {
+
+// A block of speech-like signal: two tones with a slow envelope, different per seed.
+std::vector<short> SpeechLikeBlock(int seed) {
+  std::vector<short> pcm(480);
+  for (int n = 0; n < 480; ++n) {
+    double t = n + 480.0 * seed;
+    double env = 0.5 + 0.5 * std::sin(t * 0.004);
+    pcm[n] = static_cast<short>(6000.0 * env * (std::sin(t * 0.21) + 0.6 * std::sin(t * 0.047)));
+  }
+  return pcm;
+}
+
+class CodecObject : public ::testing::Test {
+ protected:
+  void SetUp() override { g729::ResetCodecStates(); }
+  CAudioCode codec;
+};
+
+TEST_F(CodecObject, RefusesWrongLengthsAndNullOutputWritingNothing) {
+  std::vector<short> pcm(512, 1000);
+  unsigned char out[64];
+  std::memset(out, 0xa5, sizeof out);
+  int outBytes = 1234;
+  EXPECT_EQ(0, codec.Encode(pcm.data(), 959, out, &outBytes));
+  EXPECT_EQ(0, codec.Encode(pcm.data(), 1024, out, &outBytes));
+  EXPECT_EQ(0, codec.Encode(pcm.data(), 0, out, &outBytes));
+  EXPECT_EQ(0, codec.Encode(pcm.data(), -960, out, &outBytes));
+  EXPECT_EQ(0, codec.Encode(pcm.data(), 960, nullptr, &outBytes));
+  EXPECT_EQ(1234, outBytes);
+  for (unsigned char b : out) ASSERT_EQ(0xa5, b);
+  EXPECT_EQ(0, codec.Decode(out, nullptr, &outBytes));
+  EXPECT_EQ(1234, outBytes);
+}
+
+TEST_F(CodecObject, SilenceIsCodedAsSixFullFrames) {
+  std::vector<short> pcm(480, 0);
+  unsigned char out[64];
+  std::memset(out, 0xa5, sizeof out);
+  int outBytes = 0;
+  ASSERT_EQ(1, codec.Encode(pcm.data(), 960, out, &outBytes));
+  EXPECT_EQ(60, outBytes);
+  for (int i = 60; i < 64; ++i) EXPECT_EQ(0xa5, out[i]) << "wrote past 60 bytes";
+  ASSERT_EQ(1, codec.Encode(pcm.data(), 960, out, nullptr));  // outBytes is optional
+}
+
+TEST_F(CodecObject, SixtyZeroBytesDecodeAsSixFrames) {
+  unsigned char in[60] = {};
+  std::vector<short> pcm(490, 0x5a5a);
+  int pcmBytes = 0;
+  ASSERT_EQ(1, codec.Decode(in, pcm.data(), &pcmBytes));
+  EXPECT_EQ(960, pcmBytes);
+  for (int i = 480; i < 490; ++i) EXPECT_EQ(0x5a5a, pcm[i]) << "wrote past 960 bytes";
+  ASSERT_EQ(1, codec.Decode(in, pcm.data(), nullptr));
+}
+
+TEST(SampleConversion, RoundsHalfAwayFromZeroAndClamps) {
+  EXPECT_EQ(3, g729::ToPcm16(2.5));
+  EXPECT_EQ(-3, g729::ToPcm16(-2.5));
+  EXPECT_EQ(2, g729::ToPcm16(2.49));
+  EXPECT_EQ(-2, g729::ToPcm16(-2.49));
+  EXPECT_EQ(0, g729::ToPcm16(0.4999));
+  EXPECT_EQ(0, g729::ToPcm16(-0.4999));
+  EXPECT_EQ(32767, g729::ToPcm16(32766.6));
+  EXPECT_EQ(32767, g729::ToPcm16(32767.4));
+  EXPECT_EQ(32767, g729::ToPcm16(1e9));
+  EXPECT_EQ(-32768, g729::ToPcm16(-32768.4));
+  EXPECT_EQ(-32768, g729::ToPcm16(-1e9));
+}
+
+// Encodes blocks in order and returns all coded bytes.
+std::vector<unsigned char> EncodeSequence(CAudioCode& codec, const std::vector<int>& seeds) {
+  std::vector<unsigned char> all;
+  for (int seed : seeds) {
+    std::vector<short> pcm = SpeechLikeBlock(seed);
+    unsigned char out[60];
+    EXPECT_EQ(1, codec.Encode(pcm.data(), 960, out, nullptr));
+    all.insert(all.end(), out, out + 60);
+  }
+  return all;
+}
+
+TEST_F(CodecObject, EncodingDependsOnlyOnBlocksSinceLoad) {
+  std::vector<unsigned char> first = EncodeSequence(codec, {1, 2, 3, 4});
+  g729::ResetCodecStates();
+  EXPECT_EQ(first, EncodeSequence(codec, {1, 2, 3, 4}));
+
+  // Decoding in between leaves the encoder alone.
+  g729::ResetCodecStates();
+  std::vector<unsigned char> interleaved;
+  for (int seed : {1, 2, 3, 4}) {
+    std::vector<unsigned char> part = EncodeSequence(codec, {seed});
+    interleaved.insert(interleaved.end(), part.begin(), part.end());
+    short pcm[480];
+    ASSERT_EQ(1, codec.Decode(part.data(), pcm, nullptr));
+  }
+  EXPECT_EQ(first, interleaved);
+
+  // A second object shares the state and does not reset it.
+  CAudioCode another;
+  std::vector<unsigned char> later = EncodeSequence(another, {1});
+  EXPECT_NE(std::vector<unsigned char>(first.begin(), first.begin() + 60), later);
+}
+
+TEST_F(CodecObject, DecodingDependsOnHistoryAndNotOnEncoding) {
+  unsigned char block[60];
+  for (int i = 0; i < 60; ++i) block[i] = static_cast<unsigned char>(i * 37 + 11);
+  short a[480], b[480], c[480];
+  ASSERT_EQ(1, codec.Decode(block, a, nullptr));
+  ASSERT_EQ(1, codec.Decode(block, b, nullptr));
+  EXPECT_NE(0, std::memcmp(a, b, sizeof a)) << "second decode of the same bytes should differ";
+
+  // Encoding in between leaves the decoder alone.
+  g729::ResetCodecStates();
+  ASSERT_EQ(1, codec.Decode(block, c, nullptr));
+  EncodeSequence(codec, {7, 8});
+  ASSERT_EQ(1, codec.Decode(block, c, nullptr));
+  EXPECT_EQ(0, std::memcmp(b, c, sizeof b));
+}
+
+}  // namespace

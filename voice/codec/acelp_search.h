@@ -1,0 +1,21 @@
+// Fixed (algebraic) codebook: 4 signed unit pulses in a 40-sample subframe, one per track
+// (positions 0,5..35 / 1,6..36 / 2,7..37 / 3,8..38 and 4,9..39), found by a depth-first
+// tree search.
+#pragma once
+
+namespace g729 {
+
+// The chosen code vector of one subframe.
+struct FixedCodeword {
+  int positions;  // 13-bit position index (parameter 5 or 9)
+  int signs;      // 4-bit sign index (parameter 6 or 10): bit k set for a positive pulse k
+};
+
+// Searches the codebook for the target x through the weighted synthesis impulse response h.
+// When the pitch delay t is below 40, h and the code vector are first sharpened by the
+// factor sharp at delay t (h is modified in place). Writes the code vector to code and its
+// filtered version to y.
+FixedCodeword SearchFixedCodebook(const double x[40], double h[40], int t, double sharp,
+                                  double code[40], double y[40]);
+
+}  // namespace g729

@@ -1,0 +1,36 @@
+// Frame encoder of the 8 kbit/s CS-ACELP codec (reduced-complexity form), in double
+// precision: 80 samples in, the eleven frame parameters out.
+#pragma once
+
+#include "voice/codec/constants.h"
+#include "voice/codec/preprocess.h"
+
+namespace g729 {
+
+// Every memory of the encoder. One instance codes one stream of frames.
+struct EncoderState {
+  // High-passed speech: [0, 120) past, [120, 200) the frame being coded, [200, 240)
+  // look-ahead. The newest input frame lands at [160, 240).
+  double speech[kWindow];
+  // Weighted speech: 143 past samples, then the current frame.
+  double wsp[kPitchMax + kFrame];
+  // Excitation: 154 past samples (143 + the reach of the interpolation filter), then the
+  // current frame.
+  double exc[kExcHistory + kFrame];
+  double memWeighted[kOrder];  // 1/A'(z) of the weighted speech
+  double memError[kOrder];     // weighted error, for the target of the next subframe
+  double lspOld[kOrder];       // previous unquantised LSPs
+  double lspOldQ[kOrder];      // previous quantised LSPs
+  double lsfMemory[kMaOrder][kOrder];  // MA predictor memory (newest first)
+  double pastEnergy[kMaOrder];         // quantised gain energies in dB (newest first)
+  double sharpening;                   // pitch sharpening of the fixed codebook
+  double tamingErrors[4];              // excitation error estimate per 40-sample zone
+  HighPassMemory highPass;
+};
+
+void InitEncoder(EncoderState& st);
+
+// Encodes 80 samples (16-bit values as doubles, unscaled) into prm[0..10].
+void EncodeFrame(EncoderState& st, const double speech[80], int prm[11]);
+
+}  // namespace g729

@@ -1,0 +1,120 @@
+#include "voice/codec/lsp_quantiser.h"
+
+#include <cmath>
+
+#include "voice/codec/constants.h"
+#include "voice/codec/lsp.h"
+#include "voice/codec/tables.h"
+
+namespace g729 {
+namespace {
+
+// The choice made for one MA predictor.
+struct LsfCandidate {
+  int first = 0, low = 0, high = 0;
+  double distortion = 0.0;
+};
+
+double WeightFor(double spacing) {
+  double t = spacing - 1.0;
+  return t > 0.0 ? 1.0 : 10.0 * t * t + 1.0;
+}
+
+// Target of the codebooks: what remains of lsf after the MA prediction, rescaled.
+void PredictionResidual(const double lsf[10], const double memory[4][10], int mode,
+                        double target[10]) {
+  for (int j = 0; j < kOrder; ++j) {
+    double s = lsf[j];
+    for (int k = 0; k < kMaOrder; ++k) s -= fg[mode][k][j] * memory[k][j];
+    target[j] = s * fg_sum_inv[mode][j];
+  }
+}
+
+// First stage: nearest of the 128 vectors, unweighted.
+int SearchFirstStage(const double target[10]) {
+  int best = 0;
+  double bestDist = kFloatMax;
+  for (int i = 0; i < kLspCb1Size; ++i) {
+    double d = 0.0;
+    for (int j = 0; j < kOrder; ++j) {
+      double e = target[j] - lspcb1[i][j];
+      d += e * e;
+    }
+    if (d < bestDist) {
+      bestDist = d;
+      best = i;
+    }
+  }
+  return best;
+}
+
+// Second stage for coefficients from..from+4: weighted nearest of the 32 vectors to what the
+// first stage left.
+int SearchSecondStage(const double target[10], const double w[10], int first, int from) {
+  int best = 0;
+  double bestDist = kFloatMax;
+  for (int i = 0; i < kLspCb2Size; ++i) {
+    double d = 0.0;
+    for (int j = from; j < from + kLspHalf; ++j) {
+      double e = target[j] - lspcb1[first][j] - lspcb2[i][j];
+      d += w[j] * e * e;
+    }
+    if (d < bestDist) {
+      bestDist = d;
+      best = i;
+    }
+  }
+  return best;
+}
+
+// Codebook search under one predictor; the distortion is measured on the rearranged sum,
+// scaled back to the LSF domain.
+LsfCandidate SearchPredictor(const double lsf[10], const double w[10],
+                             const double memory[4][10], int mode) {
+  double target[kOrder];
+  PredictionResidual(lsf, memory, mode, target);
+  LsfCandidate c;
+  c.first = SearchFirstStage(target);
+  double buf[kOrder];
+  c.low = SearchSecondStage(target, w, c.first, 0);
+  for (int j = 0; j < kLspHalf; ++j) buf[j] = lspcb1[c.first][j] + lspcb2[c.low][j];
+  RearrangeLsf(buf, kLsfGap1, 1, kLspHalf - 1);
+  c.high = SearchSecondStage(target, w, c.first, kLspHalf);
+  for (int j = kLspHalf; j < kOrder; ++j) buf[j] = lspcb1[c.first][j] + lspcb2[c.high][j];
+  RearrangeLsf(buf, kLsfGap1, kLspHalf, kOrder - 1);
+  RearrangeLsf(buf, kLsfGap2);
+  c.distortion = 0.0;
+  for (int j = 0; j < kOrder; ++j) {
+    double e = (buf[j] - target[j]) * fg_sum[mode][j];
+    c.distortion += w[j] * e * e;
+  }
+  return c;
+}
+
+}  // namespace
+
+void LsfWeights(const double lsf[10], double w[10]) {
+  w[0] = WeightFor(lsf[1] - 0.04 * kPi);
+  for (int i = 1; i < kOrder - 1; ++i) w[i] = WeightFor(lsf[i + 1] - lsf[i - 1]);
+  w[kOrder - 1] = WeightFor(0.92 * kPi - lsf[kOrder - 2]);
+  w[4] *= 1.2;
+  w[5] *= 1.2;
+}
+
+void QuantiseLsp(const double lsp[10], double memory[4][10], double lspQ[10], int prm[2]) {
+  double lsf[kOrder];
+  for (int j = 0; j < kOrder; ++j) lsf[j] = std::acos(lsp[j]);
+  double w[kOrder];
+  LsfWeights(lsf, w);
+
+  LsfCandidate c[kMaPredictors];
+  for (int mode = 0; mode < kMaPredictors; ++mode) c[mode] = SearchPredictor(lsf, w, memory, mode);
+  int mode = c[1].distortion < c[0].distortion ? 1 : 0;
+
+  prm[0] = (mode << 7) | c[mode].first;
+  prm[1] = (c[mode].low << 5) | c[mode].high;
+  // The reconstruction is the decoder's own, so both sides keep identical MA memories.
+  LspDecode(prm, memory, lspQ);
+}
+
+}  // namespace g729

@@ -1,0 +1,15 @@
+// LSP quantiser: two-stage vector quantisation of the LSFs with switched MA prediction.
+#pragma once
+
+namespace g729 {
+
+// Weights of the quantisation error per LSF (radians): larger where neighbouring LSFs are
+// close (formant peaks), entries 4 and 5 emphasised.
+void LsfWeights(const double lsf[10], double w[10]);
+
+// Quantises lsp (cosine domain). Writes parameter 1 (predictor bit * 128 + first-stage
+// index) and parameter 2 (lower * 32 + upper second-stage index) to prm[0..1], the
+// quantised LSPs to lspQ, and advances the MA memory (four residuals, newest first).
+void QuantiseLsp(const double lsp[10], double memory[4][10], double lspQ[10], int prm[2]);
+
+}  // namespace g729

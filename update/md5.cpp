@@ -33,32 +33,42 @@ inline void StoreLe32(uint32_t v, uint8_t* p) {
     p[3] = uint8_t(v >> 24);
 }
 
+// The four mixing functions, one per round.
+inline uint32_t MixF(uint32_t b, uint32_t c, uint32_t d) { return d ^ (b & (c ^ d)); }   // (b&c)|(~b&d)
+inline uint32_t MixG(uint32_t b, uint32_t c, uint32_t d) { return c ^ (d & (b ^ c)); }   // (b&d)|(c&~d)
+inline uint32_t MixH(uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }
+inline uint32_t MixI(uint32_t b, uint32_t c, uint32_t d) { return c ^ (b | ~d); }
+
+// Message-word order of each round for step i (0..63): i, 5i+1, 3i+5, 7i, all mod 16.
+constexpr int WordIndex(int i) {
+    return i < 16 ? i : i < 32 ? (5 * i + 1) & 15 : i < 48 ? (3 * i + 5) & 15 : (7 * i) & 15;
+}
+
+// Sixteen steps of one round; the registers rotate roles a->d->c->b each step.
+template <uint32_t (*Mix)(uint32_t, uint32_t, uint32_t), int Round>
+inline void RunRound(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t x[16]) {
+    const int* s = kShift[Round];
+    for (int i = Round * 16; i < Round * 16 + 16; i += 4) {
+        a = b + RotateLeft(a + Mix(b, c, d) + x[WordIndex(i)] + kSine[i], s[0]);
+        d = a + RotateLeft(d + Mix(a, b, c) + x[WordIndex(i + 1)] + kSine[i + 1], s[1]);
+        c = d + RotateLeft(c + Mix(d, a, b) + x[WordIndex(i + 2)] + kSine[i + 2], s[2]);
+        b = c + RotateLeft(b + Mix(c, d, a) + x[WordIndex(i + 3)] + kSine[i + 3], s[3]);
+    }
+}
+
 }  // namespace
 
 Md5::Md5() : m_state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, m_totalBytes(0), m_pendingSize(0) {}
 
-// One 64-byte block: four rounds of sixteen steps; round r uses its own mixing function
-// (F, G, H, I) and message-word order (i, 5i+1, 3i+5, 7i, all mod 16).
+// One 64-byte block: four rounds of sixteen steps, added into the state.
 void Md5::CompressBlock(const uint8_t block[64]) {
     uint32_t x[16];
     for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
     uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
-    for (int i = 0; i < 64; ++i) {
-        const int round = i / 16;
-        uint32_t f;
-        int word;
-        switch (round) {
-        case 0: f = (b & c) | (~b & d); word = i; break;
-        case 1: f = (d & b) | (~d & c); word = (5 * i + 1) & 15; break;
-        case 2: f = b ^ c ^ d; word = (3 * i + 5) & 15; break;
-        default: f = c ^ (b | ~d); word = (7 * i) & 15; break;
-        }
-        const uint32_t rotated = RotateLeft(a + f + kSine[i] + x[word], kShift[round][i & 3]);
-        a = d;
-        d = c;
-        c = b;
-        b = b + rotated;
-    }
+    RunRound<MixF, 0>(a, b, c, d, x);
+    RunRound<MixG, 1>(a, b, c, d, x);
+    RunRound<MixH, 2>(a, b, c, d, x);
+    RunRound<MixI, 3>(a, b, c, d, x);
     m_state[0] += a;
     m_state[1] += b;
     m_state[2] += c;

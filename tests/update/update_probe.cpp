@@ -5,7 +5,9 @@
 //   update_probe click ID     posts BN_CLICKED of control ID to the dialog
 //   update_probe key VK       posts a key-down of virtual key VK to the dialog's focused control
 //   update_probe sys CMD      posts WM_SYSCOMMAND CMD (61536 = close box, 16 = about entry)
+//   update_probe aboutok      posts IDOK to the about box
 //   update_probe md5 PATH     GetFileMd5 of PATH (as the updater computes it), or "none"
+//   update_probe short PATH   the short (8.3) form of PATH
 // Exit status 0 on success, 1 when the window is not there, 2 on a usage error.
 #include <windows.h>
 #include <commctrl.h>
@@ -58,7 +60,10 @@ HWND FindUpdateDialog() { return ::FindWindowW(L"#32770", L"Qelvo升级程序");
 int PrintState(HWND dialog) {
     RECT client;
     ::GetClientRect(dialog, &client);
-    const LRESULT bar = ::SendMessageW(::GetDlgItem(dialog, 1000), PBM_GETPOS, 0, 0);
+    // The dialog's thread is blocked while the installer runs: do not wait for it then (-1).
+    DWORD_PTR bar = DWORD_PTR(-1);
+    if (!::SendMessageTimeoutW(::GetDlgItem(dialog, 1000), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 300, &bar))
+        bar = DWORD_PTR(-1);
     std::printf("{\"visible\":%d,\"client_w\":%ld,\"bar\":%ld", ::IsWindowVisible(dialog) ? 1 : 0,
                 client.right, long(bar));
     for (int id = 1000; id <= 1004; ++id) std::printf(",\"%d\":%s", id, ControlJson(dialog, id).c_str());
@@ -97,7 +102,17 @@ int main(int argc, char** argv) {
         std::printf("%s\n", GetFileMd5(argv[2], digest) ? digest : "none");
         return 0;
     }
+    if (command == "short" && argc == 3) {
+        char shortPath[MAX_PATH] = {};
+        if (!::GetShortPathNameA(argv[2], shortPath, MAX_PATH)) return 1;
+        std::printf("%s\n", shortPath);
+        return 0;
+    }
     if (command == "about") return PrintAbout();
+    if (command == "aboutok") {
+        HWND about = ::FindWindowW(L"#32770", L"关于 Update");
+        return about && ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
+    }
     HWND dialog = FindUpdateDialog();
     if (!dialog) return 1;
     if (command == "state") return PrintState(dialog);

@@ -1,0 +1,310 @@
+"""Update.exe end to end under Wine: real WinINet against the local test HTTP server, a stand-in
+installer (served as the package) and a stand-in client, the dialog driven and read from another
+process by update_probe.exe. Run under scripts/with-services with ST_BUILD set."""
+import hashlib
+import json
+import os
+import shutil
+import subprocess
+import sys
+import time
+from pathlib import Path
+
+import pytest
+
+from conftest import ROOT, WIN_BIN, WINE, free_port, wine_env
+
+HTTPSERVER = ROOT / "tools" / "httpserver" / "httpserver.py"
+FAIL_HEAD = "自动升级失败！\r失败原因："
+SC_CLOSE = 61536
+IDM_ABOUTBOX = 16
+VK_RETURN, VK_ESCAPE = 13, 27
+
+
+def windows_path(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+@pytest.fixture(scope="module")
+def site(services, tmp_path_factory):
+    """The HTTP server with the packages: the stand-in installer, and a file that is no program."""
+    www = tmp_path_factory.mktemp("update-www")
+    shutil.copy(WIN_BIN / "update_stub.exe", www / "setup.exe")
+    (www / "broken.exe").write_bytes(b"this is not a program\n" * 100)
+    port_file = www.parent / "update-port"
+    server = subprocess.Popen([sys.executable, str(HTTPSERVER), "--root", str(www),
+                               "--port-file", str(port_file)], stdout=subprocess.DEVNULL)
+    deadline = time.time() + 10
+    while not port_file.exists() and time.time() < deadline:
+        time.sleep(0.05)
+    port = int(port_file.read_text())
+    md5 = {name: hashlib.md5((www / name).read_bytes()).hexdigest() for name in ("setup.exe", "broken.exe")}
+    yield {"base": "http://127.0.0.1:%d" % port, "md5": md5, "www": www}
+    server.terminate()
+    server.wait(10)
+
+
+@pytest.fixture(scope="module")
+def client(services):
+    """The stand-in client in a folder with blanks, as Windows sees it."""
+    folder = Path(os.environ["WINEPREFIX"]) / "drive_c" / "Program Files" / "Zeb Client"
+    folder.mkdir(parents=True, exist_ok=True)
+    shutil.copy(WIN_BIN / "update_stub.exe", folder / "zeb client.exe")
+    return "C:\\Program Files\\Zeb Client\\zeb client.exe"
+
+
+class UpdateRun:
+    """One Update process with its trace (debugger output) and the stand-ins' record file."""
+
+    def __init__(self, tmp_path, args, exe="Update.exe", stub_sleep_ms=0, extra=None):
+        self.stub_log = tmp_path / "stub.log"
+        self.stderr = open(tmp_path / "update.err", "wb+")
+        env = wine_env({"WINEDEBUG": "-all,warn+debugstr",
+                        "UPDATE_STUB_LOG": windows_path(self.stub_log),
+                        "UPDATE_STUB_SLEEP_MS": str(stub_sleep_ms), **(extra or {})}, chinese=True)
+        self.proc = subprocess.Popen([WINE, str(WIN_BIN / exe), *args], env=env,
+                                     stdout=subprocess.DEVNULL, stderr=self.stderr)
+
+    def trace(self):
+        """The OutputDebugStringA lines so far, unescaped."""
+        self.stderr.flush()
+        lines = []
+        for raw in Path(self.stderr.name).read_bytes().decode("latin-1").splitlines():
+            if "OutputDebugStringA" in raw:
+                text = raw.split("OutputDebugStringA ", 1)[1].strip()[1:-1]
+                lines.append(text.encode("latin-1").decode("unicode_escape"))
+        return lines
+
+    def stub_records(self):
+        if not self.stub_log.exists():
+            return []
+        return [line.split("|") for line in self.stub_log.read_text("latin-1").splitlines()]
+
+    def wait(self, timeout=20):
+        return self.proc.wait(timeout)
+
+    def stop(self):
+        if self.proc.poll() is None:
+            probe("sys", SC_CLOSE)
+            try:
+                self.proc.wait(5)
+            except subprocess.TimeoutExpired:
+                self.proc.kill()
+                self.proc.wait()
+        self.stderr.close()
+
+
+def probe(*args):
+    """Runs update_probe; JSON answers are parsed, others returned as text; None: no window."""
+    out = subprocess.run([WINE, str(WIN_BIN / "update_probe.exe"), *map(str, args)], env=wine_env(),
+                         capture_output=True, timeout=30)
+    if out.returncode != 0:
+        return None
+    text = out.stdout.decode("utf-8").strip()
+    return json.loads(text) if text.startswith("{") else text
+
+
+def wait_for(predicate, timeout=30, what="state"):
+    """Polls the dialog's state until predicate(state) holds; returns that state."""
+    deadline = time.time() + timeout
+    state = None
+    while time.time() < deadline:
+        state = probe("state")
+        if state and predicate(state):
+            return state
+        time.sleep(0.1)
+    raise AssertionError("timed out waiting for %s; last state %r" % (what, state))
+
+
+def shown(state, *ids):
+    return [i for i in ("1000", "1001", "1002", "1003", "1004") if state[i]["visible"]] == list(ids)
+
+
+def result_state(state):
+    return state["visible"] and state["1002"]["visible"]
+
+
+@pytest.fixture
+def runs(tmp_path):
+    """Starts Update runs and stops whatever is left of them after the test."""
+    started = []
+
+    def start(*args, **kw):
+        folder = tmp_path / ("run%d" % len(started))
+        folder.mkdir()
+        run = UpdateRun(folder, args, **kw)
+        started.append(run)
+        return run
+
+    yield start
+    for run in started:
+        run.stop()
+
+
+def expect_failure(run, reason):
+    """The failure state: reason text, two buttons at their template places."""
+    state = wait_for(result_state, what="failure state")
+    assert shown(state, "1002", "1003", "1004")
+    assert state["1002"]["text"] == (FAIL_HEAD + reason if reason else "自动升级失败！")
+    assert (state["1003"]["text"], state["1004"]["text"]) == ("手动下载", "取消")
+    assert state["1003"]["x"] < state["1004"]["x"]
+    return state
+
+
+def test_success_installs_silently_and_starts_client_by_long_path(site, client, runs):
+    short = probe("short", client)
+    assert short and short != client   # Wine gives the folder and file 8.3 names
+    url = site["base"] + "/slow/100000/setup.exe"
+    run = runs(url, site["md5"]["setup.exe"], short, stub_sleep_ms=1500)
+
+    progress = wait_for(lambda s: s["1001"]["text"].startswith("总文件大小:248KB"), what="progress")
+    assert shown(progress, "1000", "1001") and 1 <= progress["bar"] <= 100
+    assert wait_for(lambda s: not s["visible"], what="hidden while installing")
+    wait_until(lambda: run.stub_records())
+    installer = [r for r in run.stub_records() if r[0] == "start"]
+    assert len(installer) == 1 and not probe("state")["visible"]
+    package = installer[0][1]
+    assert package.startswith("C:\\users\\") and package.endswith("_korvane.exe")
+    assert installer[0][2] == '"%s" /S' % package
+
+    state = wait_for(result_state, what="success state")
+    assert ["end", package] in run.stub_records()     # waited for the installer
+    assert shown(state, "1002", "1003")
+    assert state["1002"]["text"] == "    升级完成!" and state["1003"]["text"] == "确定"
+    button = state["1003"]
+    assert abs(button["x"] + button["w"] // 2 - state["client_w"] // 2) <= 1
+
+    for key in (VK_RETURN, VK_ESCAPE):               # swallowed: nothing closes or clicks
+        probe("key", key)
+    time.sleep(0.5)
+    assert run.proc.poll() is None and probe("state")["1002"]["visible"]
+
+    probe("click", 1003)
+    assert run.wait() == 0
+    trace = run.trace()
+    assert trace[:5] == ["CUpdateApp::InitInstance() called", trace[1], url,
+                         site["md5"]["setup.exe"], short]
+    assert trace[1].endswith("Update.exe")
+    assert trace[5:] == ['"%s"' % client, "CreateProcess zeb_client.exe ok"]
+    wait_until(lambda: any(r[0] == "start" and r[1] == client for r in run.stub_records()))
+    assert [r for r in run.stub_records() if r[1] == client][0][2] == '"%s"' % client
+    wait_until(lambda: ["end", client] in run.stub_records())
+
+
+def wait_until(predicate, timeout=15):
+    deadline = time.time() + timeout
+    while not predicate():
+        assert time.time() < deadline, "timed out"
+        time.sleep(0.1)
+
+
+@pytest.mark.parametrize("digest", ["0123456789abcdef0123456789abcdef", "upper"])
+def test_digest_mismatch_is_refused_without_installing(site, client, runs, digest):
+    if digest == "upper":
+        digest = site["md5"]["setup.exe"].upper()
+    run = runs(site["base"] + "/setup.exe", digest, client)
+    expect_failure(run, "服务器返回数据异常")
+    assert run.stub_records() == []
+    probe("click", 1004)
+    assert run.wait() == 0
+
+
+def test_empty_digest_installs_and_unknown_length_alternates_bar(site, client, runs):
+    run = runs(site["base"] + "/nolength/slow/60000/setup.exe", "", client)
+    seen = set()
+    deadline = time.time() + 20
+    while time.time() < deadline:
+        state = probe("state")
+        if state and state["1000"]["visible"]:
+            assert state["1001"]["text"] == ""          # no sizes without a length
+            seen.add(state["bar"])
+        if state and state["1002"]["visible"]:
+            break
+        time.sleep(0.05)
+    assert {50, 100} <= seen
+    state = wait_for(result_state, what="success state")
+    assert state["1002"]["text"] == "    升级完成!"
+    assert [r[0] for r in run.stub_records()] == ["start", "end"]
+    probe("sys", SC_CLOSE)                            # close box: ends without starting the client
+    assert run.wait() == 0
+    assert "CreateProcess zeb_client.exe ok" not in run.trace()
+    assert all(r[1] != client for r in run.stub_records())
+
+
+@pytest.mark.parametrize("path,reason", [
+    ("/nothing-here.exe", "服务器返回数据异常"),         # 404: code 4
+    ("/cut/5000/setup.exe", "数据传输时发生网络错误"),    # ended short of its length: code 8
+    ("/broken.exe", "启动程序错误"),                    # digest fine, not a program: code 11
+    ("/status/500", "启动程序错误"),                    # a 500 body is saved, then cannot start
+])
+def test_transfer_and_launch_failures(site, client, runs, path, reason):
+    name = path.rsplit("/", 1)[1]
+    digest = site["md5"].get(name, "")
+    run = runs(site["base"] + path, digest, client)
+    expect_failure(run, reason)
+    probe("sys", SC_CLOSE)
+    assert run.wait() == 0
+
+
+def test_connection_refused_and_manual_download_page(site, client, runs, tmp_path):
+    page = tmp_path / "page" / "browser.exe"        # what the download page opens in this test
+    page.parent.mkdir()
+    shutil.copy(WIN_BIN / "update_stub.exe", page)
+    url = "http://127.0.0.1:%d/setup.exe" % free_port()
+    run = runs(url, "", client, exe="UpdateTest.exe",
+               extra={"UPDATE_TEST_DOWNLOAD_PAGE": windows_path(page)})
+    expect_failure(run, "网络无法连接")
+    probe("sys", IDM_ABOUTBOX)                        # the about box from the system menu
+    about = wait_about()
+    assert {"Update 1.0 版", "确定"} <= set(about["texts"])
+    probe("aboutok")
+    wait_until(lambda: probe("about") is None)
+    probe("click", 1003)
+    assert run.wait() == 0
+    wait_until(lambda: any(r[0] == "start" and r[1] == windows_path(page) for r in run.stub_records()))
+
+
+def wait_about():
+    deadline = time.time() + 10
+    while time.time() < deadline:
+        about = probe("about")
+        if about:
+            return about
+        time.sleep(0.1)
+    raise AssertionError("no about box")
+
+
+def test_installer_time_limit(site, client, runs):
+    run = runs(site["base"] + "/setup.exe", site["md5"]["setup.exe"], client, exe="UpdateTest.exe",
+               stub_sleep_ms=4000, extra={"UPDATE_TEST_INSTALL_LIMIT_MS": "1000"})
+    expect_failure(run, "安装超时")
+    records = run.stub_records()
+    assert [r[0] for r in records] == ["start"]      # the installer goes on running
+    probe("click", 1004)
+    assert run.wait() == 0
+    wait_until(lambda: [r[0] for r in run.stub_records()] == ["start", "end"])
+
+
+def test_no_guid_text_is_reported_as_temp_file_failure(site, client, runs):
+    run = runs(site["base"] + "/setup.exe", "", client, exe="UpdateTest.exe",
+               extra={"UPDATE_TEST_NO_GUID_TEXT": "1"})
+    expect_failure(run, "无法创建临时文件")
+
+
+def test_second_instance_leaves_first_alone(site, client, runs):
+    first = runs(site["base"] + "/slow/50000/setup.exe", "", client)
+    wait_for(lambda s: s["1000"]["visible"], what="first dialog")
+    second = runs(site["base"] + "/setup.exe", "", client)
+    assert second.wait(15) == 0
+    assert second.trace() == ["CUpdateApp::InitInstance() called", "Find PreInstance"]
+    state = wait_for(result_state, what="first run's result")
+    assert state["1002"]["text"] == "    升级完成!"
+    assert first.proc.poll() is None
+
+
+@pytest.mark.parametrize("args", [("a", "b"), ("a", "b", "c", "d")])
+def test_wrong_argument_count_ends_without_window(site, runs, args):
+    run = runs(*args)
+    assert run.wait(15) == 0
+    assert run.trace() == ["CUpdateApp::InitInstance() called"]
+    assert probe("state") is None

@@ -33,6 +33,11 @@ void* __wrap_realloc(void* p, size_t size) {
 }
 #endif
 
+// The replacements pair malloc with free; GCC cannot see that and warns at each delete.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+
 void* operator new(size_t size) {
   g_allocations = g_allocations + 1;
   if (void* p = std::malloc(size ? size : 1)) return p;

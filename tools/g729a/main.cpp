@@ -14,9 +14,7 @@ namespace {
 
 int Usage() {
   std::fprintf(stderr,
-               "usage: g729a encode [--itu] IN.raw OUT.g729\n"
-               "       g729a decode [--itu] IN.g729 OUT.raw\n"
-               "       g729a conform DIR\n");
+               "g729a: usage: g729a encode|decode [--itu] IN OUT, or g729a conform DIR\n");
   return 2;
 }
 

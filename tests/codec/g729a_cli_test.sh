@@ -1,0 +1,81 @@
+#!/bin/bash
+# The g729a tool on real files: bad input is refused with one line and exit code 2, whole
+# frames after the last 960-byte block continue the same codec state, and the serial
+# bitstream form carries the same frames as the packed form.
+# Usage: g729a_cli_test.sh PATH_TO_G729A
+set -u
+tool=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+passed=0
+check() {  # check NAME COMMAND...: the command must succeed
+  local name=$1; shift
+  if "$@"; then passed=$((passed + 1)); else echo "FAIL: $name"; failures=$((failures + 1)); fi
+}
+refused() {  # refused ARGS...: exit 2 with exactly one line on stderr
+  "$tool" "$@" >"$work/out.txt" 2>"$work/err.txt"
+  local rc=$?
+  [ $rc = 2 ] && [ "$(wc -l <"$work/err.txt")" = 1 ] && grep -q 'g729a:' "$work/err.txt"
+}
+
+# 2080 bytes = 13 frames of a tone sweep (generated: no external files needed).
+python3 - "$work" <<'PY'
+import math, struct, sys
+w = sys.argv[1]
+s = [int(9000 * math.sin(0.0005 * n * n)) for n in range(13 * 80)]
+open(f"{w}/13.raw", "wb").write(struct.pack(f"<{len(s)}h", *s))
+open(f"{w}/12.raw", "wb").write(struct.pack("<960h", *s[:960]))
+open(f"{w}/11.raw", "wb").write(struct.pack("<880h", *s[:880]))
+open(f"{w}/odd.raw", "wb").write(b"\x01\x02\x03")
+open(f"{w}/short.g729", "wb").write(bytes(15))
+PY
+head -c 2000 "$work/13.raw" >"$work/tail.raw"   # 12 frames and 40 samples
+
+check "missing input refused" refused encode "$work/none.raw" "$work/x"
+check "odd byte count refused" refused encode "$work/odd.raw" "$work/x"
+check "partial coded frame refused" refused decode "$work/short.g729" "$work/x"
+check "unknown command refused" refused transcode "$work/13.raw" "$work/x"
+
+check "encode 12 frames" "$tool" encode "$work/12.raw" "$work/12.g729"
+check "encode 11 frames" "$tool" encode "$work/11.raw" "$work/11.g729"
+check "12 frames give 120 bytes" test "$(stat -c %s "$work/12.g729")" = 120
+check "tail frames continue the block state" cmp -s -n 110 "$work/11.g729" "$work/12.g729"
+check "11 frames give 110 bytes" test "$(stat -c %s "$work/11.g729")" = 110
+
+"$tool" encode "$work/tail.raw" "$work/tail.g729" 2>"$work/err.txt"
+check "short tail reported" grep -q '40 samples' "$work/err.txt"
+check "short tail ignored" cmp -s "$work/12.g729" "$work/tail.g729"
+
+check "decode 12 frames" "$tool" decode "$work/12.g729" "$work/12.out"
+check "decode 11 frames" "$tool" decode "$work/11.g729" "$work/11.out"
+check "decoded length" test "$(stat -c %s "$work/12.out")" = 1920
+head -c 110 "$work/12.g729" >"$work/12first11.g729"
+"$tool" decode "$work/12first11.g729" "$work/12first11.out"
+check "decoded tail continues the block state" cmp -s -n 1760 "$work/12.out" "$work/12first11.out"
+
+check "serial encode" "$tool" encode --itu "$work/12.raw" "$work/12.bit"
+check "serial size" test "$(stat -c %s "$work/12.bit")" = $((12 * 164))
+check "serial decode" "$tool" decode --itu "$work/12.bit" "$work/12bit.out"
+check "serial and packed decode alike" cmp -s "$work/12.out" "$work/12bit.out"
+
+# Garbage serial streams: wrong length, wrong sync word, a stray bit word, a partly erased frame.
+head -c 300 "$work/12.bit" >"$work/cut.bit"
+check "cut serial refused" refused decode --itu "$work/cut.bit" "$work/x"
+cp "$work/12.bit" "$work/sync.bit"; printf '\x22\x6b' | dd of="$work/sync.bit" bs=1 seek=164 conv=notrunc status=none
+check "bad sync refused" refused decode --itu "$work/sync.bit" "$work/x"
+cp "$work/12.bit" "$work/word.bit"; printf '\x80\x00' | dd of="$work/word.bit" bs=1 seek=10 conv=notrunc status=none
+check "bad bit word refused" refused decode --itu "$work/word.bit" "$work/x"
+cp "$work/12.bit" "$work/part.bit"; printf '\x00\x00' | dd of="$work/part.bit" bs=1 seek=10 conv=notrunc status=none
+check "partly erased frame refused" refused decode --itu "$work/part.bit" "$work/x"
+
+# A fully erased frame decodes (repeating the previous frame) and is reported.
+cp "$work/12.bit" "$work/erased.bit"
+head -c 160 /dev/zero | dd of="$work/erased.bit" bs=1 seek=$((3 * 164 + 4)) conv=notrunc status=none
+"$tool" decode --itu "$work/erased.bit" "$work/erased.out" 2>"$work/err.txt"
+check "erased frame decodes" test $? = 0
+check "erased frame reported" grep -q '1 erased' "$work/err.txt"
+check "erased output length" test "$(stat -c %s "$work/erased.out")" = 1920
+
+echo "$passed passed, $failures failed"
+[ $failures = 0 ]

@@ -1,5 +1,5 @@
 // Test driver for the updater's dialog from another process (same Wine prefix and display).
-//   update_probe state        one JSON line: window visibility, and per control 1000..1004 its
+//   update_probe state        one JSON line: window visibility and rectangle, and per control 1000..1004 its
 //                             visibility, text (UTF-8) and client rectangle; bar position
 //   update_probe about        JSON line of the about box ("关于 Update"), if it is open
 //   update_probe click ID     posts BN_CLICKED of control ID to the dialog
@@ -58,14 +58,16 @@ std::string ControlJson(HWND dialog, int id) {
 HWND FindUpdateDialog() { return ::FindWindowW(L"#32770", L"Qelvo升级程序"); }
 
 int PrintState(HWND dialog) {
-    RECT client;
+    RECT client, window;
     ::GetClientRect(dialog, &client);
+    ::GetWindowRect(dialog, &window);
     // The dialog's thread is blocked while the installer runs: do not wait for it then (-1).
     DWORD_PTR bar = DWORD_PTR(-1);
     if (!::SendMessageTimeoutW(::GetDlgItem(dialog, 1000), PBM_GETPOS, 0, 0, SMTO_ABORTIFHUNG, 300, &bar))
         bar = DWORD_PTR(-1);
-    std::printf("{\"visible\":%d,\"client_w\":%ld,\"bar\":%ld", ::IsWindowVisible(dialog) ? 1 : 0,
-                client.right, long(bar));
+    std::printf("{\"visible\":%d,\"client_w\":%ld,\"bar\":%ld,\"rect\":[%ld,%ld,%ld,%ld]",
+                ::IsWindowVisible(dialog) ? 1 : 0, client.right, long(bar), window.left, window.top,
+                window.right, window.bottom);
     for (int id = 1000; id <= 1004; ++id) std::printf(",\"%d\":%s", id, ControlJson(dialog, id).c_str());
     std::printf("}\n");
     return 0;

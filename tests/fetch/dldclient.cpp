@@ -3,8 +3,8 @@
 // receives, with milliseconds since the start, one line each on stdout:
 //   <ms> WINDOW <wParam> <dialog handle>     <ms> RESULT <wParam> <lParam>
 //   <ms> BOX <text>                           (a message box of fetchkit, then dismissed)
-//   <ms> PROBE title=RRGGBB red=N ink=N notice=N exstyle=XXXXXXXX
-//   <ms> HITTEST band=N body=N                <ms> KEYS foreground=0|1
+//   <ms> PROBE title=RRGGBB red=N ink=N notice=N bar=N exstyle=XXXXXXXX
+//   <ms> HITTEST band=N body=N                <ms> KEYS target=dialog|child|other
 //   <ms> CLOSE                                <ms> EXIT <code>     <ms> TIMEOUT
 // Options:
 //   --exe PATH          the downloader (default: fetchkit.exe beside this program)
@@ -14,10 +14,11 @@
 //   --close-after MS    post WM_DLD_CLOSE to the dialog MS after WM_DLD_WINDOW
 //   --probe MS[,MS...]  read pixels of the dialog that long after WM_DLD_WINDOW
 //   --keys MS           type Tab, Enter and Esc MS after WM_DLD_WINDOW
-//   --hittest           ask the dialog for hit tests in and below its title band
+//   --hittest 1         ask the dialog for hit tests in and below its title band
+//   --at X,Y            show our window at X,Y (340x180), so that the dialog centres over it
 //   --timeout MS        give up (and end fetchkit) after MS (default 60000)
 #include <windows.h>
-#include <shellapi.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <string>
@@ -31,12 +32,13 @@ struct Options {
     std::wstring exe, args, type = L"0", url, path;
     bool argsGiven = false, hittest = false;
     int closeAfter = -1, keysAt = -1, timeout = 60000;
-    std::vector<int> probes;
+    std::vector<int> probes, at;
 };
 
 Options g_opt;
 ULONGLONG g_start = 0;
 HWND g_hWndDialog = nullptr;
+HWND g_hWndBox = nullptr;  // the message box already answered
 ULONGLONG g_windowAt = 0;
 DWORD g_pid = 0;
 bool g_closed = false, g_keysDone = false;
@@ -89,6 +91,7 @@ bool ParseOptions(int argc, wchar_t** argv)
         else if (k == L"--probe") g_opt.probes = ParseList(v);
         else if (k == L"--keys") g_opt.keysAt = _wtoi(v.c_str());
         else if (k == L"--timeout") g_opt.timeout = _wtoi(v.c_str());
+        else if (k == L"--at") g_opt.at = ParseList(v);
         else if (k == L"--hittest") { g_opt.hittest = v == L"1"; }
         else return false;
     }
@@ -148,9 +151,10 @@ void Probe()
     DeleteObject(bmp);
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
-    Say("PROBE title=%02X%02X%02X red=%d ink=%d notice=%d exstyle=%08lX", GetRValue(title),
-        GetGValue(title), GetBValue(title), red, ink, notice,
-        static_cast<unsigned long>(GetWindowLongW(g_hWndDialog, GWL_EXSTYLE)));
+    const LRESULT bar = SendMessageW(GetDlgItem(g_hWndDialog, 10), PBM_GETPOS, 0, 0);
+    Say("PROBE title=%02X%02X%02X red=%d ink=%d notice=%d bar=%d exstyle=%08lX at=%ld,%ld", GetRValue(title),
+        GetGValue(title), GetBValue(title), red, ink, notice, static_cast<int>(bar),
+        static_cast<unsigned long>(GetWindowLongW(g_hWndDialog, GWL_EXSTYLE)), rc.left, rc.top);
 }
 
 void HitTest()
@@ -162,15 +166,21 @@ void HitTest()
     Say("HITTEST band=%d body=%d", static_cast<int>(band), static_cast<int>(body));
 }
 
+// Tab, Enter and Esc as they reach the dialog's message loop: posted to the window that has the
+// keyboard focus in the dialog's thread (the dialog itself when none has it).
 void TypeKeys()
 {
-    Say("KEYS foreground=%d", GetForegroundWindow() == g_hWndDialog ? 1 : 0);
-    for (WORD vk : {VK_TAB, VK_RETURN, VK_ESCAPE}) {
-        INPUT in[2] = {};
-        in[0].type = in[1].type = INPUT_KEYBOARD;
-        in[0].ki.wVk = in[1].ki.wVk = vk;
-        in[1].ki.dwFlags = KEYEVENTF_KEYUP;
-        SendInput(2, in, sizeof(INPUT));
+    GUITHREADINFO gti = {};
+    gti.cbSize = sizeof(gti);
+    GetGUIThreadInfo(GetWindowThreadProcessId(g_hWndDialog, nullptr), &gti);
+    HWND target = gti.hwndFocus ? gti.hwndFocus : g_hWndDialog;
+    Say("KEYS target=%s", target == g_hWndDialog ? "dialog" : IsChild(g_hWndDialog, target) ? "child" : "other");
+    const struct { WORD vk; wchar_t ch; } keys[] = {{VK_TAB, L'\t'}, {VK_RETURN, L'\r'}, {VK_ESCAPE, 0x1B}};
+    for (const auto& k : keys) {
+        const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(k.vk, MAPVK_VK_TO_VSC)) << 16;
+        PostMessageW(target, WM_KEYDOWN, k.vk, 1 | scan);
+        PostMessageW(target, WM_CHAR, k.ch, 1 | scan);
+        PostMessageW(target, WM_KEYUP, k.vk, 1 | scan | (1LL << 30) | (1LL << 31));
     }
 }
 
@@ -181,11 +191,12 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM)
     wchar_t cls[32] = {};
     GetClassNameW(hwnd, cls, 32);
     // A message box is a dialog with the static text control 0xFFFF; the download dialog is not.
-    if (pid != g_pid || hwnd == g_hWndDialog || !IsWindowVisible(hwnd) ||
+    if (pid != g_pid || hwnd == g_hWndDialog || hwnd == g_hWndBox || !IsWindowVisible(hwnd) ||
         std::wstring(cls) != L"#32770" || !GetDlgItem(hwnd, 0xFFFF))
         return TRUE;
     wchar_t text[256] = {};
     GetDlgItemTextW(hwnd, 0xFFFF, text, 256);
+    g_hWndBox = hwnd;
     Say("BOX %s", Utf8(text).c_str());
     PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
     return FALSE;
@@ -241,8 +252,13 @@ HWND CreateClientWindow()
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.lpszClassName = L"DldClientWindow";
     RegisterClassW(&wc);
-    return CreateWindowExW(0, wc.lpszClassName, L"dldclient", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
-                           nullptr, nullptr, wc.hInstance, nullptr);
+    const bool placed = g_opt.at.size() == 2;
+    HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"dldclient", WS_POPUP,
+                                placed ? g_opt.at[0] : 0, placed ? g_opt.at[1] : 0, 340, 180,
+                                nullptr, nullptr, wc.hInstance, nullptr);
+    if (placed)
+        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+    return hwnd;
 }
 
 }  // namespace

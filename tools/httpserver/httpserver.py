@@ -8,7 +8,7 @@ Usage: httpserver.py [--root DIR] [--port N] [--port-file FILE] [--log FILE]
 
 Content (the last part of the path):
   /gen/<N>            N bytes of deterministic generated data (see generated())
-  /<relative path>    a file under --root
+  /<relative path>    a file under --root (percent-escapes decoded)
   /status/<code>      answers <code> with the short text body "status <code>\\n"
 
 Modifiers, path prefixes that may be combined in any order before the content:
@@ -33,6 +33,7 @@ import sys
 import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import unquote
 
 PERIOD = 1000003  # prime period of the generated pattern, so no power-of-two offset aliases
 _pattern = None
@@ -123,7 +124,7 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- answer ----------------------------------------------------------------------------
     def answer(self, send_body):
-        parts = [p for p in self.path.split("?")[0].split("/") if p]
+        parts = [unquote(p) for p in self.path.split("?")[0].split("/") if p]
         mods, parts = self.parse_modifiers(parts)
         if "delay" in mods:
             time.sleep(mods["delay"] / 1000.0)

@@ -1,0 +1,324 @@
+"""fetchkit.exe against the local HTTP server, driven by the stand-in starting window (dldclient).
+
+Every case is a real run: the client window starts fetchkit with a real command line, fetchkit
+downloads over WinINet from tools/httpserver into a real file, and the client records the protocol
+messages with their times. The cases are independent, so they all start at once (the dialog's
+2-second close after a failure is real time) and each test checks its own run.
+"""
+import hashlib
+import json
+import stat
+import subprocess
+import sys
+import time
+from concurrent.futures import ThreadPoolExecutor
+from pathlib import Path
+
+import pytest
+
+from conftest import ROOT, WIN_BIN, WINE, wine_env
+
+sys.path.insert(0, str(ROOT / "tools" / "httpserver"))
+from httpserver import generated  # noqa: E402  the server's own generated content
+
+SERVER = ROOT / "tools" / "httpserver" / "httpserver.py"
+WINDOW, RESULT = "WINDOW", "RESULT"
+
+
+def winpath(p):
+    return "Z:" + str(p).replace("/", "\\")
+
+
+def sha(data):
+    return hashlib.sha256(data).hexdigest()
+
+
+class Run:
+    """The recorded lines of one dldclient run."""
+
+    def __init__(self, out):
+        self.lines = []
+        for line in out.splitlines():
+            ms, _, rest = line.partition(" ")
+            if ms.isdigit():
+                kind, _, args = rest.partition(" ")
+                self.lines.append((int(ms), kind, args))
+        self.exit = next((int(a) for _, k, a in self.lines if k == "EXIT"), None)
+
+    def kinds(self, *wanted):
+        return [(k, a) for _, k, a in self.lines if k in wanted]
+
+    def protocol(self):
+        return [(k, a) if k == RESULT else (k,) for k, a in self.kinds(WINDOW, RESULT)]
+
+    def time_of(self, kind, args=None):
+        return next(ms for ms, k, a in self.lines if k == kind and (args is None or a == args))
+
+    def probes(self):
+        out = []
+        for _, k, a in self.lines:
+            if k == "PROBE" and a != "gone":
+                out.append(dict(f.split("=") for f in a.split()))
+        return out
+
+    def __repr__(self):
+        return "\n".join("%d %s %s" % line for line in self.lines)
+
+
+# name -> (url path, download type, prepare(dest) or None, extra client options). The cases whose
+# dialog pixels are read get a place of their own on the screen (the dialog centres over the
+# client's window); all others share one corner.
+SHARED_PLACE = ["--at", "684,570"]
+def keep(data):
+    return lambda dest: dest.write_bytes(data)
+
+
+def read_only(data):
+    def prepare(dest):
+        dest.write_bytes(data)
+        dest.chmod(0o444)
+    return prepare
+
+
+FULL = generated(0, 300000)
+CASES = {
+    "new": ("/gen/300000", 0, None, []),
+    "replace_readonly": ("/gen/300000", 1, read_only(b"old content"), []),
+    "resume_half": ("/slow/500000/gen/2000000", 2, keep(generated(0, 1000000)),
+                    ["--at", "684,0", "--probe", ",".join(str(t) for t in range(200, 1800, 200))]),
+    "resume_norange": ("/norange/gen/300000", 2, keep(b"\x00" * 150000), []),
+    "resume_complete": ("/gen/300000", 2, keep(b"x" * 300000), []),
+    "resume_empty": ("/gen/300000", 2, keep(b""), []),
+    "resume_missing": ("/gen/300000", 2, None, []),
+    "resume_longer": ("/gen/300000", 2, keep(generated(0, 300000) + b"tail"), []),
+    "empty_body": ("/gen/0", 0, None, []),
+    "missing_dir": ("/gen/1000", 0, "nodir", []),
+    "not_found": ("/status/404", 0, None, ["--at", "0,0", "--probe", "600"]),
+    "server_error": ("/status/500", 1, None, []),
+    "no_length": ("/nolength/gen/300000", 0, None, []),
+    "chunked": ("/chunked/gen/300000", 0, None, []),
+    "cut_short": ("/cut/50000/gen/300000", 0, None, []),
+    "unknown_type": ("/gen/300000", 7, None, []),
+    "unknown_type_empty": ("/gen/0", 7, None, []),
+    "close_request": ("/slow/400000/gen/4000000", 0, None,
+                      ["--at", "342,0", "--probe", "1300", "--keys", "400", "--hittest", "1",
+                       "--close-after", "1600"]),
+    "bad_address": ("http://127.0.0.1:1/nothing", 0, None, []),
+}
+
+
+@pytest.fixture(scope="module")
+def server(services, tmp_path_factory):
+    root = tmp_path_factory.mktemp("fetch-served")
+    (root / "dir with blanks").mkdir()
+    (root / "dir with blanks" / "my file.bin").write_bytes(generated(0, 70000))
+    port_file, log = root.parent / "fetch-port", root.parent / "fetch-server.log"
+    proc = subprocess.Popen([sys.executable, str(SERVER), "--root", str(root), "--port-file",
+                             str(port_file), "--log", str(log)], stdout=subprocess.DEVNULL)
+    for _ in range(100):
+        if port_file.exists():
+            break
+        time.sleep(0.05)
+    yield {"base": "http://127.0.0.1:%s" % port_file.read_text().strip(), "log": log}
+    proc.terminate()
+    proc.wait(timeout=10)
+
+
+@pytest.fixture(scope="module")
+def unmanaged(services):
+    # No window manager runs here: without this, Wine waits 2 s for one whenever a top-level
+    # window of these programs goes away.
+    for app in ("fetchkit.exe", "dldclient.exe"):
+        subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\%s\\X11 Driver" % app,
+                        "/v", "Managed", "/t", "REG_SZ", "/d", "N", "/f"],
+                       env=wine_env(), capture_output=True, timeout=60)
+
+
+def run_client(args, timeout_ms=40000):
+    cmd = [WINE, str(WIN_BIN / "dldclient.exe"), "--timeout", str(timeout_ms), *args]
+    out = subprocess.run(cmd, env=wine_env(), capture_output=True, text=True,
+                         timeout=timeout_ms / 1000 + 30).stdout
+    return Run(out)
+
+
+@pytest.fixture(scope="module")
+def runs(server, unmanaged, tmp_path_factory):
+    """Starts every case at once; maps name -> (future of Run, destination path)."""
+    work = tmp_path_factory.mktemp("fetch-dest")
+    pool = ThreadPoolExecutor(max_workers=8)
+    started = {}
+    for name, (url, kind, prepare, extra) in CASES.items():
+        dest = work / name / "out.bin"
+        dest.parent.mkdir()
+        if prepare == "nodir":
+            dest = work / name / "missing" / "out.bin"
+        elif prepare:
+            prepare(dest)
+        full_url = url if url.startswith("http") else server["base"] + url
+        place = [] if "--at" in extra else SHARED_PLACE
+        args = ["--type", str(kind), "--url", full_url, "--path", winpath(dest), *place, *extra]
+        started[name] = (pool.submit(run_client, args), dest)
+    yield started
+    pool.shutdown(wait=True)
+
+
+def server_log(server):
+    return [json.loads(line) for line in server["log"].read_text().splitlines()]
+
+
+def result_of(runs, name):
+    future, dest = runs[name]
+    return future.result(), dest
+
+
+def assert_completed(run):
+    assert run.protocol() == [(WINDOW,), (RESULT, "5 0")], run
+    assert run.exit == 1, run
+
+
+def assert_failed(run, reason):
+    assert run.protocol() == [(WINDOW,), (RESULT, "6 %d" % reason), (RESULT, "6 9")], run
+    gap = run.time_of(RESULT, "6 9") - run.time_of(RESULT, "6 %d" % reason)
+    assert 1800 <= gap <= 3000, run
+    assert run.exit == 1, run
+
+
+@pytest.mark.parametrize("name", ["new", "replace_readonly", "no_length", "chunked", "resume_empty"])
+def test_download_writes_the_whole_file(runs, name):
+    run, dest = result_of(runs, name)
+    assert_completed(run)
+    assert sha(dest.read_bytes()) == sha(FULL)
+
+
+def test_replace_clears_the_read_only_attribute(runs):
+    # Wine keeps the read-only attribute in the owner's write bit (as root it does not stop a
+    # write, so the bit is what shows that the attribute was reset before the file was replaced).
+    run, dest = result_of(runs, "replace_readonly")
+    assert_completed(run)
+    assert dest.stat().st_mode & stat.S_IWUSR
+
+
+def test_resume_continues_at_the_kept_size(runs, server):
+    run, dest = result_of(runs, "resume_half")
+    assert_completed(run)
+    assert sha(dest.read_bytes()) == sha(generated(0, 2000000))
+    # The bar starts from the kept half, never from zero.
+    bars = [int(p["bar"]) for p in run.probes()]
+    assert bars and all(b >= 500 for b in bars if b), run
+    assert any(500 <= b < 1000 for b in bars), run
+    ranged = [e for e in server_log(server) if e["path"] == CASES["resume_half"][0] and e["range"]]
+    assert ranged == [dict(ranged[0], range="bytes=1000000-", status=206, sent=1000000)]
+    assert ranged[0]["agent"] == "korvane_update"
+
+
+def test_resume_restarts_when_the_server_cannot_continue(runs, server):
+    run, dest = result_of(runs, "resume_norange")
+    assert_completed(run)
+    assert sha(dest.read_bytes()) == sha(FULL)
+    asked = [e for e in server_log(server) if e["path"] == "/norange/gen/300000" and e["range"]]
+    assert [(e["range"], e["status"]) for e in asked] == [("bytes=150000-", 200)]
+
+
+def test_resume_of_a_longer_file_starts_over(runs):
+    run, dest = result_of(runs, "resume_longer")
+    assert_completed(run)
+    assert sha(dest.read_bytes()) == sha(FULL)
+
+
+def test_resume_of_a_complete_file_reads_nothing(runs):
+    run, dest = result_of(runs, "resume_complete")
+    assert_completed(run)
+    assert dest.read_bytes() == b"x" * 300000
+
+
+def test_empty_body_completes_with_an_empty_file(runs):
+    run, dest = result_of(runs, "empty_body")
+    assert_completed(run)
+    assert dest.read_bytes() == b""
+
+
+def test_server_error_body_is_saved(runs):
+    run, dest = result_of(runs, "server_error")
+    assert_completed(run)
+    assert dest.read_bytes() == b"status 500\n"
+
+
+@pytest.mark.parametrize("name,reason", [("resume_missing", 7), ("not_found", 3),
+                                         ("bad_address", 2), ("unknown_type", 5)])
+def test_failure_reports_reason_then_closes(runs, name, reason):
+    run, dest = result_of(runs, name)
+    assert_failed(run, reason)
+    assert not dest.exists()
+
+
+def test_failure_shows_red_text_under_the_title_band(runs):
+    run, _ = result_of(runs, "not_found")
+    probe = run.probes()[0]
+    assert probe["at"] == "0,0"  # centred over the visible starting window
+    assert probe["title"] == "C5E1ED"
+    assert int(probe["red"]) > 50, run
+    assert int(probe["notice"]) > 20, run  # the notice stays after a failure
+
+
+def test_missing_directory_shows_error_3_then_fails(runs):
+    run, dest = result_of(runs, "missing_dir")
+    assert run.kinds("BOX") == [("BOX", "3")], run
+    assert run.time_of("BOX") < run.time_of(RESULT)
+    assert_failed(run, 4)
+
+
+def test_cut_short_transfer_fails_and_keeps_the_bytes(runs):
+    run, dest = result_of(runs, "cut_short")
+    assert_failed(run, 6)
+    assert dest.read_bytes() == FULL[:50000]
+
+
+def test_unknown_type_without_data_completes_without_a_file(runs):
+    run, dest = result_of(runs, "unknown_type_empty")
+    assert_completed(run)
+    assert not dest.exists()
+
+
+def test_close_request_gives_up_and_keeps_the_partial_file(runs):
+    run, dest = result_of(runs, "close_request")
+    assert run.protocol() == [(WINDOW,), (RESULT, "6 9")], run
+    assert run.time_of("CLOSE") <= run.time_of(RESULT)
+    data = dest.read_bytes()
+    assert 0 < len(data) < 4000000
+    assert data == generated(0, len(data))
+    # Tab, Enter and Esc did nothing; the top band drags the window; the amount line was shown.
+    assert run.kinds("HITTEST") == [("HITTEST", "band=2 body=1")]
+    assert run.kinds("KEYS") in ([("KEYS", "target=child")], [("KEYS", "target=dialog")]), run
+    probe = run.probes()[0]
+    assert probe["at"] == "342,0"
+    assert probe["title"] == "C5E1ED" and int(probe["ink"]) > 20 and int(probe["red"]) == 0, run
+    assert 0 < int(probe["bar"]) < 1000
+    assert int(probe["exstyle"], 16) & 0x88 == 0x88, run
+
+
+# -- command lines ---------------------------------------------------------------------------
+
+def test_command_line_without_hwnd_is_refused(server, unmanaged, tmp_path):
+    dest = tmp_path / "never.bin"
+    tail = "/downloadtype=0 /downloadurl=%s/gen/10 /downloadpath=%s" % (server["base"], winpath(dest))
+    for args in (tail, "/hwnd={hwnd} /downloadtype=0 /downloadurl=%s/gen/10" % server["base"]):
+        run = run_client(["--args", args])
+        assert run.protocol() == [] and run.exit == -1, run
+    assert not dest.exists()
+
+
+def test_hex_handle_downloads_without_reports(server, unmanaged, tmp_path):
+    dest = tmp_path / "hex.bin"
+    run = run_client(["--args", "/hwnd=0x{hwnd} /downloadtype=0 /downloadurl=%s/gen/300000 "
+                      "/downloadpath=%s" % (server["base"], winpath(dest))])
+    assert run.protocol() == [] and run.exit == 1, run
+    assert sha(dest.read_bytes()) == sha(FULL)
+
+
+def test_blanks_in_address_and_path_are_taken_whole(server, unmanaged, tmp_path):
+    dest = tmp_path / "a folder" / "my out.bin"
+    dest.parent.mkdir()
+    run = run_client(["--args", "/hwnd={hwnd} /downloadtype=0 /downloadurl=%s/dir with blanks/my file.bin "
+                      "/downloadpath=%s" % (server["base"], winpath(dest))])
+    assert_completed(run)
+    assert dest.read_bytes() == generated(0, 70000)

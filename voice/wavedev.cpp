@@ -1,0 +1,187 @@
+#include "voice/wavedev.h"
+
+#include <process.h>
+
+#include "voice/liblock.h"
+#include "voice/loghook.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;
+
+namespace {
+
+const DWORD kStepMs = 100;
+const int kQuitAfterIdleSteps = 20;   // 2 s without progress: the close notification is not coming
+const int kMaxQuitPosts = 50;
+
+// The module the device code is linked into (the library, or a test program).
+HINSTANCE ModuleInstance()
+{
+    return reinterpret_cast<HINSTANCE>(&__ImageBase);
+}
+
+bool RegisterDummyClass(DummyWindowClass& wndClass)
+{
+    CScopedLock lock(LibraryLock());
+    if (wndClass.bRegistered)
+        return true;
+    WNDCLASSA wc = {};
+    wc.style = CS_HREDRAW | CS_VREDRAW;
+    wc.lpfnWndProc = wndClass.pfnWndProc;
+    wc.hInstance = ModuleInstance();
+    wc.lpszClassName = wndClass.pszName;
+    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
+        return false;
+    wndClass.bRegistered = true;
+    return true;
+}
+
+void UnregisterDummyClass(DummyWindowClass& wndClass)
+{
+    CScopedLock lock(LibraryLock());
+    if (!wndClass.bRegistered)
+        return;
+    UnregisterClassA(wndClass.pszName, ModuleInstance());
+    wndClass.bRegistered = false;
+}
+
+}  // namespace
+
+HWND CreateDummyWindow(DummyWindowClass& wndClass, void* pObject)
+{
+    if (!RegisterDummyClass(wndClass))
+        return NULL;
+    HWND hWnd = CreateWindowExA(0, wndClass.pszName, NULL, 0, 0, 0, 0, 0, NULL, NULL,
+                                ModuleInstance(), NULL);
+    if (!hWnd) {
+        UnregisterDummyClass(wndClass);
+        return NULL;
+    }
+    SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pObject));
+    return hWnd;
+}
+
+void* DummyWindowObject(HWND hWnd)
+{
+    return reinterpret_cast<void*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+}
+
+void DestroyDummyWindow(HWND* phWnd)
+{
+    if (*phWnd) {
+        DestroyWindow(*phWnd);
+        *phWnd = NULL;
+    }
+}
+
+bool StartRelay(DummyWindowClass& wndClass, void* pObject, unsigned (__stdcall* pfnProc)(void*),
+                const char* pszThreadFailure, HWND* phWnd, HANDLE* phThread, DWORD* pdwThreadId)
+{
+    *phWnd = CreateDummyWindow(wndClass, pObject);
+    if (!*phWnd)
+        return false;
+    unsigned id = 0;
+    uintptr_t h = _beginthreadex(NULL, 0, pfnProc, pObject, 0, &id);
+    if (!h) {
+        VoiceLog(pszThreadFailure);
+        DestroyDummyWindow(phWnd);
+        return false;
+    }
+    *phThread = reinterpret_cast<HANDLE>(h);
+    *pdwThreadId = id;
+    return true;
+}
+
+unsigned RunRelayLoop(const RelayMessages& msgs, HWND const volatile* phTarget)
+{
+    VoiceLog(msgs.pszStart);
+    MSG msg;
+    while (GetMessageA(&msg, NULL, 0, 0) > 0) {
+        if (msg.message == msgs.uOpen) {
+            VoiceLog(msgs.pszOpen);
+        } else if (msg.message == msgs.uClose) {
+            VoiceLog(msgs.pszClose);
+            PostQuitMessage(0);
+        } else if (msg.message == msgs.uData) {
+            PostMessageA(*phTarget, WM_WAVE_BLOCK, msg.wParam, msg.lParam);
+        }
+    }
+    VoiceLog(msgs.pszExit);
+    return static_cast<unsigned>(msg.wParam);
+}
+
+void WaitForRelayQueue(DWORD dwThreadId)
+{
+    // A thread message is accepted only once the thread has a queue; the relay ignores WM_NULL.
+    for (int i = 0; dwThreadId && i < 200; ++i) {
+        if (PostThreadMessageA(dwThreadId, WM_NULL, 0, 0) || GetLastError() != ERROR_INVALID_THREAD_ID)
+            return;
+        Sleep(5);
+    }
+}
+
+void PostQuitToRelay(HANDLE hThread, DWORD dwThreadId,
+                     const std::function<void(BOOL, DWORD)>& report)
+{
+    for (int i = 0; i < kMaxQuitPosts; ++i) {
+        BOOL bPosted = PostThreadMessageA(dwThreadId, WM_QUIT, 0, 0);
+        DWORD dwError = bPosted ? 0 : GetLastError();
+        report(bPosted, dwError);
+        if (bPosted || dwError != ERROR_INVALID_THREAD_ID)
+            return;
+        if (WaitForSingleObject(hThread, kStepMs) != WAIT_TIMEOUT)
+            return;
+        Sleep(kStepMs);
+    }
+}
+
+bool WaitRelayThread(HANDLE hThread, DWORD dwThreadId, const std::function<bool(int)>& onTimeout)
+{
+    int idle = 0;
+    for (;;) {
+        DWORD r = WaitForSingleObject(hThread, kStepMs);
+        if (r == WAIT_OBJECT_0)
+            return true;
+        if (r != WAIT_TIMEOUT)
+            return false;
+        idle = onTimeout(idle) ? 0 : idle + 1;
+        if (idle >= kQuitAfterIdleSteps)
+            PostThreadMessageA(dwThreadId, WM_QUIT, 0, 0);
+        if (idle >= kGiveUpAfterIdleSteps)
+            return false;
+    }
+}
+
+void EndRelay(HANDLE* phThread, DWORD dwThreadId, const std::function<bool(int)>& onTimeout,
+              const char* pszEnded, const char* pszTerminated)
+{
+    if (WaitRelayThread(*phThread, dwThreadId, onTimeout)) {
+        VoiceLog(pszEnded);
+    } else {
+        TerminateThread(*phThread, 0);
+        VoiceLog(pszTerminated);
+    }
+    CloseHandle(*phThread);
+    *phThread = NULL;
+}
+
+bool DispatchOneMessage(HWND hWnd)
+{
+    MSG msg;
+    if (!hWnd || !PeekMessageA(&msg, hWnd, 0, 0, PM_REMOVE))
+        return false;
+    DispatchMessageA(&msg);
+    return true;
+}
+
+WAVEFORMATEX PcmFormat(int nChannels, int nSamplesPerSec, int nBitsPerSample)
+{
+    WAVEFORMATEX fmt = {};
+    fmt.wFormatTag = WAVE_FORMAT_PCM;
+    fmt.nChannels = static_cast<WORD>(nChannels);
+    fmt.nSamplesPerSec = static_cast<DWORD>(nSamplesPerSec);
+    fmt.wBitsPerSample = static_cast<WORD>(nBitsPerSample);
+    fmt.nBlockAlign = static_cast<WORD>(nChannels * nBitsPerSample / 8);
+    fmt.nAvgBytesPerSec = static_cast<DWORD>(nChannels * nBitsPerSample * nSamplesPerSec / 8);
+    fmt.cbSize = 0;
+    return fmt;
+}

@@ -1,0 +1,87 @@
+// What the capture and playback devices share: the hidden window that receives finished blocks
+// on the thread that started the device, the relay thread that forwards the driver's
+// notifications to that window, and bounded ways of ending the relay thread.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <functional>
+
+// Stop waits give up after this many 100 ms steps in which nothing came back.
+const int kGiveUpAfterIdleSteps = 50;
+
+// Posted to a device's hidden window for each buffer the driver has finished with;
+// wParam is the device handle, lParam the wave header.
+const UINT WM_WAVE_BLOCK = 0x8150;
+
+// A window class registered by the first device that needs it and left registered. The
+// registered flag is guarded by the library lock.
+struct DummyWindowClass {
+    const char* pszName;
+    WNDPROC pfnWndProc;
+    bool bRegistered;
+};
+
+// Registers the class if needed, creates a hidden window of it on the calling thread and stores
+// pObject in the window's user data. Returns null on failure; a failed creation unregisters
+// the class.
+HWND CreateDummyWindow(DummyWindowClass& wndClass, void* pObject);
+
+// The object stored by CreateDummyWindow, or null before it is stored.
+void* DummyWindowObject(HWND hWnd);
+
+// Destroys a hidden window (if any) and clears the handle.
+void DestroyDummyWindow(HWND* phWnd);
+
+// A device's start: creates its hidden window on the calling thread (silently returning false
+// when that fails), then starts its relay thread through the C runtime. When the thread cannot be
+// started, logs pszThreadFailure, destroys the window and returns false.
+bool StartRelay(DummyWindowClass& wndClass, void* pObject, unsigned (__stdcall* pfnProc)(void*),
+                const char* pszThreadFailure, HWND* phWnd, HANDLE* phThread, DWORD* pdwThreadId);
+
+// The notifications a relay thread handles and the lines it logs.
+struct RelayMessages {
+    UINT uOpen, uClose, uData;
+    const char* pszStart;
+    const char* pszOpen;
+    const char* pszClose;
+    const char* pszExit;
+};
+
+// The relay thread's loop: logs the open and close notifications, quits on close and forwards
+// each data notification to *phTarget. Returns the quit message's code.
+unsigned RunRelayLoop(const RelayMessages& msgs, HWND const volatile* phTarget);
+
+// Waits (at most a second) until the relay thread has its message queue, so that no driver
+// notification posted to it is lost. Returns at once for thread id 0.
+void WaitForRelayQueue(DWORD dwThreadId);
+
+// Posts the quit message to a relay thread, calling report(posted, error) after each post. While
+// the post fails because the thread has no message queue yet and the thread has not ended within
+// 100 ms, sleeps 100 ms and posts again (a few seconds at most).
+void PostQuitToRelay(HANDLE hThread, DWORD dwThreadId,
+                     const std::function<void(BOOL bPosted, DWORD dwError)>& report);
+
+// Waits for a relay thread in steps of 100 ms, calling onTimeout(idleSteps) after each step that
+// times out; onTimeout returns true when it made progress (dispatched a block). Once 2 s pass
+// without progress the quit message is posted as a last resort; after 5 s without progress the
+// wait gives up. Returns true when the thread has ended, false when the wait failed or gave up.
+bool WaitRelayThread(HANDLE hThread, DWORD dwThreadId, const std::function<bool(int)>& onTimeout);
+
+// Waits for the relay thread as WaitRelayThread does and logs pszEnded when it has ended; when the
+// wait fails or gives up, terminates the thread and logs pszTerminated. Closes and clears the handle.
+void EndRelay(HANDLE* phThread, DWORD dwThreadId, const std::function<bool(int)>& onTimeout,
+              const char* pszEnded, const char* pszTerminated);
+
+// Takes at most one pending message of hWnd off the queue and dispatches it. True if there was one.
+bool DispatchOneMessage(HWND hWnd);
+
+// The devices' PCM format from their three format fields.
+WAVEFORMATEX PcmFormat(int nChannels, int nSamplesPerSec, int nBitsPerSample);
+
+// Formats a handle for the "0x%x" fields of the log lines.
+inline unsigned HandleBits(const void* h)
+{
+    return static_cast<unsigned>(reinterpret_cast<UINT_PTR>(h));
+}

@@ -1,0 +1,55 @@
+// Wave playback: plays 8 kHz 16-bit mono PCM blocks on the default wave-out device. Play copies
+// each block into a fresh buffer and queues it at once (no jitter buffer, only a cap on the
+// number of queued blocks). Finished buffers come back through a relay thread of the class's own
+// to a hidden window on the starting thread, which frees them.
+#pragma once
+
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "framework/critsec.h"
+
+class CWaveOut {
+public:
+    // Play drops a block while more than this many are queued: at most 11 are outstanding.
+    static constexpr int kMaxQueuedBeforeDrop = 10;
+
+    CWaveOut();
+    // Releases what a start left behind if the object is destroyed without a stop.
+    virtual ~CWaveOut();
+
+    CWaveOut(const CWaveOut&) = delete;
+    CWaveOut& operator=(const CWaveOut&) = delete;
+
+    // Each returns 1 on success, 0 on failure (logged).
+    int StartThread();
+    int OpenDev();
+    // Queues a copy of nLength bytes; 1 also when the block was dropped because the queue is full.
+    int Play(const void* pData, int nLength);
+    // Stops playback, waits until every queued block has come back, closes the device.
+    int CloseDev();
+    int StopThread();
+
+    // m_nQueued, read under m_csQueue.
+    int QueuedCount();
+
+    int m_nChannels;
+    int m_nSamplesPerSec;
+    int m_nBitsPerSample;
+    MMRESULT m_mmResult;
+    HWAVEOUT m_hWaveOut;
+    HANDLE m_hThread;
+    DWORD m_dwThreadId;
+    int m_nQueued;
+    CCriticalSection m_csQueue;
+    int m_bThreadRun;
+    int m_bDevOpen;
+    HWND m_hWnd;
+
+private:
+    static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
+    static unsigned __stdcall AudioOutThreadProc(void* pParam);
+    void OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr);
+    void DrainReturnedBlocks();
+    static void FreeBlock(WAVEHDR* pHdr);
+};

@@ -8,32 +8,15 @@
 #include <string>
 #include <vector>
 
+#include "tests/codec/vectors.h"
 #include "voice/codec/audiocode.h"
 
 namespace {
 
-std::vector<unsigned char> ReadFile(const std::string& name) {
+std::vector<unsigned char> ReadVector(const std::string& name) {
   std::vector<unsigned char> data;
-  std::FILE* f = std::fopen((std::string(ST_SHARED_DIR) + "/g729a/vectors/" + name).c_str(), "rb");
-  if (!f) return data;
-  unsigned char buf[4096];
-  size_t n;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) data.insert(data.end(), buf, buf + n);
-  std::fclose(f);
+  codectest::ReadBytes(codectest::SharedPath("vectors/" + name), &data);
   return data;
-}
-
-// Serial bitstream (164 bytes per frame) to packed 10-byte frames.
-std::vector<unsigned char> Packed(const std::vector<unsigned char>& serial) {
-  std::vector<unsigned char> out;
-  for (size_t off = 0; off + 164 <= serial.size(); off += 164) {
-    unsigned char b[10] = {};
-    for (int i = 0; i < 80; ++i) {
-      if (serial[off + 4 + 2 * i] == 0x81) b[i / 8] |= static_cast<unsigned char>(0x80 >> (i % 8));
-    }
-    out.insert(out.end(), b, b + 10);
-  }
-  return out;
 }
 
 // The console table plus one real-time factor line per benchmark.
@@ -60,7 +43,7 @@ class RealTimeReporter : public benchmark::ConsoleReporter {
 };
 
 void EncodeBlock(benchmark::State& state) {
-  static std::vector<unsigned char> pcm = ReadFile("speech.in");
+  static std::vector<unsigned char> pcm = ReadVector("speech.in");
   size_t blocks = pcm.size() / 960;
   if (blocks == 0) {
     state.SkipWithError("speech.in not found");
@@ -77,7 +60,7 @@ void EncodeBlock(benchmark::State& state) {
 }
 
 void DecodeBlock(benchmark::State& state) {
-  static std::vector<unsigned char> coded = Packed(ReadFile("speech.bit"));
+  static std::vector<unsigned char> coded = codectest::SerialToPacked(ReadVector("speech.bit"));
   size_t blocks = coded.size() / 60;
   if (blocks == 0) {
     state.SkipWithError("speech.bit not found");

@@ -64,4 +64,17 @@ void AdaptiveCodebookVector(double* exc, int T, int frac, int n) {
   }
 }
 
+void HighPassFilter(const double b[3], const double a[3], BiquadMemory& m, const double* in,
+                    double* out, int n) {
+  for (int i = 0; i < n; ++i) {
+    double x = in[i];
+    double y = b[0] * x + b[1] * m.x1 + b[2] * m.x2 + a[1] * m.y1 + a[2] * m.y2;
+    m.x2 = m.x1;
+    m.x1 = x;
+    m.y2 = m.y1;
+    m.y1 = y;
+    out[i] = y;
+  }
+}
+
 }  // namespace g729

@@ -1,5 +1,7 @@
 // Linear filters and the fractional-delay adaptive-codebook vector shared by encoder and decoder.
 #pragma once
+// Note for the encoder side: HighPassFilter/BiquadMemory below are an addition, the second-order
+// filter that the output post-processing uses; the input pre-processing can use it as well.
 
 namespace g729 {
 
@@ -19,5 +21,15 @@ void WeightLpc(const double a[11], double gamma, double out[11]);
 // exc[-T-10 ..] through the 1/3-resolution interpolation filter. For T < n the vector reads
 // samples it has just written, as the adaptive codebook requires.
 void AdaptiveCodebookVector(double* exc, int T, int frac, int n);
+
+// Memory of a second-order filter: the last two inputs and outputs.
+struct BiquadMemory {
+  double x1, x2, y1, y2;
+};
+
+// y[n] = b[0] x[n] + b[1] x[n-1] + b[2] x[n-2] + a[1] y[n-1] + a[2] y[n-2]; a holds the values
+// added ({1, a1, a2}, as the high-pass tables store them). in and out may be the same buffer.
+void HighPassFilter(const double b[3], const double a[3], BiquadMemory& m, const double* in,
+                    double* out, int n);
 
 }  // namespace g729

@@ -98,16 +98,6 @@ void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[
   std::memmove(s.residual, s.residual + kSubframe, kPitchMax * sizeof(double));
 }
 
-void PostProcess(HighPassState& s, double* x, int n) {
-  for (int i = 0; i < n; ++i) {
-    double in = x[i];
-    double y = b100[0] * in + b100[1] * s.x1 + b100[2] * s.x2 + a100[1] * s.y1 + a100[2] * s.y2;
-    s.x2 = s.x1;
-    s.x1 = in;
-    s.y2 = s.y1;
-    s.y1 = y;
-    x[i] = y;
-  }
-}
+void PostProcess(HighPassState& s, double* x, int n) { HighPassFilter(b100, a100, s, x, x, n); }
 
 }  // namespace g729

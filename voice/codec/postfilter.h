@@ -3,6 +3,7 @@
 #pragma once
 
 #include "voice/codec/constants.h"
+#include "voice/codec/filters.h"
 
 namespace g729 {
 
@@ -31,9 +32,7 @@ double TiltFactor(const double num[11], const double den[11]);
 // Scales out[0..n-1] so its energy follows in[0..n-1]; gain carries between calls.
 void AdaptiveGainControl(const double* in, double* out, int n, double* gain);
 
-struct HighPassState {
-  double x1, x2, y1, y2;
-};
+using HighPassState = BiquadMemory;
 
 // 100 Hz second-order high-pass on the decoder output, in place.
 void PostProcess(HighPassState& s, double* x, int n);

@@ -83,14 +83,15 @@ bool CUpdateApp::StartWorker() {
 BOOL CUpdateApp::InitInstance() {
     Trace("CUpdateApp::InitInstance() called");
     if (!CreateInstanceMutex()) return FALSE;
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&controls);
     if (!ReadArguments()) return FALSE;
     DWORD flags = 0;
     if (!::InternetGetConnectedState(&flags, 0)) {
         Trace("InternetGetConnectedState() Error");
         return FALSE;
     }
-    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
-    ::InitCommonControlsEx(&controls);
+    upd::TestPauseBeforeDialog();
     CUpdateDlg dialog;
     m_pMainWnd = &dialog;
     if (StartWorker()) dialog.DoModal();
@@ -157,6 +158,8 @@ void CUpdateApp::OpenDownloadPage() {
     ::ShellExecuteA(nullptr, nullptr, upd::ManualDownloadAddress(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
+// The process ends here, while the worker may still be transferring: ExitProcess stops it before
+// any global object (the argument strings, the report lock) is destroyed under it.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-    return RunApplication(theApp, instance);
+    ::ExitProcess(UINT(RunApplication(theApp, instance)));
 }

@@ -32,6 +32,12 @@ bool GuidTextAvailable() {
     return true;
 }
 
+void TestPauseBeforeDialog() {
+#ifdef UPDATE_TEST_HOOKS
+    if (const char* ms = TestSetting("UPDATE_TEST_DIALOG_DELAY_MS")) ::Sleep(DWORD(std::strtoul(ms, nullptr, 10)));
+#endif
+}
+
 const char* ManualDownloadAddress() {
 #ifdef UPDATE_TEST_HOOKS
     if (const char* address = TestSetting("UPDATE_TEST_DOWNLOAD_PAGE")) return address;

@@ -14,6 +14,10 @@ bool GuidTextAvailable();
 // Address of the manual download page (code page 936 text), opened in the browser on failure.
 const char* ManualDownloadAddress();
 
+// Test build only: waits UPDATE_TEST_DIALOG_DELAY_MS before the dialog is made, so that worker
+// reports come before its window exists. Does nothing in the shipped program.
+void TestPauseBeforeDialog();
+
 // Debugger trace line.
 inline void Trace(const char* line) { ::OutputDebugStringA(line); }
 

@@ -46,11 +46,15 @@ def site(services, tmp_path_factory):
 
 @pytest.fixture(scope="module")
 def client(services):
-    """The stand-in client in a folder with blanks, as Windows sees it."""
-    folder = Path(os.environ["WINEPREFIX"]) / "drive_c" / "Program Files" / "Zeb Client"
+    """The stand-in client in a folder with blanks, as Windows sees it, and a decoy C:\\Program.exe
+    that an unquoted command line would start instead."""
+    drive = Path(os.environ["WINEPREFIX"]) / "drive_c"
+    folder = drive / "Program Files" / "Zeb Client"
     folder.mkdir(parents=True, exist_ok=True)
     shutil.copy(WIN_BIN / "update_stub.exe", folder / "zeb client.exe")
-    return "C:\\Program Files\\Zeb Client\\zeb client.exe"
+    shutil.copy(WIN_BIN / "update_stub.exe", drive / "Program.exe")
+    yield "C:\\Program Files\\Zeb Client\\zeb client.exe"
+    (drive / "Program.exe").unlink()
 
 
 class UpdateRun:
@@ -189,6 +193,7 @@ def test_success_installs_silently_and_starts_client_by_long_path(site, client, 
     wait_until(lambda: any(r[0] == "start" and r[1] == client for r in run.stub_records()))
     assert [r for r in run.stub_records() if r[1] == client][0][2] == '"%s"' % client
     wait_until(lambda: ["end", client] in run.stub_records())
+    assert all(r[1] != "C:\\Program.exe" for r in run.stub_records())
 
 
 def wait_until(predicate, timeout=15):
@@ -285,9 +290,10 @@ def test_installer_time_limit(site, client, runs):
     wait_until(lambda: [r[0] for r in run.stub_records()] == ["start", "end"])
 
 
-def test_no_guid_text_is_reported_as_temp_file_failure(site, client, runs):
+def test_no_guid_text_is_reported_even_before_the_window_exists(site, client, runs):
+    # The worker fails at once; the dialog comes a second later and still shows the report.
     run = runs(site["base"] + "/setup.exe", "", client, exe="UpdateTest.exe",
-               extra={"UPDATE_TEST_NO_GUID_TEXT": "1"})
+               extra={"UPDATE_TEST_NO_GUID_TEXT": "1", "UPDATE_TEST_DIALOG_DELAY_MS": "1000"})
     expect_failure(run, "无法创建临时文件")
 
 

@@ -122,7 +122,6 @@ bool RunStep(const Step& step)
         PostQuitMessage(0);
         return false;
     } else if (v == "wait") {
-        BeginWait(Wait::None, "", a[0]);
         g_wait.kind = Wait::None;
         SetTimer(g_hWnd, kWaitTimer, std::strtoul(a[0].c_str(), nullptr, 10), nullptr);
         return false;

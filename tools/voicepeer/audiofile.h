@@ -10,5 +10,5 @@
 bool ReadSpeech(const std::string& path, std::vector<int16_t>& samples, std::string& error);
 // Writes samples as a 8 kHz 16-bit mono WAV file.
 bool WriteWav(const std::string& path, const std::vector<int16_t>& samples);
-// A test signal whose 60 ms blocks can be told apart: block k is a sine of 400 + 80 (k mod 32) Hz.
+// A test signal whose 60 ms blocks can be told apart: block k is a sine of 400 + 60 (k mod 40) Hz.
 std::vector<int16_t> ToneBlocks(uint32_t blocks);

@@ -151,7 +151,7 @@ void VoicePeer::DoAction(const ControlAction& a)
     } else if (a.verb == "close") {
         CloseControl();
     }
-    Log("ctl-sent %s value=%ld", a.verb.c_str(), a.value);
+    Log("ctl-sent action=%s value=%ld", a.verb.c_str(), a.value);
 }
 
 void VoicePeer::RunDueActions()

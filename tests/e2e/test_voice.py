@@ -1,0 +1,309 @@
+"""A voice session end to end: the help-client harness drives vocalis.dll under Wine with
+PulseAudio devices; the native voice peer plays the remote helper on loopback."""
+import os
+import re
+import signal
+import socket
+import subprocess
+import threading
+import time
+from pathlib import Path
+
+import numpy as np
+import pytest
+
+from conftest import NATIVE_BIN, SHARED, WIN_BIN, free_port, wine_env, wine_popen
+import voice_audio as va
+
+SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
+TALK_ACCEPT = 4097
+
+
+def winpath(path):
+    return "Z:" + str(path).replace("/", "\\")
+
+
+class Session:
+    """One run of the peer and the harness, with optional microphone feed and speaker recording.
+    Every process it starts is stopped by close()."""
+
+    def __init__(self, workdir):
+        self.dir = Path(workdir)
+        self.dir.mkdir(parents=True, exist_ok=True)
+        self.tcp = free_port()
+        self.udp = free_port(socket.SOCK_DGRAM)
+        self.procs = {}
+
+    def start_peer(self, *args, duration=10):
+        cmd = [str(NATIVE_BIN / "voicepeer"), "--tcp", str(self.tcp), "--udp", str(self.udp),
+               "--out", str(self.dir), "--duration", str(duration), "--wait-accept", "20", *args]
+        self.procs["peer"] = subprocess.Popen(cmd, stderr=open(self.dir / "peer.err", "w"))
+        events = self.dir / "events.log"
+        for _ in range(200):
+            if events.exists() and "listening" in events.read_text():
+                return
+            time.sleep(0.02)
+        raise AssertionError("voice peer did not start: " + (self.dir / "peer.err").read_text())
+
+    def feed_mic(self, raw):
+        self.procs["mic"] = subprocess.Popen(
+            ["pacat", "-p", "-d", "mic", "--raw", "--rate=8000", "--channels=1", "--format=s16le", str(raw)])
+
+    def record_speaker(self):
+        self.procs["speaker"] = subprocess.Popen(
+            ["parec", "--latency-msec=20", "-d", "speaker.monitor", "--rate=8000", "--channels=1",
+             "--format=s16le", "--file-format=wav", str(self.dir / "speaker.wav")])
+
+    def run_client(self, script, timeout=60):
+        (self.dir / "script.txt").write_text(script)
+        proc = wine_popen("helpclient.exe", [winpath(self.dir / "client.log"), winpath(self.dir / "script.txt")],
+                          env=wine_env())
+        self.procs["client"] = proc
+        proc.wait(timeout=timeout)
+        return proc.returncode
+
+    def flag_on_event(self, needle, name="flag"):
+        """A file that appears once the peer has logged `needle`, for the harness's waitfor."""
+        flag, events = self.dir / name, self.dir / "events.log"
+
+        def watch():
+            deadline = time.time() + 30
+            while time.time() < deadline and not flag.exists():
+                if events.exists() and needle in events.read_text():
+                    flag.touch()
+                time.sleep(0.02)
+        threading.Thread(target=watch, daemon=True).start()
+        return winpath(flag)
+
+    def wait_peer(self, timeout=30):
+        self.procs["peer"].wait(timeout=timeout)
+
+    def close(self):
+        for name in ("speaker", "mic"):
+            proc = self.procs.get(name)
+            if proc and proc.poll() is None:
+                time.sleep(0.3 if name == "speaker" else 0)
+                proc.send_signal(signal.SIGINT)
+        for proc in self.procs.values():
+            try:
+                proc.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                proc.kill()
+                proc.wait()
+
+    # What happened, from the two logs.
+    def events(self, kind=None):
+        out = []
+        for line in (self.dir / "events.log").read_text().splitlines():
+            t, rest = line.split(" ", 1)
+            name, _, args = rest.partition(" ")
+            fields = dict(kv.split("=", 1) for kv in args.split() if "=" in kv)
+            if kind is None or name == kind:
+                out.append((float(t), name, fields))
+        return out
+
+    def client_lines(self, prefix):
+        text = (self.dir / "client.log").read_text(encoding="gbk", errors="replace")
+        return [parts[2] for parts in (line.split(None, 2) for line in text.splitlines())
+                if len(parts) == 3 and parts[1] == prefix]
+
+    def step_results(self):
+        return [(m.group(1), int(m.group(2))) for m in
+                (re.match(r"(.*) -> (-?\d+)$", s) for s in self.client_lines("step:")) if m]
+
+    def received_seqs(self):
+        return [(t, int(f["seq"])) for t, _, f in self.events("voice")]
+
+    def accepts(self):
+        return [t for t, _, f in self.events("ctl-recv") if f.get("code") == str(TALK_ACCEPT)]
+
+
+@pytest.fixture
+def session(services, tmp_path, request):
+    s = Session(tmp_path / request.node.name)
+    yield s
+    s.close()
+
+
+@pytest.fixture(scope="session")
+def tools():
+    for path in (NATIVE_BIN / "voicepeer", NATIVE_BIN / "g729a", WIN_BIN / "helpclient.exe", WIN_BIN / "vocalis.dll"):
+        if not path.exists():
+            pytest.skip(f"{path} is not built")
+    return NATIVE_BIN / "g729a"
+
+
+@pytest.fixture(scope="session")
+def mic_speech(tmp_path_factory):
+    """About 30 s of synthetic speech (espeak-ng, resampled to 8 kHz), different from the peer's."""
+    out = tmp_path_factory.mktemp("mic") / "mic.raw"
+    text = ("The quick brown fox jumps over the lazy dog. A voice session carries speech both ways. "
+            "Every sixty milliseconds one packet leaves the client and one arrives from the helper. ") * 3
+    wav = out.with_suffix(".wav")
+    subprocess.run(["espeak-ng", "-s", "150", "-w", str(wav), text], check=True)
+    subprocess.run(["sox", str(wav), "-r", "8000", "-c", "1", "-b", "16", "-e", "signed-integer",
+                    "-t", "raw", str(out)], check=True)
+    return out
+
+
+def gaps(times):
+    return np.diff(np.asarray(times)) if len(times) > 1 else np.zeros(0)
+
+
+def test_session_lifecycle_and_control_messages(session, tools):
+    """Calls out of order, a closed control port, and the answering side's handling of repeated,
+    hostile and malformed control messages, in one session."""
+    s = session
+    closed_tcp = free_port()
+    hello_sink = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    hello_sink.bind(("127.0.0.1", 0))
+    s.start_peer("--ctl", "0.3:request", "--ctl", "0.8:request", "--ctl", "1.3:badmagic+body=24",
+                 "--ctl", "1.8:request+body=4", "--ctl", "2.3:request+body=5000",
+                 "--ctl", "2.8:code=4097", "--ctl", "3.0:code=4098", duration=5)
+    script = (f"start 127.0.0.1 {s.tcp} {s.udp}; sound 1; end; init; init; end; init;"
+              f"start 127.0.0.1 {closed_tcp} {hello_sink.getsockname()[1]};"
+              f"start 127.0.0.1 {s.tcp} {s.udp}; start 127.0.0.1 {s.tcp} {s.udp};"
+              "wait 3800; end; exit")
+    assert s.run_client(script) == 0
+    s.wait_peer()
+    results = [r for _, r in s.step_results()]
+    assert results == [0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1, 1], s.step_results()
+
+    # Nothing reached the closed port's voice address: no hello after a failed Start.
+    hello_sink.settimeout(0.2)
+    with pytest.raises(socket.timeout):
+        hello_sink.recvfrom(64)
+    hello_sink.close()
+
+    # Two requests, the request hidden in a bad-magic message's unread body, a 4-byte body and a
+    # 5000-byte body are each answered once; TALK_ACCEPT and TALK_REFUSE are not answered.
+    sent = [t for t, _, f in s.events("ctl-sent")]
+    accepts = s.accepts()
+    assert len(accepts) == 5, s.events("ctl-recv")
+    for action_time, reply_time in zip(sent[:5], accepts):
+        assert 0 <= reply_time - action_time < 0.5
+    assert s.client_lines("msg:").count("WM_TALK_BEGIN") == 5
+    assert len(s.events("hello")) == 1
+
+    # Speech went out from the first accept on, numbered from 1 without a gap.
+    seqs = [q for _, q in s.received_seqs()]
+    assert seqs and seqs == list(range(1, len(seqs) + 1))
+    assert s.received_seqs()[0][0] >= accepts[0]
+
+
+def test_mute_and_peer_close(session, tools):
+    """EnableSound(0/1) switches only the uplink; the peer's close ends the session once,
+    stops sending and leaves playback of arriving packets going."""
+    s = session
+    s.record_speaker()
+    s.start_peer("--send", str(SPEECH), "--send-seconds", "9", "--ctl", "0.2:request",
+                 "--ctl", "6.5:close", duration=9.5)
+    flowing = s.flag_on_event(" voice ")
+    script = ("init; start 127.0.0.1 %d %d; waitmsg begin 3000; waitfor %s 8000; wait 600; sound 0;"
+              "wait 1200; sound 1; waitmsg end 8000; wait 3500; end; exit" % (s.tcp, s.udp, flowing))
+    assert s.run_client(script) == 0
+    s.wait_peer()
+    s.close()
+    assert s.client_lines("msg:").count("WM_TALK_END") == 1
+    assert ("end", 0) in s.step_results()
+
+    arrivals = s.received_seqs()
+    times = [t for t, _ in arrivals]
+    seqs = [q for _, q in arrivals]
+    assert seqs == list(range(1, len(seqs) + 1)), "numbering runs on across the mute"
+    longest = float(gaps(times).max())
+    assert 0.9 < longest < 1.6, f"mute gap {longest:.2f} s"
+    close_time = [t for t, _, f in s.events("ctl-sent") if f["action"] == "close"][0]
+    assert times[-1] < close_time + 0.3, "client stopped sending when the peer closed"
+
+    # What the peer sent during the mute and after its close was still played.
+    sent_after = [int(f["seq"]) for t, _, f in s.events("sent") if t > close_time + 0.2]
+    expected = va.g729_decode(tools, (s.dir / "sent.g729").read_bytes(), s.dir)
+    heard = va.read_wav(s.dir / "speaker.wav")
+    ref = expected[(sent_after[0] - 1) * va.BLOCK:sent_after[-1] * va.BLOCK]
+    after = va.blockwise_compare(ref, heard, start_range=(-len(ref), len(heard)))
+    print(f"\nplayback after the peer's close: {len(sent_after)} packets sent, {after}")
+    assert after["heard"] >= 0.7 * after["loud"] and after["median_snr"] > 15
+
+
+def test_stalled_control_message_does_not_freeze(session, tools):
+    """A peer that sends part of a control header and stalls holds the client's thread only for
+    the bounded wait; then speech flows again and the client's calls run."""
+    s = session
+    s.start_peer("--ctl", "0.2:request", "--ctl", "1.5:partial=10", "--ctl", "7.5:close", duration=8)
+    script = "init; start 127.0.0.1 %d %d; waitmsg begin 3000; wait 5000; end; exit" % (s.tcp, s.udp)
+    assert s.run_client(script, timeout=30) == 0
+    s.wait_peer()
+    assert ("end", 1) in s.step_results()
+    times = np.array([t for t, _ in s.received_seqs()])
+    stall = float(gaps(times).max())
+    resumed = times[times > 1.5 + stall]
+    print(f"\nstalled partial control message held the client for {stall:.2f} s")
+    assert 2.0 < stall < 4.5
+    assert len(resumed) >= 10
+
+
+def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
+    """Tone blocks with a swapped pair, a lost packet and a duplicate: the blocks heard on the
+    speaker come in the order the ordering store prescribes."""
+    s = session
+    s.record_speaker()
+    s.start_peer("--tones", "40", "--swap", "8", "--drop", "15", "--dup", "26",
+                 "--ctl", "0.2:request", duration=6)
+    assert s.run_client("init; start 127.0.0.1 %d %d; wait 4500; end; exit" % (s.tcp, s.udp)) == 0
+    s.wait_peer()
+    s.close()
+    arrivals = [int(f["seq"]) for _, _, f in s.events("sent")]
+    expected = va.collapse([(q - 1) % 40 for q in va.play_order(arrivals)])
+    runs = va.tone_runs(va.tone_ids(va.read_wav(s.dir / "speaker.wav")))
+    heard = va.collapse([tone for tone, _, _ in runs])
+    print(f"\nexpected {expected}\nheard    {heard}")
+    # The codec needs a block or two to settle; from then on the order must match exactly.
+    start = expected.index(heard[2]) if len(heard) > 2 and heard[2] in expected else -1
+    assert start >= 0 and heard[2:] == expected[start:start + len(heard) - 2]
+    assert 14 not in heard, "the lost packet 15 is never played"
+    # The duplicate of 26 waited at the front, so 26 plays again after a gap of ~8 packets.
+    assert len([r for r in runs if r[0] == 25]) >= 2
+
+
+def test_call_both_ways(session, tools, mic_speech):
+    """24 s of real speech from the peer and synthetic speech into the microphone, both ways."""
+    s = session
+    s.feed_mic(mic_speech)
+    s.record_speaker()
+    s.start_peer("--send", str(SPEECH), "--send-seconds", "25", "--ctl", "0.2:request", duration=26)
+    script = "init; start 127.0.0.1 %d %d; waitmsg begin 3000; wait 25500; end; exit" % (s.tcp, s.udp)
+    assert s.run_client(script) == 0
+    s.wait_peer()
+    s.close()
+
+    # Uplink: 76-byte packets numbered 1, 2, 3 ... at 16.7 per second.
+    arrivals = s.received_seqs()
+    assert all(f["len"] == "76" for _, _, f in s.events("voice")) and not s.events("udp-other")
+    seqs = [q for _, q in arrivals]
+    assert seqs == list(range(1, len(seqs) + 1))
+    span = arrivals[-1][0] - arrivals[0][0]
+    rate = (len(arrivals) - 1) / span
+    # Uplink audio: the peer's decoding of what it received against the microphone feed.
+    received = va.read_wav(s.dir / "received.wav")
+    mic = va.read_raw(mic_speech)
+    _, up_snr, up_corr = va.aligned_compare(received, mic, lag_range=(0, len(mic)))
+    # What the codec alone allows: the microphone signal coded and decoded natively.
+    coded = s.dir / "mic.g729"
+    subprocess.run([str(tools), "encode", str(mic_speech), str(coded)], check=True, capture_output=True)
+    roundtrip = va.g729_decode(tools, coded.read_bytes(), s.dir)
+    _, _, codec_corr = va.aligned_compare(roundtrip, mic, lag_range=(-va.RATE, va.RATE))
+    # Downlink audio: the speaker against our native decoding of the peer's packets.
+    expected = va.g729_decode(tools, (s.dir / "sent.g729").read_bytes(), s.dir)
+    heard = va.read_wav(s.dir / "speaker.wav")
+    down = va.blockwise_compare(expected, heard, start_range=(-len(expected), len(heard)))
+    figures = (f"uplink {len(seqs)} packets over {span:.1f} s = {rate:.2f}/s, decoded vs mic: "
+               f"SNR {up_snr:.1f} dB, corr {up_corr:.3f} (codec alone: corr {codec_corr:.3f}); downlink speaker vs native decode: "
+               f"{down['heard']}/{down['loud']} blocks heard, median block SNR {down['median_snr']:.1f} dB, "
+               f"overall SNR {down['snr']:.1f} dB, corr {down['corr']:.3f}")
+    print("\n" + figures)
+    (s.dir / "figures.txt").write_text(figures + "\n")
+    assert span >= 20 and abs(rate - 16.7) <= 0.5
+    assert np.sqrt(np.mean(received ** 2)) > 200, "the received payloads decode to speech"
+    assert up_corr > 0.5
+    assert down["heard"] >= 0.8 * down["loud"] and down["median_snr"] > 20

@@ -9,6 +9,8 @@
 namespace g729 {
 namespace {
 
+// Both constant-initialised, so a CAudioCode constructed during another file's static
+// initialisation still finds them in place.
 bool g_initialised = false;
 DecoderState g_decoder;
 

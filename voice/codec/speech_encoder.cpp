@@ -4,13 +4,19 @@
 
 namespace g729 {
 namespace {
-EncoderState g_encoder;
+
+// A function-local static: ready whichever library object's constructor asks first.
+EncoderState& Encoder() {
+  static EncoderState state;
+  return state;
+}
+
 }  // namespace
 
-void InitSpeechEncoder() { InitEncoder(g_encoder); }
+void InitSpeechEncoder() { InitEncoder(Encoder()); }
 
 void EncodeSpeechFrame(const double speech[kFrame], int prm[kParams]) {
-  EncodeFrame(g_encoder, speech, prm);
+  EncodeFrame(Encoder(), speech, prm);
 }
 
 }  // namespace g729

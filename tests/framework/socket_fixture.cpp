@@ -1,0 +1,105 @@
+#include "tests/framework/socket_fixture.h"
+
+namespace {
+
+// Ends the process's use of sockets after the last test.
+class SocketEnvironment : public ::testing::Environment {
+public:
+    void TearDown() override { SocketTerm(); }
+};
+const auto* const g_pEnvironment =
+    ::testing::AddGlobalTestEnvironment(new SocketEnvironment);
+
+sockaddr_in Loopback(UINT nPort)
+{
+    sockaddr_in sa = {};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sa.sin_port = htons(static_cast<u_short>(nPort));
+    return sa;
+}
+
+// Binds a plain socket to 127.0.0.1 on any port and returns that port.
+UINT BindLoopback(SOCKET hSocket)
+{
+    sockaddr_in sa = Loopback(0);
+    bind(hSocket, reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+    int nLen = sizeof sa;
+    getsockname(hSocket, reinterpret_cast<sockaddr*>(&sa), &nLen);
+    return ntohs(sa.sin_port);
+}
+
+bool DispatchOne()
+{
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        return false;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+    return true;
+}
+
+}  // namespace
+
+void SocketTest::SetUpTestSuite()
+{
+    ASSERT_TRUE(SocketInit());
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD ms)
+{
+    ULONGLONG ullEnd = GetTickCount64() + ms;
+    while (!done()) {
+        if (GetTickCount64() >= ullEnd)
+            return false;
+        if (!DispatchOne())
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+void PumpFor(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+RawListener::RawListener() : m_hSocket(socket(AF_INET, SOCK_STREAM, 0))
+{
+    m_nPort = BindLoopback(m_hSocket);
+    listen(m_hSocket, 5);
+}
+
+RawListener::~RawListener()
+{
+    closesocket(m_hSocket);
+}
+
+SOCKET RawListener::Accept()
+{
+    return accept(m_hSocket, nullptr, nullptr);
+}
+
+RawUdp::RawUdp() : m_hSocket(socket(AF_INET, SOCK_DGRAM, 0))
+{
+    m_nPort = BindLoopback(m_hSocket);
+}
+
+RawUdp::~RawUdp()
+{
+    closesocket(m_hSocket);
+}
+
+void RawUdp::SendTo(UINT nPort, const std::string& data)
+{
+    sockaddr_in sa = Loopback(nPort);
+    sendto(m_hSocket, data.data(), static_cast<int>(data.size()), 0,
+           reinterpret_cast<sockaddr*>(&sa), sizeof sa);
+}
+
+UINT ClosedPort()
+{
+    SOCKET hSocket = socket(AF_INET, SOCK_STREAM, 0);
+    UINT nPort = BindLoopback(hSocket);
+    closesocket(hSocket);
+    return nPort;
+}

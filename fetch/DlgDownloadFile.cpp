@@ -172,9 +172,13 @@ BOOL CDlgDldFile::OnNcHitTest(LPARAM lp, LRESULT& result)
 void CDlgDldFile::OnDownloadProgress(WPARAM total, LPARAM present)
 {
     m_dwCurrent = static_cast<DWORD>(present);
+    // Reports come every 2048 bytes; the bar is redrawn only when it shows something new, since
+    // a synchronous repaint per report would cost more than the transfer itself.
     const int position = ProgressPosition(static_cast<DWORD>(total), m_dwCurrent);
-    if (position >= 0)
-        m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(position));
+    if (position < 0 || position == m_nBarPos)
+        return;
+    m_nBarPos = position;
+    m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(position));
     ::InvalidateRect(m_progress, nullptr, TRUE);
     ::UpdateWindow(m_progress);
 }

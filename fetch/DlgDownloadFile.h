@@ -45,6 +45,7 @@ private:
     CButtonEx* m_pBtnClose = nullptr;
     CButtonEx* m_pBtnCancel = nullptr;
     CWindow m_progress;
+    int m_nBarPos = 0;  // what the bar shows
     DWORD m_dwCurrent = 0;
     DWORD m_dwLastSample = 0;
     bool m_bSpeedValid = false;

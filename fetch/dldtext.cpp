@@ -44,10 +44,9 @@ int ProgressPosition(uint32_t total, uint32_t present)
     if (total == 0)
         return -1;
     const uint32_t step = total / kProgressRange;
-    uint64_t position = step ? present / step
-                             : static_cast<uint64_t>(present) * kProgressRange / total;
-    // The bar shows anything above its range as full; keep the value within an int.
-    return static_cast<int>(position > 0x7FFFFFFF ? 0x7FFFFFFF : position);
+    const uint64_t position = step ? present / step
+                                   : static_cast<uint64_t>(present) * kProgressRange / total;
+    return static_cast<int>(position > kProgressRange ? kProgressRange : position);
 }
 
 double SampleSpeed(uint32_t current, uint32_t lastSample)

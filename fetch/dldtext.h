@@ -20,6 +20,7 @@ DldFailureText FailureTextFor(uint32_t failureCode);
 
 // New bar position for a progress report, or -1 to leave the bar as it is (no total announced).
 // Totals of 1000 bytes and more use whole thousandths of the total; smaller totals scale directly.
+// More than the total shows a full bar.
 int ProgressPosition(uint32_t total, uint32_t present);
 
 // Speed in KB/s between two 500 ms samples. A count that went backwards (a continuation that was

@@ -33,8 +33,10 @@ TEST(ProgressPosition, ThousandthsOfTheTotal)
     EXPECT_EQ(-1, ProgressPosition(0, 5000));  // no total announced: bar unchanged
     EXPECT_EQ(500, ProgressPosition(2000, 1000));
     EXPECT_EQ(1000, ProgressPosition(2000, 2000));
-    // Integer step: 1999 / 1000 = 1, so the position is the byte count itself.
-    EXPECT_EQ(1500, ProgressPosition(1999, 1500));
+    // Integer step: 1999 / 1000 = 1, so the position is the byte count itself (full from 1000).
+    EXPECT_EQ(999, ProgressPosition(1999, 999));
+    EXPECT_EQ(1000, ProgressPosition(1999, 1500));
+    EXPECT_EQ(1000, ProgressPosition(2000, 0xFFFFFFFFu));
     EXPECT_EQ(0, ProgressPosition(52428800, 52427));
     EXPECT_EQ(1000, ProgressPosition(0xFFFFFFFFu, 0xFFFFFFFFu));
 }
@@ -44,7 +46,7 @@ TEST(ProgressPosition, SmallTotalsScaleDirectly)
     EXPECT_EQ(0, ProgressPosition(999, 0));
     EXPECT_EQ(500, ProgressPosition(10, 5));
     EXPECT_EQ(1000, ProgressPosition(1, 1));
-    EXPECT_EQ(3000, ProgressPosition(1, 3));  // more than announced: a full bar
+    EXPECT_EQ(1000, ProgressPosition(1, 3));  // more than announced: a full bar
 }
 
 TEST(SampleSpeed, KilobytesPerSecondOverHalfASecond)

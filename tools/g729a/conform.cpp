@@ -22,12 +22,17 @@ constexpr double kDecoderBar = 20.0;        // dB, every vector without erased f
 constexpr double kChainMargin = 1.0;        // dB below the reference chain on speech
 constexpr double kAgreementBar = 70.0;      // %, parameters 1 and 3 on speech
 
+struct Dither {
+  double agree[4] = {NAN, NAN, NAN, NAN};
+};
+
 struct Row {
   std::string name;
   int frames = 0;
   int excluded = 0;
   double decoderSnr = NAN;
   double agree[4] = {NAN, NAN, NAN, NAN};  // parameters 1, 2, 3, 8
+  Dither dither;
   double chainSeg = NAN;
   double refSeg = NAN;
 };
@@ -70,6 +75,39 @@ double SegmentalSnr(const std::vector<short>& ref, const std::vector<short>& out
   return count ? sum / count : NAN;
 }
 
+// Share (%) of frames in which parameters 1, 2, 3 and 8 of a equal those of b.
+void Agreement(const std::vector<unsigned char>& a, const std::vector<unsigned char>& b,
+               double agree[4]) {
+  std::vector<std::vector<int>> pa = UnpackAll(a), pb = UnpackAll(b);
+  const int compared[4] = {0, 1, 2, 7};
+  size_t n = std::min(pa.size(), pb.size());
+  for (int k = 0; k < 4; ++k) {
+    size_t same = 0;
+    for (size_t f = 0; f < n; ++f) same += pa[f][compared[k]] == pb[f][compared[k]];
+    agree[k] = n ? 100.0 * same / n : NAN;
+  }
+}
+
+// How far our own parameters move when the input moves by at most one step (-1, 0 or +1
+// added to each sample): the agreement any encoder that is not bit-exact can expect.
+Dither DitherAgreement(const std::vector<unsigned char>& pcm,
+                       const std::vector<unsigned char>& ours) {
+  std::vector<unsigned char> dithered(pcm);
+  unsigned seed = 12345;
+  for (size_t i = 0; i + 1 < dithered.size(); i += 2) {
+    seed = seed * 1103515245u + 12345u;
+    int step = static_cast<int>((seed >> 16) % 3) - 1;
+    int v = static_cast<short>(dithered[i] | (dithered[i + 1] << 8)) + step;
+    v = std::clamp(v, -32768, 32767);
+    dithered[i] = static_cast<unsigned char>(v & 0xff);
+    dithered[i + 1] = static_cast<unsigned char>((v >> 8) & 0xff);
+  }
+  g729::ResetCodecStates();
+  Dither d;
+  Agreement(EncodePcm(dithered), ours, d.agree);
+  return d;
+}
+
 bool Load(const fs::path& path, std::vector<unsigned char>* data) {
   std::string error;
   if (ReadFile(path.string(), data, &error)) return true;
@@ -77,8 +115,21 @@ bool Load(const fs::path& path, std::vector<unsigned char>* data) {
   return false;
 }
 
-// Decoder check: our decoding of the .bit against the .pst; then, with an .in, the encoder
-// parameters and the whole chain.
+// Encoder check: our parameters from the .in against the reference bitstream, and the
+// segmental SNR of our whole chain next to that of the reference output.
+void EvaluateEncoder(const std::vector<unsigned char>& inData,
+                     const std::vector<unsigned char>& refPacked,
+                     const std::vector<short>& pst, Row* row) {
+  g729::ResetCodecStates();
+  std::vector<unsigned char> ours = EncodePcm(inData);
+  Agreement(ours, refPacked, row->agree);
+  std::vector<short> in = ToSamples(inData);
+  row->chainSeg = SegmentalSnr(in, DecodePacked(ours));
+  row->refSeg = SegmentalSnr(in, pst);
+  row->dither = DitherAgreement(inData, ours);
+}
+
+// Decoder check: our decoding of the .bit against the .pst; then, with an .in, the encoder.
 bool Evaluate(const fs::path& bitPath, Row* row) {
   fs::path pstPath = fs::path(bitPath).replace_extension(".pst");
   fs::path inPath = fs::path(bitPath).replace_extension(".in");
@@ -101,19 +152,7 @@ bool Evaluate(const fs::path& bitPath, Row* row) {
 
   if (!fs::exists(inPath)) return true;
   if (!Load(inPath, &inData)) return false;
-  g729::ResetCodecStates();
-  std::vector<unsigned char> ours = EncodePcm(inData);
-  std::vector<std::vector<int>> a = UnpackAll(ours), b = UnpackAll(refPacked);
-  const int compared[4] = {0, 1, 2, 7};
-  size_t n = std::min(a.size(), b.size());
-  for (int k = 0; k < 4; ++k) {
-    size_t same = 0;
-    for (size_t f = 0; f < n; ++f) same += a[f][compared[k]] == b[f][compared[k]];
-    row->agree[k] = n ? 100.0 * same / n : NAN;
-  }
-  std::vector<short> in = ToSamples(inData);
-  row->chainSeg = SegmentalSnr(in, DecodePacked(ours));
-  row->refSeg = SegmentalSnr(in, pst);
+  EvaluateEncoder(inData, refPacked, pst, row);
   return true;
 }
 
@@ -184,6 +223,12 @@ int ConformCommand(const std::string& dir) {
   std::printf("dec SNR: decoded .bit vs .pst over frames not erased (excl = erased frames);\n"
               "prm: share of frames whose encoder parameter equals the .bit's;\n"
               "chain/ref: segmental SNR vs .in of our encoder+decoder / of the .pst\n");
+  for (const Row& r : rows) {
+    if (r.name != "speech" || std::isnan(r.dither.agree[0])) continue;
+    std::printf("speech, our encoder against itself with +-1 input dither: prm1 %.1f%%, "
+                "prm2 %.1f%%, prm3 %.1f%%, prm8 %.1f%%\n",
+                r.dither.agree[0], r.dither.agree[1], r.dither.agree[2], r.dither.agree[3]);
+  }
   int missed = CheckBars(rows);
   std::printf("conform: %s\n", missed ? "bars missed" : "all bars met");
   return missed ? 1 : 0;

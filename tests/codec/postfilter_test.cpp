@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "voice/codec/postfilter.h"
+#include "voice/codec/postprocess.h"
 
 namespace {
 

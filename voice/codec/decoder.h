@@ -3,6 +3,7 @@
 
 #include "voice/codec/constants.h"
 #include "voice/codec/postfilter.h"
+#include "voice/codec/postprocess.h"
 
 namespace g729 {
 

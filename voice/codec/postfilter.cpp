@@ -4,7 +4,6 @@
 #include <cstring>
 
 #include "voice/codec/filters.h"
-#include "voice/codec/tables.h"
 
 namespace g729 {
 
@@ -97,7 +96,5 @@ void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[
 
   std::memmove(s.residual, s.residual + kSubframe, kPitchMax * sizeof(double));
 }
-
-void PostProcess(HighPassState& s, double* x, int n) { HighPassFilter(b100, a100, s, x, x, n); }
 
 }  // namespace g729

@@ -1,9 +1,7 @@
-// Decoder post-filter (long-term, tilt compensation, short-term, adaptive gain control) and
-// the output high-pass post-processing.
+// Decoder post-filter: long-term, tilt compensation, short-term, adaptive gain control.
 #pragma once
 
 #include "voice/codec/constants.h"
-#include "voice/codec/filters.h"
 
 namespace g729 {
 
@@ -31,10 +29,5 @@ double TiltFactor(const double num[11], const double den[11]);
 
 // Scales out[0..n-1] so its energy follows in[0..n-1]; gain carries between calls.
 void AdaptiveGainControl(const double* in, double* out, int n, double* gain);
-
-using HighPassState = BiquadMemory;
-
-// 100 Hz second-order high-pass on the decoder output, in place.
-void PostProcess(HighPassState& s, double* x, int n);
 
 }  // namespace g729

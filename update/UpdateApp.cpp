@@ -126,11 +126,18 @@ void CUpdateApp::DetachDialogWindow() {
     ::SetEvent(m_hWindowSettled);
 }
 
+// A full message queue (a fast transfer outrunning the dialog) makes the worker wait for the
+// dialog to catch up instead of losing a report, the completion or failure above all.
 void CUpdateApp::PostReport(UINT message, WPARAM wParam, LPARAM lParam) {
     ::WaitForSingleObject(m_hWindowSettled, INFINITE);
-    ::EnterCriticalSection(&m_csReport);
-    if (m_hReportWnd) ::PostMessageA(m_hReportWnd, message, wParam, lParam);
-    ::LeaveCriticalSection(&m_csReport);
+    for (;;) {
+        ::EnterCriticalSection(&m_csReport);
+        const bool done = !m_hReportWnd || ::PostMessageA(m_hReportWnd, message, wParam, lParam) ||
+                          ::GetLastError() != ERROR_NOT_ENOUGH_QUOTA;
+        ::LeaveCriticalSection(&m_csReport);
+        if (done) return;
+        ::Sleep(10);
+    }
 }
 
 // Starts the client by its long path. The path is quoted: unquoted, a path with blanks

@@ -31,6 +31,8 @@ def site(services, tmp_path_factory):
     www = tmp_path_factory.mktemp("update-www")
     shutil.copy(WIN_BIN / "update_stub.exe", www / "setup.exe")
     (www / "broken.exe").write_bytes(b"this is not a program\n" * 100)
+    # A 24 MiB installer (the stand-in with data appended): thousands of progress reports.
+    (www / "big.exe").write_bytes((WIN_BIN / "update_stub.exe").read_bytes() + os.urandom(24 << 20))
     port_file = www.parent / "update-port"
     server = subprocess.Popen([sys.executable, str(HTTPSERVER), "--root", str(www),
                                "--port-file", str(port_file)], stdout=subprocess.DEVNULL)
@@ -38,7 +40,7 @@ def site(services, tmp_path_factory):
     while not port_file.exists() and time.time() < deadline:
         time.sleep(0.05)
     port = int(port_file.read_text())
-    md5 = {name: hashlib.md5((www / name).read_bytes()).hexdigest() for name in ("setup.exe", "broken.exe")}
+    md5 = {name: hashlib.md5((www / name).read_bytes()).hexdigest() for name in ("setup.exe", "broken.exe", "big.exe")}
     yield {"base": "http://127.0.0.1:%d" % port, "md5": md5, "www": www}
     server.terminate()
     server.wait(10)
@@ -201,6 +203,16 @@ def wait_until(predicate, timeout=15):
     while not predicate():
         assert time.time() < deadline, "timed out"
         time.sleep(0.1)
+
+
+def test_large_package_arrives_whole(site, client, runs):
+    run = runs(site["base"] + "/big.exe", site["md5"]["big.exe"], client)
+    state = wait_for(result_state, what="success state")
+    assert state["1002"]["text"] == "    升级完成!"
+    size = (site["www"] / "big.exe").stat().st_size
+    mb = "%.2fMB" % ((size // 1024) / 1024)
+    assert state["1001"]["text"] == "总文件大小:%s 已经下载的大小:%s" % (mb, mb)
+    assert [r[0] for r in run.stub_records()] == ["start", "end"]
 
 
 @pytest.mark.parametrize("digest", ["0123456789abcdef0123456789abcdef", "upper"])

@@ -1,0 +1,56 @@
+#!/bin/bash
+# Demo: fetchkit downloads a file from the local test HTTP server while its dialog shows the
+# progress (screenshot mid-transfer), then a download of a missing file fails (screenshot of the
+# red failure text). The stand-in starting window records the protocol messages.
+# Runs under scripts/with-services; output goes to $ST_DEMO_OUT.
+set -uo pipefail
+root=${ST_ROOT:-$(cd "$(dirname "$0")/../.." && pwd)}
+out=${ST_DEMO_OUT:?}
+bin="${ST_BUILD:-$root/build}/win64/bin"
+wine=/usr/lib/wine/wine64
+work=$(mktemp -d /tmp/demo-fetch.XXXXXX)
+server_pid=
+cleanup() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
+trap cleanup EXIT
+
+for app in fetchkit.exe dldclient.exe; do  # no window manager here: do not wait for one
+  $wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$app\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+done
+python3 "$root/tools/httpserver/httpserver.py" --port-file "$work/port" --log "$out/fetch-server.log" >/dev/null &
+server_pid=$!
+for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+base="http://127.0.0.1:$(cat "$work/port")"
+
+shot() {  # the whole screen and the dialog (centred on the 1024x768 screen)
+  /usr/bin/convert "xwd:$ST_RUN/xvfb/Xvfb_screen0" "$out/$1-screen.png"
+  /usr/bin/convert "$out/$1-screen.png" -crop 340x180+342+294 +repage "$out/$1.png"
+}
+wait_line() {  # wait_line FILE PATTERN: until a line matches (10 s at most)
+  for _ in $(seq 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.05; done; return 1
+}
+
+# 1. 3 MB at about 600 KB/s: the screenshot is taken in the middle of the transfer.
+$wine "$bin/dldclient.exe" --type 0 --url "$base/slow/600000/gen/3000000" \
+  --path "Z:$work/package.bin" | tr -d "\r" >"$out/fetch-download.log" &
+client=$!
+wait_line "$out/fetch-download.log" " WINDOW " && sleep 2.5 && shot fetch-mid-transfer
+wait $client
+want=$(python3 -c "
+import sys, hashlib; sys.path.insert(0, '$root/tools/httpserver')
+from httpserver import generated; print(hashlib.sha256(generated(0, 3000000)).hexdigest())")
+got=$(sha256sum <"$work/package.bin" | cut -d' ' -f1)
+ok=$([ "$got" = "$want" ] && grep -q "RESULT 5 0" "$out/fetch-download.log" && echo ok || echo FAILED)
+
+# 2. A missing file: red failure text, reason 3 at once and 9 about two seconds later.
+$wine "$bin/dldclient.exe" --type 0 --url "$base/status/404" --path "Z:$work/missing.bin" \
+  | tr -d "\r" >"$out/fetch-failure.log" &
+client=$!
+wait_line "$out/fetch-failure.log" "RESULT 6 3" && sleep 0.7 && shot fetch-failure
+wait $client
+
+cat "$out/fetch-download.log" "$out/fetch-failure.log"
+t3=$(awk '$2=="RESULT" && $4=="3"{print $1}' "$out/fetch-failure.log")
+t9=$(awk '$2=="RESULT" && $4=="9"{print $1}' "$out/fetch-failure.log")
+echo "fetch: 3 MB download $ok (sha256 ${got:0:12}), 404 gave reasons 3 then 9 after $((t9 - t3)) ms;" \
+     "screenshots fetch-mid-transfer.png, fetch-failure.png" | tee -a "$out/summary.txt"
+[ "$ok" = ok ]

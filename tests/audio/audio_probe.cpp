@@ -61,8 +61,7 @@ int Capture(int ms, const char* path)
     FileWaveIn w;
     if (!w.StartCapture())
         return 2;
-    printf("recording\n");
-    fflush(stdout);
+    double started = NowMs();
     Pump([] { return false; }, ms);
     w.StopCapture();
     FILE* f = fopen(path, "wb");
@@ -72,6 +71,8 @@ int Capture(int ms, const char* path)
     fclose(f);
     size_t n = w.times.size();
     printf("blocks %zu\n", n);
+    if (n > 0)
+        printf("first_ms %.0f\n", w.times.front() - started);
     if (n > 1) {
         double span = w.times.back() - w.times.front();
         printf("span_ms %.1f\nrate %.2f\n", span, 1000.0 * (n - 1) / span);
@@ -96,7 +97,7 @@ int Play(const char* path)
     int blocks = 0;
     for (size_t at = 0; at < data.size(); at += 960) {
         // Stay well below the queue cap so that no block is dropped.
-        Pump([&] { return w.QueuedCount() < 4; }, 5000);
+        Pump([&] { return w.QueuedCount() < 8; }, 5000);
         int len = static_cast<int>(data.size() - at < 960 ? data.size() - at : 960);
         if (w.Play(data.data() + at, len) != 1)
             return 4;

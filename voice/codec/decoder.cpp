@@ -64,7 +64,7 @@ void SubframeDelay(DecoderState& s, int sub, int index, bool parityError, int* T
     if (parityError) {
       *T = s.previousDelay;
       *frac = 0;
-      if (s.previousDelay < kPitchMax) ++s.previousDelay;
+      if (++s.previousDelay > kPitchMax) s.previousDelay = kPitchMax;
       return;
     }
     DecodeDelay1(index, T, frac);

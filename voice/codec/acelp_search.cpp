@@ -1,6 +1,7 @@
 #include "voice/codec/acelp_search.h"
 
 #include "voice/codec/constants.h"
+#include "voice/codec/decoder.h"
 #include "voice/codec/weighting.h"
 
 namespace g729 {
@@ -125,11 +126,11 @@ Candidate DepthFirst(const SearchTables& s, const int tracks[kPulses]) {
 
 }  // namespace
 
-FixedCodeword SearchFixedCodebook(const double x[40], double h[40], int t, double sharp,
-                                  double code[40], double y[40]) {
-  if (t < kSubframe) {
-    for (int i = t; i < kSubframe; ++i) h[i] += sharp * h[i - t];
-  }
+void SharpenImpulse(double h[40], int t, double sharp) {
+  for (int i = t; i < kSubframe; ++i) h[i] += sharp * h[i - t];
+}
+
+FixedCodeword SearchFixedCodebook(const double x[40], const double h[40]) {
   SearchTables s;
   FillTables(x, h, &s);
 
@@ -147,22 +148,26 @@ FixedCodeword SearchFixedCodebook(const double x[40], double h[40], int t, doubl
     }
   }
 
-  for (int i = 0; i < kSubframe; ++i) code[i] = y[i] = 0.0;
+  // The sign of each pulse is that of the target correlation at its position.
   FixedCodeword cw{0, 0};
   for (int k = 0; k < kPulses; ++k) {
-    int p = pulse[k];
-    double amp = s.sign[p];
-    code[p] = amp;
-    for (int i = p; i < kSubframe; ++i) y[i] += amp * h[i - p];
-    if (amp > 0.0) cw.signs |= 1 << k;
+    if (s.sign[pulse[k]] > 0.0) cw.signs |= 1 << k;
   }
   cw.positions = pulse[0] / kPulseStep | (pulse[1] / kPulseStep) << 3 |
                  (pulse[2] / kPulseStep) << 6 | (pulse[3] % kPulseStep - 3) << 9 |
                  (pulse[3] / kPulseStep) << 10;
-  if (t < kSubframe) {
-    for (int i = t; i < kSubframe; ++i) code[i] += sharp * code[i - t];
-  }
   return cw;
+}
+
+void RenderFixedCodeword(FixedCodeword cw, const double h[40], int t, double sharp,
+                         double code[40], double y[40]) {
+  FixedCodebookVector(cw.positions, cw.signs, code);
+  for (int i = 0; i < kSubframe; ++i) y[i] = 0.0;
+  for (int p = 0; p < kSubframe; ++p) {
+    if (code[p] == 0.0) continue;
+    for (int i = p; i < kSubframe; ++i) y[i] += code[p] * h[i - p];
+  }
+  for (int i = t; i < kSubframe; ++i) code[i] += sharp * code[i - t];
 }
 
 }  // namespace g729

@@ -11,11 +11,17 @@ struct FixedCodeword {
   int signs;      // 4-bit sign index (parameter 6 or 10): bit k set for a positive pulse k
 };
 
-// Searches the codebook for the target x through the weighted synthesis impulse response h.
-// When the pitch delay t is below 40, h and the code vector are first sharpened by the
-// factor sharp at delay t (h is modified in place). Writes the code vector to code and its
-// filtered version to y.
-FixedCodeword SearchFixedCodebook(const double x[40], double h[40], int t, double sharp,
-                                  double code[40], double y[40]);
+// Pitch sharpening of the codebook: when the pitch delay t is below 40, every code vector
+// c is used as c[n] + sharp * c[n - t]; the search sees it through h sharpened the same way.
+void SharpenImpulse(double h[40], int t, double sharp);
+
+// Searches the codebook for the target x through the (sharpened) weighted synthesis
+// impulse response h.
+FixedCodeword SearchFixedCodebook(const double x[40], const double h[40]);
+
+// The code vector of cw, sharpened for delay t, to code, and its response through h (the
+// sharpened impulse response) to y.
+void RenderFixedCodeword(FixedCodeword cw, const double h[40], int t, double sharp,
+                         double code[40], double y[40]);
 
 }  // namespace g729

@@ -1,7 +1,9 @@
 #include "voice/codec/encoder.h"
 
 #include "voice/codec/acelp_search.h"
+#include "voice/codec/decoder.h"
 #include "voice/codec/filters.h"
+#include "voice/codec/gain.h"
 #include "voice/codec/gain_quantiser.h"
 #include "voice/codec/lpc_analysis.h"
 #include "voice/codec/lpc_to_lsp.h"
@@ -18,6 +20,13 @@ namespace {
 constexpr int kCurrent = kWindow - kFrame - kLookAhead;  // 120: start of the coded frame
 constexpr int kTamingZones = 4;
 
+// Parameter positions in the frame.
+constexpr int kPrmDelay[kSubframes] = {2, 7};
+constexpr int kPrmParity = 3;
+constexpr int kPrmPositions[kSubframes] = {4, 8};
+constexpr int kPrmSigns[kSubframes] = {5, 9};
+constexpr int kPrmGains[kSubframes] = {6, 10};
+
 template <typename T, int N>
 void CopyArray(const T (&from)[N], T (&to)[N]) {
   for (int i = 0; i < N; ++i) to[i] = from[i];
@@ -28,26 +37,61 @@ void ShiftHistory(double* buf, int total, int keep) {
   for (int i = 0; i < keep; ++i) buf[i] = buf[total - keep + i];
 }
 
+// The parameters the memories advance with: the encoder's own, or those it follows.
+struct FrameCoder {
+  EncoderState& st;
+  int* prm;
+  const int* follow;
+  int t1 = 0;  // integer delay of subframe 1 as used
+  int Used(int k) const { return follow ? follow[k] : prm[k]; }
+};
+
 // LP analysis and LSP quantisation of the frame: the interpolated quantised LP
-// coefficients of both subframes go to aq; parameters 1 and 2 to prm.
-void AnalyseFrame(EncoderState& st, double aq[2 * kOrderP1], int prm[2]) {
+// coefficients of both subframes go to aq, parameters 1 and 2 to prm.
+void AnalyseFrame(FrameCoder& fc, double aq[2 * kOrderP1]) {
+  EncoderState& st = fc.st;
   double a[kOrderP1];
   AnalyseLpc(st.speech, a);
   double lsp[kOrder], lspQ[kOrder];
   LpcToLsp(a, st.lspOld, lsp);
-  QuantiseLsp(lsp, st.lsfMemory, lspQ, prm);
+  SelectLspIndices(lsp, st.lsfMemory, fc.prm);
+  // The reconstruction is the decoder's own, so both sides keep identical MA memories.
+  const int used[2] = {fc.Used(0), fc.Used(1)};
+  LspDecode(used, st.lsfMemory, lspQ);
   InterpolateLsp(st.lspOldQ, lspQ, aq);
   CopyArray(lsp, st.lspOld);
   CopyArray(lspQ, st.lspOldQ);
 }
 
+// Adaptive codebook of subframe sub: searches the delay in *window (exc then holds the
+// adaptive vector), writes the delay parameters, and moves the window on for subframe 2.
+// Returns the integer delay used and its fraction in *frac.
+int ChoosePitch(FrameCoder& fc, int sub, const double d[kSubframe], double* exc,
+                PitchWindow* window, int* frac) {
+  int t = SearchAdaptiveCodebook(exc, d, *window, sub == 0, frac);
+  int k = kPrmDelay[sub];
+  fc.prm[k] = sub == 0 ? EncodeDelayFirst(t, *frac) : EncodeDelaySecond(t, *frac, *window);
+  if (sub == 0) fc.prm[kPrmParity] = PitchParity(fc.prm[k]);
+  if (fc.follow && fc.follow[k] != fc.prm[k]) {
+    if (sub == 0) {
+      DecodeDelay1(fc.follow[k], &t, frac);
+    } else {
+      DecodeDelay2(fc.follow[k], fc.t1, &t, frac);
+    }
+    AdaptiveCodebookVector(exc, t, *frac, kSubframe);
+  }
+  if (sub == 0) {
+    fc.t1 = t;
+    *window = SecondSubframeWindow(t);
+  }
+  return t;
+}
+
 // Codes one subframe: adaptive codebook, fixed codebook, gains; updates the excitation, the
-// error filter memory, sharpening and taming. Writes its parameters to prm: delay, parity
-// (subframe 1 only), positions, signs, gains.
-void EncodeSubframe(EncoderState& st, const double aq[kOrderP1], int sub, PitchWindow* window,
-                    int* prm) {
-  const int at = sub * kSubframe;
-  double* exc = st.exc + kExcHistory + at;
+// error filter memory, sharpening and taming.
+void EncodeSubframe(FrameCoder& fc, const double aq[kOrderP1], int sub, PitchWindow* window) {
+  EncoderState& st = fc.st;
+  double* exc = st.exc + kExcHistory + sub * kSubframe;
 
   double ap[kOrderP1], h[kSubframe];
   WeightLpc(aq, kGamma1, ap);
@@ -61,15 +105,7 @@ void EncodeSubframe(EncoderState& st, const double aq[kOrderP1], int sub, PitchW
   double d[kSubframe];
   BackwardFilter(h, xn, d);
   int frac = 0;
-  int t = SearchAdaptiveCodebook(exc, d, *window, sub == 0, &frac);
-  if (sub == 0) {
-    int index = EncodeDelayFirst(t, frac);
-    *prm++ = index;
-    *prm++ = PitchParity(index);
-    *window = SecondSubframeWindow(t);
-  } else {
-    *prm++ = EncodeDelaySecond(t, frac, *window);
-  }
+  int t = ChoosePitch(fc, sub, d, exc, window, &frac);
 
   double y1[kSubframe];
   double zero[kOrder] = {};
@@ -81,14 +117,18 @@ void EncodeSubframe(EncoderState& st, const double aq[kOrderP1], int sub, PitchW
 
   double xn2[kSubframe];
   for (int i = 0; i < kSubframe; ++i) xn2[i] = xn[i] - gp * y1[i];
+  SharpenImpulse(h, t, st.sharpening);
+  FixedCodeword cw = SearchFixedCodebook(xn2, h);
+  fc.prm[kPrmPositions[sub]] = cw.positions;
+  fc.prm[kPrmSigns[sub]] = cw.signs;
+  cw = {fc.Used(kPrmPositions[sub]), fc.Used(kPrmSigns[sub])};
   double code[kSubframe], y2[kSubframe];
-  FixedCodeword cw = SearchFixedCodebook(xn2, h, t, st.sharpening, code, y2);
-  *prm++ = cw.positions;
-  *prm++ = cw.signs;
+  RenderFixedCodeword(cw, h, t, st.sharpening, code, y2);
 
   CodeGainTerms(xn, y1, y2, &terms);
+  fc.prm[kPrmGains[sub]] = SelectGains(code, terms, taming, st.pastEnergy);
   double gc = 0.0;
-  *prm++ = QuantiseGains(code, terms, taming, st.pastEnergy, &gp, &gc);
+  DecodeGains(fc.Used(kPrmGains[sub]), st.pastEnergy, code, &gp, &gc);
 
   st.sharpening = gp < kSharpMin ? kSharpMin : gp > kSharpMax ? kSharpMax : gp;
   for (int i = 0; i < kSubframe; ++i) exc[i] = gp * exc[i] + gc * code[i];
@@ -97,6 +137,28 @@ void EncodeSubframe(EncoderState& st, const double aq[kOrderP1], int sub, PitchW
     int i = kSubframe - kOrder + j;
     st.memError[j] = xn[i] - gp * y1[i] - gc * y2[i];
   }
+}
+
+void CodeFrame(EncoderState& st, const double speech[80], const int* follow, int prm[11]) {
+  HighPassInput(st.highPass, speech, st.speech + kWindow - kFrame, kFrame);
+  FrameCoder fc{st, prm, follow};
+
+  double aq[2 * kOrderP1];
+  AnalyseFrame(fc, aq);
+
+  // The LP residual of the frame goes into the excitation buffer: the target and, for
+  // short delays, the adaptive-codebook search read it there.
+  double* exc = st.exc + kExcHistory;
+  double* wsp = st.wsp + kPitchMax;
+  WeightSpeech(aq, st.speech + kCurrent, exc, wsp, st.memWeighted);
+
+  PitchWindow window = FirstSubframeWindow(OpenLoopPitch(wsp));
+  EncodeSubframe(fc, aq, 0, &window);
+  EncodeSubframe(fc, aq + kOrderP1, 1, &window);
+
+  ShiftHistory(st.speech, kWindow, kWindow - kFrame);
+  ShiftHistory(st.wsp, kPitchMax + kFrame, kPitchMax);
+  ShiftHistory(st.exc, kExcHistory + kFrame, kExcHistory);
 }
 
 }  // namespace
@@ -112,24 +174,12 @@ void InitEncoder(EncoderState& st) {
 }
 
 void EncodeFrame(EncoderState& st, const double speech[80], int prm[11]) {
-  HighPassInput(st.highPass, speech, st.speech + kWindow - kFrame, kFrame);
+  CodeFrame(st, speech, nullptr, prm);
+}
 
-  double aq[2 * kOrderP1];
-  AnalyseFrame(st, aq, prm);
-
-  // The LP residual of the frame goes into the excitation buffer: the target and, for
-  // short delays, the adaptive-codebook search read it there.
-  double* exc = st.exc + kExcHistory;
-  double* wsp = st.wsp + kPitchMax;
-  WeightSpeech(aq, st.speech + kCurrent, exc, wsp, st.memWeighted);
-
-  PitchWindow window = FirstSubframeWindow(OpenLoopPitch(wsp));
-  EncodeSubframe(st, aq, 0, &window, prm + 2);
-  EncodeSubframe(st, aq + kOrderP1, 1, &window, prm + 7);
-
-  ShiftHistory(st.speech, kWindow, kWindow - kFrame);
-  ShiftHistory(st.wsp, kPitchMax + kFrame, kPitchMax);
-  ShiftHistory(st.exc, kExcHistory + kFrame, kExcHistory);
+void EncodeFrameFollowing(EncoderState& st, const double speech[80], const int follow[11],
+                          int prm[11]) {
+  CodeFrame(st, speech, follow, prm);
 }
 
 }  // namespace g729

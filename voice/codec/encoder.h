@@ -33,4 +33,11 @@ void InitEncoder(EncoderState& st);
 // Encodes 80 samples (16-bit values as doubles, unscaled) into prm[0..10].
 void EncodeFrame(EncoderState& st, const double speech[80], int prm[11]);
 
+// Encodes like EncodeFrame and reports the encoder's own choices in prm, but carries every
+// memory forward as if it had chosen the parameters in follow instead. Run over a reference
+// bitstream, prm then shows each decision of the encoder against the reference's, free of
+// the drift that one different choice causes in every later frame.
+void EncodeFrameFollowing(EncoderState& st, const double speech[80], const int follow[11],
+                          int prm[11]);
+
 }  // namespace g729

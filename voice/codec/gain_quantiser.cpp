@@ -47,8 +47,8 @@ void CodeGainTerms(const double x[40], const double y[40], const double z[40], G
   g->c[4] = 2.0 * yz;
 }
 
-int QuantiseGains(const double code[40], const GainTerms& g, bool taming, double pastEnergy[4],
-                  double* gainPitch, double* gainCode) {
+int SelectGains(const double code[40], const GainTerms& g, bool taming,
+                const double pastEnergy[4]) {
   const double* c = g.c;
   double gcode0 = PredictGain(pastEnergy, code);
 
@@ -80,10 +80,6 @@ int QuantiseGains(const double code[40], const GainTerms& g, bool taming, double
       }
     }
   }
-  *gainPitch = gbk1[best1][0] + gbk2[best2][0];
-  double correction = gbk1[best1][1] + gbk2[best2][1];
-  *gainCode = gcode0 * correction;
-  UpdateGainMemory(pastEnergy, correction);
   return map1[best1] * kGainCb2 + map2[best2];
 }
 

@@ -16,10 +16,11 @@ struct GainTerms {
 void CodeGainTerms(const double x[40], const double y[40], const double z[40], GainTerms* g);
 
 // Chooses the gain pair and returns parameter 7 or 11 (mapped GA index * 16 + mapped GB
-// index). code is the fixed-codebook vector; pastEnergy (newest first) is advanced. With
-// taming, pitch gains of 0.9999 or more are excluded.
-int QuantiseGains(const double code[40], const GainTerms& g, bool taming, double pastEnergy[4],
-                  double* gainPitch, double* gainCode);
+// index). code is the fixed-codebook vector, pastEnergy the quantised energies (newest
+// first) that predict its gain. With taming, pitch gains of 0.9999 or more are excluded.
+// The gains themselves, and the memory update, come from the decoder's DecodeGains.
+int SelectGains(const double code[40], const GainTerms& g, bool taming,
+                const double pastEnergy[4]);
 
 // Taming test for a subframe with delay t and fraction frac: does any stored excitation
 // error in the reach of that delay exceed the threshold?

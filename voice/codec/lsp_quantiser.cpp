@@ -101,7 +101,7 @@ void LsfWeights(const double lsf[10], double w[10]) {
   w[5] *= 1.2;
 }
 
-void QuantiseLsp(const double lsp[10], double memory[4][10], double lspQ[10], int prm[2]) {
+void SelectLspIndices(const double lsp[10], const double memory[4][10], int prm[2]) {
   double lsf[kOrder];
   for (int j = 0; j < kOrder; ++j) lsf[j] = std::acos(lsp[j]);
   double w[kOrder];
@@ -113,6 +113,10 @@ void QuantiseLsp(const double lsp[10], double memory[4][10], double lspQ[10], in
 
   prm[0] = (mode << 7) | c[mode].first;
   prm[1] = (c[mode].low << 5) | c[mode].high;
+}
+
+void QuantiseLsp(const double lsp[10], double memory[4][10], double lspQ[10], int prm[2]) {
+  SelectLspIndices(lsp, memory, prm);
   // The reconstruction is the decoder's own, so both sides keep identical MA memories.
   LspDecode(prm, memory, lspQ);
 }

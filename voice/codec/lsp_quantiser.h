@@ -7,9 +7,13 @@ namespace g729 {
 // close (formant peaks), entries 4 and 5 emphasised.
 void LsfWeights(const double lsf[10], double w[10]);
 
-// Quantises lsp (cosine domain). Writes parameter 1 (predictor bit * 128 + first-stage
-// index) and parameter 2 (lower * 32 + upper second-stage index) to prm[0..1], the
-// quantised LSPs to lspQ, and advances the MA memory (four residuals, newest first).
+// Chooses the code for lsp (cosine domain) under the MA memory (four residuals, newest
+// first): parameter 1 (predictor bit * 128 + first-stage index) and parameter 2 (lower * 32 +
+// upper second-stage index) go to prm[0..1].
+void SelectLspIndices(const double lsp[10], const double memory[4][10], int prm[2]);
+
+// SelectLspIndices, then the decoder's reconstruction: quantised LSPs to lspQ, memory
+// advanced.
 void QuantiseLsp(const double lsp[10], double memory[4][10], double lspQ[10], int prm[2]);
 
 }  // namespace g729

@@ -4,6 +4,9 @@
 #include "framework/socket.h"
 #include "voice/engine.h"
 
+DWORD g_dwTls = 0;
+HWND g_hMainWnd = nullptr;
+
 CTalkInterface::CTalkInterface(HWND hNotifyWnd) : m_pInterface(nullptr), m_hNotifyWnd(hNotifyWnd) {}
 
 CTalkInterface::CTalkInterface(const CTalkInterface& other) = default;

@@ -40,9 +40,6 @@ CvocalisApp theApp;
 
 }  // namespace
 
-DWORD g_dwTls = 0;
-HWND g_hMainWnd = nullptr;
-
 CAudioCode& TheAudioCode() { return g_audioCode; }
 
 HWND AppThreadMainWnd()

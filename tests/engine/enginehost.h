@@ -1,0 +1,36 @@
+// Test support for the engine tests: the message pump the engine needs, and a loopback peer
+// made of plain blocking Winsock calls, which runs on a thread of its own.
+#pragma once
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+// Dispatches the thread's messages until pred() holds or ms pass. Returns pred().
+bool PumpUntil(const std::function<bool()>& pred, DWORD ms = 5000);
+
+// A TCP listener and a UDP socket on 127.0.0.1 with free ports.
+class LoopbackPeer {
+public:
+    LoopbackPeer();
+    ~LoopbackPeer();
+    UINT TcpPort() const { return m_tcpPort; }
+    UINT UdpPort() const { return m_udpPort; }
+    // Accepts one connection (blocking; call from the peer thread).
+    bool Accept();
+    bool SendBytes(const std::vector<unsigned char>& bytes);
+    // Reads exactly n bytes from the connection within ms; empty on failure.
+    std::vector<unsigned char> ReceiveBytes(int n, DWORD ms);
+    // One datagram within ms; empty on time-out.
+    std::vector<unsigned char> ReceiveDatagram(DWORD ms);
+
+private:
+    SOCKET m_listen, m_conn, m_udp;
+    UINT m_tcpPort, m_udpPort;
+};
+
+// A control message: 24-byte header with code and body length, then body bytes.
+std::vector<unsigned char> ControlBytes(unsigned code, int bodyLength = 0);

@@ -1,0 +1,77 @@
+// The voice sockets on real loopback sockets: numbering and layout of outgoing packets, and which
+// datagrams reach the ordering store.
+#include "tests/engine/enginehost.h"
+#include "voice/voicesock.h"
+#include "voice/wire.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+std::vector<std::vector<unsigned char>> g_played;
+
+void RecordPlay(const unsigned char* pCoded) { g_played.emplace_back(pCoded, pCoded + 60); }
+
+std::vector<unsigned char> Payload(unsigned char fill) { return std::vector<unsigned char>(60, fill); }
+
+}  // namespace
+
+TEST(UdpSocket, NumbersPacketsFromOneAndCountsSendsThatFail)
+{
+    LoopbackPeer peer;
+    CUdpSocket udp;
+    ASSERT_TRUE(udp.Create(0, SOCK_DGRAM));
+    udp.m_nPort = peer.UdpPort();
+    std::vector<unsigned char> payload = Payload(0x11);
+
+    EXPECT_EQ(SOCKET_ERROR, udp.Send(payload.data(), 60));  // no host yet: the send fails
+    udp.SetHost("127.0.0.1");
+    EXPECT_EQ(76, udp.Send(payload.data(), 60));
+    std::vector<unsigned char> packet = peer.ReceiveDatagram(2000);
+    ASSERT_EQ(76u, packet.size());
+    EXPECT_EQ(2u, ReadLe32(packet.data()));
+    EXPECT_EQ(std::vector<unsigned char>(12, 0), std::vector<unsigned char>(packet.begin() + 4, packet.begin() + 16));
+    EXPECT_EQ(payload, std::vector<unsigned char>(packet.begin() + 16, packet.end()));
+
+    EXPECT_EQ(76, udp.Send(Payload(0x22).data(), 60));
+    EXPECT_EQ(3u, ReadLe32(peer.ReceiveDatagram(2000).data()));
+}
+
+TEST(UdpSocket, RefusesPayloadsThatDoNotFitItsBuffer)
+{
+    LoopbackPeer peer;
+    CUdpSocket udp;
+    ASSERT_TRUE(udp.Create(0, SOCK_DGRAM));
+    udp.SetHost("127.0.0.1");
+    udp.m_nPort = peer.UdpPort();
+    std::vector<unsigned char> big(1009, 0x33);
+    EXPECT_EQ(SOCKET_ERROR, udp.Send(big.data(), 1009));
+    EXPECT_EQ(1024, udp.Send(big.data(), 1008));
+    EXPECT_EQ(1024u, peer.ReceiveDatagram(2000).size());
+}
+
+TEST(RecSocket, HandsWholeVoicePacketsFromAnySenderToTheStore)
+{
+    g_played.clear();
+    CRecSocket rec(RecordPlay);
+    ASSERT_TRUE(rec.Create(0, SOCK_DGRAM));
+    std::string addr;
+    UINT port = 0;
+    ASSERT_TRUE(rec.GetSockName(addr, port));
+
+    CUdpSocket sender;  // another sender than the one the hello went to
+    ASSERT_TRUE(sender.Create(0, SOCK_DGRAM));
+    unsigned char stray[40] = {1};
+    sender.SendTo(kHelloDatagram, kHelloSize, port, "127.0.0.1");
+    sender.SendTo(stray, sizeof(stray), port, "127.0.0.1");
+    sender.SetHost("127.0.0.1");
+    sender.m_nPort = port;
+    sender.Send(Payload(0x44).data(), 60);  // packet 1
+
+    ASSERT_TRUE(PumpUntil([] { return !g_played.empty(); }));
+    PumpUntil([] { return false; }, 200);
+    ASSERT_EQ(1u, g_played.size()) << "short datagrams carry no speech";
+    EXPECT_EQ(Payload(0x44), g_played[0]);
+}

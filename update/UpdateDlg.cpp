@@ -55,12 +55,13 @@ BOOL CUpdateDlg::OnInitDialog() {
     return TRUE;
 }
 
+// The entry's text comes from the UTF-16 string table as it is, whatever the ANSI code page.
 void CUpdateDlg::AddAboutMenuEntry() {
     HMENU menu = ::GetSystemMenu(m_hWnd, FALSE);
-    char text[128] = {};
-    if (!menu || !::LoadStringA(::GetModuleHandleA(nullptr), IDS_ABOUTBOX, text, sizeof text)) return;
-    ::AppendMenuA(menu, MF_SEPARATOR, 0, nullptr);
-    ::AppendMenuA(menu, MF_STRING, IDM_ABOUTBOX, text);
+    wchar_t text[128] = {};
+    if (!menu || !::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, text, 128)) return;
+    ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text);
 }
 
 BOOL CUpdateDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {

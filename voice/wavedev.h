@@ -8,6 +8,8 @@
 
 #include <functional>
 
+#include "voice/loghook.h"
+
 // Stop waits give up after this many 100 ms steps in which nothing came back.
 const int kGiveUpAfterIdleSteps = 50;
 
@@ -79,6 +81,31 @@ bool DispatchOneMessage(HWND hWnd);
 
 // The devices' PCM format from their three format fields.
 WAVEFORMATEX PcmFormat(int nChannels, int nSamplesPerSec, int nBitsPerSample);
+
+// Opens the wave mapper for fmt with callbacks to the relay thread (after waiting for its
+// queue, so that the open notification is not lost). Asks first whether the format can be
+// handled, logging pszQueryFailed if not, then opens, logging pszOpenFailed on failure. The
+// result of the last call goes to *pResult; the handle to *phDevice only on success.
+template <class Handle>
+bool OpenWaveMapper(MMRESULT (WINAPI* pfnOpen)(Handle*, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD),
+                    const WAVEFORMATEX& fmt, DWORD dwThreadId, Handle* phDevice, MMRESULT* pResult,
+                    const char* pszQueryFailed, const char* pszOpenFailed)
+{
+    WaitForRelayQueue(dwThreadId);
+    *pResult = pfnOpen(NULL, WAVE_MAPPER, &fmt, 0, 0, WAVE_FORMAT_QUERY);
+    if (*pResult != MMSYSERR_NOERROR) {
+        VoiceLog(pszQueryFailed);
+        return false;
+    }
+    Handle hDevice = NULL;
+    *pResult = pfnOpen(&hDevice, WAVE_MAPPER, &fmt, dwThreadId, 0, CALLBACK_THREAD);
+    if (*pResult != MMSYSERR_NOERROR) {
+        VoiceLog(pszOpenFailed);
+        return false;
+    }
+    *phDevice = hDevice;
+    return true;
+}
 
 // Formats a handle for the "0x%x" fields of the log lines.
 inline unsigned HandleBits(const void* h)

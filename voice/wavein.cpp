@@ -117,21 +117,11 @@ int CWaveIn::OpenDev()
         VoiceLog("CWaveIn::OpenDev: Device has open");
         return 0;
     }
-    // The driver's open notification goes to the relay thread at once.
-    WaitForRelayQueue(m_dwThreadId);
     WAVEFORMATEX fmt = PcmFormat(m_nChannels, m_nSamplesPerSec, m_nBitsPerSample);
-    m_mmResult = waveInOpen(NULL, WAVE_MAPPER, &fmt, 0, 0, WAVE_FORMAT_QUERY);
-    if (m_mmResult != MMSYSERR_NOERROR) {
-        VoiceLog("CWaveIn::OpenDev: waveInOpen error step1");
+    if (!OpenWaveMapper(waveInOpen, fmt, m_dwThreadId, &m_hWaveIn, &m_mmResult,
+                        "CWaveIn::OpenDev: waveInOpen error step1",
+                        "CWaveIn::OpenDev: waveInOpen error step2"))
         return 0;
-    }
-    HWAVEIN hWaveIn = NULL;
-    m_mmResult = waveInOpen(&hWaveIn, WAVE_MAPPER, &fmt, m_dwThreadId, 0, CALLBACK_THREAD);
-    if (m_mmResult != MMSYSERR_NOERROR) {
-        VoiceLog("CWaveIn::OpenDev: waveInOpen error step2");
-        return 0;
-    }
-    m_hWaveIn = hWaveIn;
     m_bDevOpen = 1;
     return 1;
 }

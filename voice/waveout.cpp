@@ -88,21 +88,11 @@ int CWaveOut::OpenDev()
         VoiceLog("CWaveOut::OpenDev: Device has open");
         return 0;
     }
-    // The driver's open notification goes to the relay thread at once.
-    WaitForRelayQueue(m_dwThreadId);
     WAVEFORMATEX fmt = PcmFormat(m_nChannels, m_nSamplesPerSec, m_nBitsPerSample);
-    m_mmResult = waveOutOpen(NULL, WAVE_MAPPER, &fmt, 0, 0, WAVE_FORMAT_QUERY);
-    if (m_mmResult != MMSYSERR_NOERROR) {
-        VoiceLog("CWaveOut::OpenDev: waveOutOpen error step1");
+    if (!OpenWaveMapper(waveOutOpen, fmt, m_dwThreadId, &m_hWaveOut, &m_mmResult,
+                        "CWaveOut::OpenDev: waveOutOpen error step1",
+                        "CWaveOut::OpenDev: waveOutOpen error step2"))
         return 0;
-    }
-    HWAVEOUT hWaveOut = NULL;
-    m_mmResult = waveOutOpen(&hWaveOut, WAVE_MAPPER, &fmt, m_dwThreadId, 0, CALLBACK_THREAD);
-    if (m_mmResult != MMSYSERR_NOERROR) {
-        VoiceLog("CWaveOut::OpenDev: waveOutOpen error step2");
-        return 0;
-    }
-    m_hWaveOut = hWaveOut;
     m_bDevOpen = 1;
     CScopedLock lock(m_csQueue);
     m_nQueued = 0;

@@ -26,13 +26,13 @@ using namespace g729;
 constexpr double kTwoPi = 6.283185307179586;
 
 TEST(EncoderHighPass, RemovesDcAndPassesSpeechBand) {
-  HighPassMemory m;
+  BiquadMemory m{};
   double dc[800], out[800];
   for (double& v : dc) v = 1000.0;
   HighPassInput(m, dc, out, 800);
   EXPECT_LT(std::fabs(out[799]), 15.0);  // the rounded coefficients leave 1% of DC
 
-  HighPassMemory m2;
+  BiquadMemory m2{};
   double tone[800];
   for (int i = 0; i < 800; ++i) tone[i] = 1000.0 * std::sin(kTwoPi * 1000.0 * i / 8000.0);
   HighPassInput(m2, tone, out, 800);

@@ -25,7 +25,7 @@ struct EncoderState {
   double pastEnergy[kMaOrder];         // quantised gain energies in dB (newest first)
   double sharpening;                   // pitch sharpening of the fixed codebook
   double tamingErrors[4];              // excitation error estimate per 40-sample zone
-  HighPassMemory highPass;
+  BiquadMemory highPass;               // input high-pass filter
 };
 
 void InitEncoder(EncoderState& st);

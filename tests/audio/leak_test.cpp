@@ -56,4 +56,32 @@ TEST(WaveDeviceCycles, TwentyStartStopCyclesLeaveNothingBehind)
         ADD_FAILURE() << "left allocated: " << b.size << " bytes";
 }
 
+TEST(WaveDeviceCycles, DestroyingRunningDevicesReleasesEverything)
+{
+    if (NoDeviceRun())
+        GTEST_SKIP() << "needs a sound device";
+    DWORD inRelay, outRelay;
+    HWND inWnd, outWnd;
+    {
+        CWaveIn in;
+        ASSERT_EQ(in.StartCapture(), 1);
+        CWaveOut out;
+        ASSERT_EQ(out.StartThread(), 1);
+        ASSERT_EQ(out.OpenDev(), 1);
+        std::vector<short> block = Sine(440, 4000, 480);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_EQ(out.Play(block.data(), 960), 1);
+        inRelay = in.m_dwThreadId;
+        outRelay = out.m_dwThreadId;
+        inWnd = in.m_hWnd;
+        outWnd = out.m_hWnd;
+    }
+    EXPECT_TRUE(ThreadGone(inRelay));
+    EXPECT_TRUE(ThreadGone(outRelay));
+    EXPECT_FALSE(IsWindow(inWnd));
+    EXPECT_FALSE(IsWindow(outWnd));
+    EXPECT_TRUE(allocprobe::Live().empty());
+    PumpFor(100);  // late messages find no object
+}
+
 }  // namespace

@@ -15,7 +15,7 @@ void CaptureCycle()
     ASSERT_EQ(w.StartCapture(), 1);
     ASSERT_EQ(w.CloseRecord(), 1);
     // Dispatch the returned buffers the way the owner's message loop would before the stop.
-    ASSERT_TRUE(PumpUntil([&] { return w.m_nQueued == 0; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return w.m_nQueued == 0; }, 10000));
     ASSERT_EQ(w.StopThread(), 1);
     ASSERT_EQ(w.FreeBuffer(), 1);
 }

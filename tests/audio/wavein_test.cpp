@@ -63,7 +63,7 @@ void StartRecording(CWaveIn& w, const LogRecorder& log)
 {
     StartRelay(w);
     ASSERT_EQ(w.OpenDev(), 1);
-    ASSERT_TRUE(log.WaitFor("MM_WIM_OPEN", 5000));
+    ASSERT_TRUE(log.WaitFor("MM_WIM_OPEN", 10000));
     ASSERT_EQ(w.PerPareBuffer(), 1);
     ASSERT_EQ(w.OpenRecord(), 1);
 }
@@ -84,7 +84,7 @@ TEST_F(WaveIn, DeliversPrivateCopiesOfFullBlocksOnTheStartingThreadAndStopsClean
     RecordingWaveIn w;
     StartRecording(w, log);
     EXPECT_EQ(w.m_nQueued, CWaveIn::kBufferCount);
-    ASSERT_TRUE(PumpUntil([&] { return w.calls.size() >= 4; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return w.calls.size() >= 4; }, 10000));
 
     for (const auto& c : w.calls) {
         EXPECT_EQ(c.dwThreadId, GetCurrentThreadId());
@@ -130,7 +130,7 @@ TEST_F(WaveIn, RepeatedStepsOfARunningDeviceFailWithTheirTextAndChangeNothing)
     }
     // Recording goes on.
     size_t seen = w.calls.size();
-    EXPECT_TRUE(PumpUntil([&] { return w.calls.size() >= seen + 2; }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return w.calls.size() >= seen + 2; }, 10000));
     EXPECT_EQ(w.StopCapture(), 1);
 }
 
@@ -193,7 +193,7 @@ TEST_F(WaveIn, StopWhileRecordingPassesFullBlocksOnButNeverRequeues)
 {
     RecordingWaveIn w;
     StartRecording(w, log);
-    ASSERT_TRUE(PumpUntil([&] { return !w.calls.empty(); }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return !w.calls.empty(); }, 10000));
     size_t before = w.calls.size();
     ASSERT_EQ(w.StopThread(), 1);  // no CloseRecord first
     EXPECT_EQ(w.m_nQueued, 0);
@@ -220,7 +220,7 @@ TEST_F(WaveIn, PartWayBufferFailureReleasesWhatWasQueuedAndAllocated)
     // The device holds nothing of the failed attempt: a new one works and the stop is clean.
     ASSERT_EQ(w.PerPareBuffer(), 1);
     ASSERT_EQ(w.OpenRecord(), 1);
-    EXPECT_TRUE(PumpUntil([&] { return !w.calls.empty(); }, 5000));
+    EXPECT_TRUE(PumpUntil([&] { return !w.calls.empty(); }, 10000));
     EXPECT_EQ(w.StopCapture(), 1);
     EXPECT_TRUE(allocprobe::Live().empty());
 }
@@ -245,7 +245,7 @@ TEST_F(WaveIn, FailedCloseInsideStopStillEndsTheThread)
     RecordingWaveIn w;
     StartRecording(w, log);
     ASSERT_EQ(w.CloseRecord(), 1);
-    ASSERT_TRUE(PumpUntil([&] { return w.m_nQueued == 0; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return w.m_nQueued == 0; }, 10000));
     HWAVEIN real = w.m_hWaveIn;
     w.m_hWaveIn = reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(0x7ff1));  // close will fail
     DWORD relay = w.m_dwThreadId;

@@ -42,7 +42,7 @@ void OpenPlayback(CWaveOut& w, const LogRecorder& log)
 {
     ASSERT_EQ(w.StartThread(), 1);
     ASSERT_EQ(w.OpenDev(), 1);
-    ASSERT_TRUE(log.WaitFor("MM_WOM_OPEN", 5000));
+    ASSERT_TRUE(log.WaitFor("MM_WOM_OPEN", 10000));
 }
 
 class WaveOut : public ::testing::Test {
@@ -105,7 +105,7 @@ TEST_F(WaveOut, TwelfthBlockWithElevenOutstandingIsDroppedSilently)
     EXPECT_TRUE(log.All().empty());
 
     // Once one block has come back, the next is accepted.
-    ASSERT_TRUE(PumpUntil([&] { return w.QueuedCount() < 11; }, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return w.QueuedCount() < 11; }, 10000));
     int queued = w.QueuedCount();
     EXPECT_EQ(w.Play(block.data(), kBlock), 1);
     EXPECT_EQ(w.QueuedCount(), queued + 1);
@@ -117,8 +117,9 @@ TEST_F(WaveOut, BlockOfAnyLengthQueuesACopyOfExactlyThoseBytes)
 {
     CWaveOut w;
     OpenPlayback(w, log);
+    std::vector<short> source = Sine(300, 8000, 1000);
     for (int length : {1234, 2, 7}) {
-        ASSERT_EQ(w.Play(block.data(), length), 1);
+        ASSERT_EQ(w.Play(source.data(), length), 1);
         auto live = allocprobe::Live();
         auto data = std::find_if(live.begin(), live.end(),
                                  [&](const allocprobe::Block& b) { return b.size == size_t(length); });
@@ -126,11 +127,11 @@ TEST_F(WaveOut, BlockOfAnyLengthQueuesACopyOfExactlyThoseBytes)
                                 [](const allocprobe::Block& b) { return b.size == sizeof(WAVEHDR); });
         ASSERT_NE(data, live.end());
         ASSERT_NE(hdr, live.end());
-        EXPECT_EQ(memcmp(data->p, block.data(), length), 0);
+        EXPECT_EQ(memcmp(data->p, source.data(), length), 0);
         const WAVEHDR* h = static_cast<const WAVEHDR*>(hdr->p);
         EXPECT_EQ(h->lpData, data->p);
         EXPECT_EQ(h->dwBufferLength, DWORD(length));
-        ASSERT_TRUE(PumpUntil([&] { return w.QueuedCount() == 0; }, 5000));
+        ASSERT_TRUE(PumpUntil([&] { return w.QueuedCount() == 0; }, 10000));
         EXPECT_TRUE(allocprobe::Live().empty());
     }
     EXPECT_EQ(w.CloseDev(), 1);

@@ -14,7 +14,7 @@ from conftest import WIN_BIN, wine_env, wine_popen
 
 RATE = 8000
 BLOCK_BYTES = 960
-PCM_ARGS = ["--rate=8000", "--channels=1", "--format=s16le", "--latency-msec=20"]
+PCM_ARGS = ["--rate=8000", "--channels=1", "--format=s16le"]
 
 
 @pytest.fixture
@@ -113,8 +113,9 @@ def test_tone_fed_to_the_microphone_comes_back_block_by_block(pulse, tmp_path):
     write_pcm(tmp_path / "tone.raw", 10000 * np.sin(2 * np.pi * 440 * t))
 
     def measure():
+        # A deep feed buffer: a feeder that underruns under load puts gaps into the "microphone".
         feeder = subprocess.Popen(["pacat", "-p", "-d", "mic", "--raw", *PCM_ARGS,
-                                   str(tmp_path / "tone.raw")])
+                                   "--latency-msec=300", str(tmp_path / "tone.raw")])
         try:
             time.sleep(0.5)  # the sink runs before recording starts
             logs, values = run_probe("capture", "3000", str(tmp_path / "heard.raw"))
@@ -162,7 +163,8 @@ def test_signal_played_in_blocks_is_heard_whole_and_in_order(pulse, tmp_path):
 
     def measure():
         heard_path = tmp_path / "heard.raw"
-        recorder = subprocess.Popen(["parec", "-d", "speaker.monitor", "--raw", *PCM_ARGS],
+        recorder = subprocess.Popen(["parec", "-d", "speaker.monitor", "--raw", *PCM_ARGS,
+                                     "--latency-msec=20"],
                                     stdout=open(heard_path, "wb"))
         try:
             wait_for_data(heard_path)

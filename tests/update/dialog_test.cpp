@@ -38,8 +38,8 @@ void WithDialog(const std::function<void(HWND)>& drive) {
     CUpdateDlg dialog;
     std::thread driver([&] {
         HWND hwnd = nullptr;
-        for (int i = 0; i < 500 && !hwnd; ++i, ::Sleep(10))
-            hwnd = ::FindWindowW(L"#32770", L"Qelvo升级程序");
+        for (int i = 0; i < 500 && !(hwnd && ::IsWindowVisible(hwnd)); ++i, ::Sleep(10))
+            hwnd = ::FindWindowW(L"#32770", L"Qelvo升级程序");   // shown once initialised
         ASSERT_NE(hwnd, nullptr);
         drive(hwnd);
         ::PostMessageW(hwnd, WM_CLOSE, 0, 0);

@@ -9,76 +9,52 @@
 
 namespace {
 
-// Reads one control message from a socket. On a blocking socket the whole message must arrive
-// within kControlWaitMs; on a non-blocking one a would-block ends it. A failed receive, the
-// connection's end and an expired wait all stop the message.
-class ControlReader {
+// Feeds a socket to the control message reader. On a blocking socket the whole message must
+// arrive within kControlWaitMs, so a peer that sends part of a message and stalls holds the
+// thread only that long; on a non-blocking one a would-block ends the message.
+class SocketSource : public ControlSource {
 public:
-    ControlReader(CAsyncSocket& sock, CSocket* pBlocking)
+    SocketSource(CAsyncSocket& sock, CSocket* pBlocking)
         : m_sock(sock), m_pBlocking(pBlocking), m_ullDeadline(GetTickCount64() + kControlWaitMs)
     {
     }
-    ~ControlReader()
+    ~SocketSource()
     {
         if (m_pBlocking)
             m_pBlocking->SetTimeout(kControlWaitMs);
     }
+    SocketSource(const SocketSource&) = delete;
+    SocketSource& operator=(const SocketSource&) = delete;
 
-    // Reads the message into pBuf (1024 bytes). FALSE when handling stops: a read failed or the
-    // magic did not match (then the body is left unread).
-    BOOL Read(unsigned char* pBuf, uint32_t& nCode)
+    int Receive(unsigned char* pBuf, int nLen) override
     {
-        if (!ReceiveAll(pBuf, kControlHeaderSize))
-            return FALSE;
-        ControlHeader header;
-        if (!ParseControlHeader(pBuf, header))
-            return FALSE;
-        if (header.bodyLength > 0 && !ReceiveBody(pBuf + kControlHeaderSize, header.bodyLength))
-            return FALSE;
-        nCode = header.code;
-        return TRUE;
+        if (m_pBlocking) {
+            ULONGLONG ullNow = GetTickCount64();
+            if (ullNow >= m_ullDeadline)
+                return -1;
+            m_pBlocking->SetTimeout(static_cast<DWORD>(m_ullDeadline - ullNow));
+        }
+        int n = m_sock.Receive(pBuf, nLen);
+        return n == SOCKET_ERROR ? -1 : n;
     }
 
 private:
-    BOOL ReceiveAll(unsigned char* pBuf, int nLen)
-    {
-        for (int nGot = 0; nGot < nLen;) {
-            if (m_pBlocking) {
-                ULONGLONG ullNow = GetTickCount64();
-                if (ullNow >= m_ullDeadline)
-                    return FALSE;
-                m_pBlocking->SetTimeout(static_cast<DWORD>(m_ullDeadline - ullNow));
-            }
-            int n = m_sock.Receive(pBuf + nGot, nLen - nGot);
-            if (n == SOCKET_ERROR || n == 0)
-                return FALSE;
-            nGot += n;
-        }
-        return TRUE;
-    }
-
-    // What fits behind the header stays in pBuf; the rest is read and dropped, so the stream
-    // stays in step with the peer's messages.
-    BOOL ReceiveBody(unsigned char* pBuf, long nLen)
-    {
-        const long nRoom = kVoiceBufferSize - kControlHeaderSize;
-        int nKept = static_cast<int>(nLen < nRoom ? nLen : nRoom);
-        if (!ReceiveAll(pBuf, nKept))
-            return FALSE;
-        unsigned char scratch[256];
-        for (long nLeft = nLen - nKept; nLeft > 0;) {
-            int nChunk = static_cast<int>(nLeft < 256 ? nLeft : 256);
-            if (!ReceiveAll(scratch, nChunk))
-                return FALSE;
-            nLeft -= nChunk;
-        }
-        return TRUE;
-    }
-
     CAsyncSocket& m_sock;
     CSocket* m_pBlocking;
     ULONGLONG m_ullDeadline;
 };
+
+// Reads one control message into pBuf; false when handling stops (a failed or cut-off read, or
+// a header without the magic, whose body is then left unread).
+bool ReadMessage(CAsyncSocket& sock, CSocket* pBlocking, unsigned char* pBuf, uint32_t& nCode)
+{
+    SocketSource source(sock, pBlocking);
+    ControlHeader header;
+    if (ReadControlMessage(source, pBuf, header) != ControlRead::Message)
+        return false;
+    nCode = header.code;
+    return true;
+}
 
 std::string PeerAddress(const CAsyncSocket& sock)
 {
@@ -92,7 +68,7 @@ std::string PeerAddress(const CAsyncSocket& sock)
 }  // namespace
 
 CClientSocket::CClientSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSocket* pUdp)
-    : m_pBuf(new unsigned char[kVoiceBufferSize]()), m_pInterface(pInterface),
+    : m_pBuf(new unsigned char[kControlBufferSize]()), m_pInterface(pInterface),
       m_pWaveIn(pWaveIn), m_pUdp(pUdp)
 {
     SetTimeout(kControlWaitMs);
@@ -103,7 +79,7 @@ CClientSocket::~CClientSocket() { delete[] m_pBuf; }
 void CClientSocket::OnReceive(int nErrorCode)
 {
     uint32_t nCode = 0;
-    if (!ControlReader(*this, this).Read(m_pBuf, nCode))
+    if (!ReadMessage(*this, this, m_pBuf, nCode))
         return;
     if (nCode == TALK_REQUEST)
         AnswerRequest();
@@ -143,7 +119,7 @@ CListenSocket::CListenSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSoc
 CListenSocket::~CListenSocket() { delete m_pClient; }
 
 CSendClient::CSendClient(CMyWaveIn* pWaveIn, CInterface* pInterface)
-    : m_pBuf(new unsigned char[kVoiceBufferSize]()), m_pWaveIn(pWaveIn), m_pInterface(pInterface)
+    : m_pBuf(new unsigned char[kControlBufferSize]()), m_pWaveIn(pWaveIn), m_pInterface(pInterface)
 {
 }
 
@@ -158,7 +134,7 @@ BOOL CSendClient::SendRequest()
 void CSendClient::OnReceive(int nErrorCode)
 {
     uint32_t nCode = 0;
-    if (!ControlReader(*this, nullptr).Read(m_pBuf, nCode))
+    if (!ReadMessage(*this, nullptr, m_pBuf, nCode))
         return;
     if (nCode == TALK_ACCEPT) {
         m_pInterface->OnTalkBegin(PeerAddress(*this));

@@ -40,8 +40,8 @@ void CRecSocket::OnReceive(int nErrorCode)
     std::string strFrom;
     UINT nFromPort = 0;
     int n = ReceiveFrom(m_recvBuf, sizeof(m_recvBuf), strFrom, nFromPort);
-    // A datagram too short to hold a whole packet (a stray hello, say) carries no speech.
-    if (n >= kVoicePacketSize)
-        m_sort.Insert(m_recvBuf);
+    // The store ignores a datagram too short to be a voice packet (a stray hello, say).
+    if (n > 0)
+        m_sort.Insert(m_recvBuf, n);
     CSocket::OnReceive(nErrorCode);
 }

@@ -244,26 +244,34 @@ def test_stalled_control_message_does_not_freeze(session, tools):
 
 
 def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
-    """Tone blocks with a swapped pair, a lost packet and a duplicate: the blocks heard on the
-    speaker come in the order the ordering store prescribes."""
+    """Tone blocks with a repeated packet, a swapped pair and a lost packet: the blocks heard on
+    the speaker come in the order the ordering store prescribes."""
     s = session
     s.record_speaker()
-    s.start_peer("--tones", "40", "--swap", "8", "--drop", "15", "--dup", "26",
-                 "--ctl", "0.2:request", duration=6)
-    assert s.run_client("init; start 127.0.0.1 %d %d; wait 4500; end; exit" % (s.tcp, s.udp)) == 0
+    # The request comes late enough for the recording to be running when the tones start.
+    s.start_peer("--tones", "40", "--dup", "5", "--swap", "10", "--drop", "15",
+                 "--ctl", "1.5:request", duration=6.5)
+    assert s.run_client("init; start 127.0.0.1 %d %d; wait 6000; end; exit" % (s.tcp, s.udp)) == 0
     s.wait_peer()
     s.close()
     arrivals = [int(f["seq"]) for _, _, f in s.events("sent")]
-    expected = va.collapse([(q - 1) % 40 for q in va.play_order(arrivals)])
-    runs = va.tone_runs(va.tone_ids(va.read_wav(s.dir / "speaker.wav")))
-    heard = va.collapse([tone for tone, _, _ in runs])
-    print(f"\nexpected {expected}\nheard    {heard}")
-    # The codec needs a block or two to settle; from then on the order must match exactly.
-    start = expected.index(heard[2]) if len(heard) > 2 and heard[2] in expected else -1
-    assert start >= 0 and heard[2:] == expected[start:start + len(heard) - 2]
-    assert 14 not in heard, "the lost packet 15 is never played"
-    # The duplicate of 26 waited at the front, so 26 plays again after a gap of ~8 packets.
-    assert len([r for r in runs if r[0] == 25]) >= 2
+    order = va.play_order(arrivals)
+    expected = [va.tone_of_packet(q) for q in order]
+    blocks = va.heard_blocks(va.tone_runs(va.tone_ids(va.read_wav(s.dir / "speaker.wav"))))
+    heard = [tone for tone, _, _ in blocks]
+    print(f"\nplay order {order}\nexpected tones {expected}\nheard tones    {heard}")
+    # Playback may lose a block when the device runs dry, and the recording starts late, so the
+    # heard blocks must be an in-order part of the prescribed order that covers most of it.
+    assert va.is_subsequence(heard, expected) and len(heard) >= 0.75 * len(expected)
+    tone = va.tone_of_packet
+    # The repeat of 5 waits in front, so 11 (sent before 10) is not released when 10 fills its
+    # gap; the lost 15 leaves 12..18 waiting until eight packets wait, and the flush plays the
+    # repeated 5 again, then 11..18 without 15.
+    assert order[9:13] == [10, 5, 11, 12] and 15 not in order
+    assert tone(15) not in heard
+    fives = [b for b in blocks if b[0] == tone(5)]
+    ten = [b for b in blocks if b[0] == tone(10)][0]
+    assert len(fives) == 2 and fives[1][1] - ten[2] >= 150, (fives, ten)
 
 
 def test_call_both_ways(session, tools, mic_speech):

@@ -144,8 +144,13 @@ def blockwise_compare(ref, sig, start_range=(0, None), back=2 * BLOCK, ahead=8 *
             "heard": len(block_snrs), "loud": loud}
 
 
+def tone_of_packet(seq, count=40):
+    """The test tone index j (400 + 60 j Hz) that the peer puts in packet seq."""
+    return (seq - 1) * 17 % count
+
+
 def tone_ids(sig, count=40, window=240, hop=80, floor=300.0):
-    """Per 10 ms hop, the index k of the strongest test tone 400 + 60 k Hz (-1 for silence)."""
+    """Per 10 ms hop, the index j of the strongest test tone 400 + 60 j Hz (-1 for silence)."""
     freqs = 400 + 60 * np.arange(count)
     t = np.arange(window) / RATE
     basis = np.exp(-2j * np.pi * np.outer(freqs, t)) * np.hanning(window)
@@ -194,6 +199,17 @@ def play_order(arrivals):
     return played
 
 
-def collapse(seq):
-    """Drops immediate repeats: [1, 1, 2, 2, 2, 1] -> [1, 2, 1]."""
-    return [x for i, x in enumerate(seq) if i == 0 or x != seq[i - 1]]
+def heard_blocks(runs, join_ms=20):
+    """Tone runs joined where one tone goes on without a pause: the blocks as they were played."""
+    blocks = []
+    for tone, start, end in runs:
+        if blocks and blocks[-1][0] == tone and start - blocks[-1][2] <= join_ms:
+            blocks[-1] = (tone, blocks[-1][1], end)
+        else:
+            blocks.append((tone, start, end))
+    return blocks
+
+
+def is_subsequence(part, whole):
+    it = iter(whole)
+    return all(any(x == y for y in it) for x in part)

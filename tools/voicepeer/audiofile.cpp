@@ -98,7 +98,7 @@ std::vector<int16_t> ToneBlocks(uint32_t blocks)
     std::vector<int16_t> samples;
     double phase = 0;
     for (uint32_t k = 0; k < blocks; ++k) {
-        double step = 2 * kPi * (400 + 60 * (k % 40)) / 8000.0;
+        double step = 2 * kPi * (400 + 60 * (k * 17 % 40)) / 8000.0;
         for (int n = 0; n < 480; ++n, phase += step)
             samples.push_back(static_cast<int16_t>(8000 * std::sin(phase)));
     }

@@ -10,5 +10,6 @@
 bool ReadSpeech(const std::string& path, std::vector<int16_t>& samples, std::string& error);
 // Writes samples as a 8 kHz 16-bit mono WAV file.
 bool WriteWav(const std::string& path, const std::vector<int16_t>& samples);
-// A test signal whose 60 ms blocks can be told apart: block k is a sine of 400 + 60 (k mod 40) Hz.
+// A test signal whose 60 ms blocks can be told apart: block k is a sine of 400 + 60 j Hz with
+// j = 17 k mod 40, so neighbouring blocks lie far apart in frequency.
 std::vector<int16_t> ToneBlocks(uint32_t blocks);

@@ -2,7 +2,7 @@
 //
 //   voicepeer --tcp PORT --udp PORT --out DIR [options]
 //     --send FILE          speech to send (raw s16le 8 kHz mono, or .wav in that format)
-//     --tones N            send N tone blocks instead (block k: 400 + 60 (k mod 40) Hz)
+//     --tones N            send N tone blocks instead (block k: 400 + 60 (17 k mod 40) Hz)
 //     --send-seconds S     send at most S seconds of the source
 //     --drop LIST --swap LIST --dup LIST   faults on the numbered packets (LIST: 3,7,12)
 //     --ctl T:ACTION       control action T seconds after the accept (repeatable); ACTION is

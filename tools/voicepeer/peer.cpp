@@ -177,7 +177,7 @@ void VoicePeer::OnControlData()
             m_ctlIn.erase(m_ctlIn.begin(), m_ctlIn.begin() + kControlHeaderSize);
             continue;
         }
-        size_t total = kControlHeaderSize + (header.bodyLength > 0 ? header.bodyLength : 0);
+        size_t total = kControlHeaderSize + ControlBodyLength(header);
         if (m_ctlIn.size() < total)
             break;
         Log("ctl-recv code=%u body=%ld", header.code, static_cast<long>(header.bodyLength));
@@ -196,16 +196,17 @@ void VoicePeer::OnDatagram()
     if (n < 0)
         return;
     std::string source = AddrText(from.sin_addr.s_addr, from.sin_port);
-    if (n == kHelloSize && std::memcmp(buf, kHelloDatagram, kHelloSize) == 0) {
+    VoicePacket packet;
+    if (IsHelloDatagram(buf, static_cast<int>(n))) {
         m_bHello = true;
         m_clientAddr = from.sin_addr.s_addr;
         m_clientPort = from.sin_port;
         Log("hello from=%s", source.c_str());
-    } else if (n == kVoicePacketSize) {
-        Log("voice seq=%u len=%zd from=%s", ReadLe32(buf), n, source.c_str());
-        m_received.insert(m_received.end(), buf + kVoiceHeaderSize, buf + n);
+    } else if (n == kVoicePacketSize && ParseVoicePacket(buf, static_cast<int>(n), packet)) {
+        Log("voice seq=%u len=%zd from=%s", packet.seq, n, source.c_str());
+        m_received.insert(m_received.end(), packet.pSpeech, packet.pSpeech + kSpeechBytes);
         short pcm[480];
-        CAudioCode().Decode(buf + kVoiceHeaderSize, pcm, nullptr);
+        CAudioCode().Decode(packet.pSpeech, pcm, nullptr);
         m_receivedPcm.insert(m_receivedPcm.end(), pcm, pcm + 480);
     } else {
         Log("udp-other len=%zd from=%s", n, source.c_str());
@@ -228,7 +229,7 @@ void VoicePeer::SendDueVoice()
         for (uint32_t seq : m_slots[m_nextSlot]) {
             unsigned char packet[kVoicePacketSize] = {};
             WriteLe32(packet, seq);
-            std::memcpy(packet + kVoiceHeaderSize, m_payloads[seq - 1].data(), 60);
+            std::memcpy(packet + kVoiceHeaderSize, m_payloads[seq - 1].data(), kSpeechBytes);
             sendto(m_udp, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
             Log("sent seq=%u", seq);
         }

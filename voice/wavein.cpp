@@ -8,8 +8,6 @@
 
 namespace {
 
-DummyWindowClass s_wndClass = {"ZEB Wavein Dummy Window", NULL, false};
-
 const RelayMessages kRelay = {MM_WIM_OPEN, MM_WIM_CLOSE, MM_WIM_DATA, "AudioInThreadProc start",
                               "MM_WIM_OPEN", "MM_WIM_CLOSE", "AudioInThreadProc exit"};
 
@@ -21,6 +19,8 @@ const int kReturnPolls = 100;
 const DWORD kReturnPollMs = 20;
 
 }  // namespace
+
+DummyWindowClass CWaveIn::s_wndClass = {"ZEB Wavein Dummy Window", CWaveIn::WndProc, false};
 
 CWaveIn::CWaveIn()
     : m_nChannels(1), m_nSamplesPerSec(8000), m_nBitsPerSample(16), m_hWaveIn(NULL),
@@ -54,7 +54,6 @@ int CWaveIn::StartThread()
         VoiceLog("CWaveIn::StartThread: Wave in thread has run.");
         return 0;
     }
-    s_wndClass.pfnWndProc = WndProc;
     if (!StartRelay(s_wndClass, this, AudioInThreadProc, "CWaveIn::StartThread: Start wave in thread fail.",
                     &m_hWnd, &m_hThread, &m_dwThreadId))
         return 0;

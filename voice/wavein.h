@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+struct DummyWindowClass;
+
 class CWaveIn {
 public:
     static constexpr int kBufferCount = 10;
@@ -52,6 +54,7 @@ public:
     unsigned char m_bStopping : 1;
 
 private:
+    static DummyWindowClass s_wndClass;  // the hidden windows' class, shared by all objects
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static unsigned __stdcall AudioInThreadProc(void* pParam);
     void OnBlock(HWAVEIN hDevice, WAVEHDR* pHdr);

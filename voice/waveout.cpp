@@ -8,12 +8,12 @@
 
 namespace {
 
-DummyWindowClass s_wndClass = {"ZEB Waveout Dummy Window", NULL, false};
-
 const RelayMessages kRelay = {MM_WOM_OPEN, MM_WOM_CLOSE, MM_WOM_DONE, "AudioOutThreadProc start.",
                               "MM_WOM_OPEN", "MM_WOM_CLOSE", "AudioOutThreadProc exit"};
 
 }  // namespace
+
+DummyWindowClass CWaveOut::s_wndClass = {"ZEB Waveout Dummy Window", CWaveOut::WndProc, false};
 
 CWaveOut::CWaveOut()
     : m_nChannels(1), m_nSamplesPerSec(8000), m_nBitsPerSample(16), m_mmResult(0),
@@ -43,7 +43,6 @@ int CWaveOut::StartThread()
         VoiceLog("CWaveOut::StartThread: Wave out thread has run");
         return 0;
     }
-    s_wndClass.pfnWndProc = WndProc;
     if (!StartRelay(s_wndClass, this, AudioOutThreadProc,
                     "CWaveOut::StartThread: Strat wave out thread fail", &m_hWnd, &m_hThread,
                     &m_dwThreadId))

@@ -7,6 +7,8 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+struct DummyWindowClass;
+
 #include "framework/critsec.h"
 
 class CWaveOut {
@@ -47,6 +49,7 @@ public:
     HWND m_hWnd;
 
 private:
+    static DummyWindowClass s_wndClass;  // the hidden windows' class, shared by all objects
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static unsigned __stdcall AudioOutThreadProc(void* pParam);
     void OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr);

@@ -21,7 +21,7 @@ read -r tcp udp <<<"$ports"
 
 espeak-ng -s 150 -w "$out/mic-src.wav" "Hello, this is the help client speaking. \
 The voice session carries speech both ways, one packet every sixty milliseconds." || exit 1
-sox "$out/mic-src.wav" -r 8000 -c 1 -b 16 -e signed-integer "$out/mic.wav" || exit 1
+sox -G "$out/mic-src.wav" -r 8000 -c 1 -b 16 -e signed-integer "$out/mic.wav" || exit 1
 sox "$out/mic.wav" -t raw "$out/mic.raw"
 
 "$build/native/bin/voicepeer" --tcp "$tcp" --udp "$udp" --out "$out" --duration 10 \
@@ -40,7 +40,7 @@ pacat -p -d mic --raw --rate=8000 --channels=1 --format=s16le "$out/mic.raw" & p
 wait "$client"; wait "$peer"
 sleep 0.3
 cleanup; pids=()
-mv "$out/received.wav" "$out/heard-by-peer.wav"
+mv "$out/received.wav" "$out/heard-by-peer.wav"; rm -f "$out/mic.raw"
 
 /usr/bin/python3 - "$out" "$build/native/bin/g729a" "$root" <<'PY' | tee -a "$ST_DEMO_OUT/summary.txt"
 import sys
@@ -55,9 +55,10 @@ heard = va.read_wav(out / "heard-by-client.wav")
 down = va.blockwise_compare(expected, heard, start_range=(-len(expected), len(heard)))
 peer = va.read_wav(out / "heard-by-peer.wav")
 _, _, up_corr = va.aligned_compare(peer, va.read_wav(out / "mic.wav"), lag_range=(-len(peer), len(peer)))
-begin = "WM_TALK_BEGIN" in (out / "client.log").read_text()
+begin = "WM_TALK_BEGIN" in (out / "client.log").read_text(encoding="gbk", errors="replace")
 print(f"voice: call {'accepted' if begin else 'NOT accepted'}; client->peer {len(up)} packets "
       f"(decoded vs mic corr {up_corr:.2f}); peer->client {down['heard']}/{down['loud']} blocks heard, "
       f"median block SNR {down['median_snr']:.1f} dB vs native decode "
       f"-> voice/heard-by-client.wav, voice/heard-by-peer.wav")
 PY
+rm -f "$out"/decode.*

@@ -141,7 +141,7 @@ def mic_speech(tmp_path_factory):
             "Every sixty milliseconds one packet leaves the client and one arrives from the helper. ") * 3
     wav = out.with_suffix(".wav")
     subprocess.run(["espeak-ng", "-s", "150", "-w", str(wav), text], check=True)
-    subprocess.run(["sox", str(wav), "-r", "8000", "-c", "1", "-b", "16", "-e", "signed-integer",
+    subprocess.run(["sox", "-G", str(wav), "-r", "8000", "-c", "1", "-b", "16", "-e", "signed-integer",
                     "-t", "raw", str(out)], check=True)
     return out
 

@@ -91,10 +91,12 @@ BOOL CUpdateApp::InitInstance() {
         Trace("InternetGetConnectedState() Error");
         return FALSE;
     }
-    upd::TestPauseBeforeDialog();
     CUpdateDlg dialog;
     m_pMainWnd = &dialog;
-    if (StartWorker()) dialog.DoModal();
+    if (StartWorker()) {
+        upd::TestPauseBeforeDialog();
+        dialog.DoModal();
+    }
     DetachDialogWindow();   // also releases a worker still waiting for a window that never came
     m_pMainWnd = nullptr;
     return FALSE;

@@ -14,8 +14,8 @@ bool GuidTextAvailable();
 // Address of the manual download page (code page 936 text), opened in the browser on failure.
 const char* ManualDownloadAddress();
 
-// Test build only: waits UPDATE_TEST_DIALOG_DELAY_MS before the dialog is made, so that worker
-// reports come before its window exists. Does nothing in the shipped program.
+// Test build only: waits UPDATE_TEST_DIALOG_DELAY_MS between the worker's start and the dialog's,
+// so that worker reports come before the dialog window exists. Does nothing in the shipped program.
 void TestPauseBeforeDialog();
 
 // Debugger trace line.

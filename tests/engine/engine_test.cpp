@@ -13,15 +13,9 @@ namespace {
 
 UINT ClosedTcpPort()
 {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in sa = {};
-    sa.sin_family = AF_INET;
-    sa.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(s, reinterpret_cast<sockaddr*>(&sa), sizeof(sa));
-    int len = sizeof(sa);
-    getsockname(s, reinterpret_cast<sockaddr*>(&sa), &len);
-    closesocket(s);
-    return ntohs(sa.sin_port);
+    UINT port = 0;
+    closesocket(BoundSocket(SOCK_STREAM, port));
+    return port;
 }
 
 uint32_t ReplyCode(const std::vector<unsigned char>& reply)
@@ -128,9 +122,7 @@ TEST(MyWaveIn, CodesAndSendsWholeBlocksOnlyWhileSending)
 {
     LoopbackPeer peer;
     CUdpSocket udp;
-    ASSERT_TRUE(udp.Create(0, SOCK_DGRAM));
-    udp.SetHost("127.0.0.1");
-    udp.m_nPort = peer.UdpPort();
+    ASSERT_TRUE(AimAtPeer(udp, peer));
     CMyWaveIn capture(&udp);
     short block[480];
     for (int n = 0; n < 480; ++n)

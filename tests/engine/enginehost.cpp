@@ -4,6 +4,7 @@
 #include "voice/appstate.h"
 #include "voice/codec/audiocode.h"
 #include "voice/vocalis.h"
+#include "voice/voicesock.h"
 #include "voice/wire.h"
 
 #include <gtest/gtest.h>
@@ -28,6 +29,17 @@ struct EngineEnvironment : ::testing::Environment {
 };
 const auto* const g_env = ::testing::AddGlobalTestEnvironment(new EngineEnvironment);
 
+bool Readable(SOCKET s, DWORD ms)
+{
+    fd_set set;
+    FD_ZERO(&set);
+    FD_SET(s, &set);
+    timeval tv = {static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+    return select(0, &set, nullptr, nullptr, &tv) == 1;
+}
+
+}  // namespace
+
 SOCKET BoundSocket(int type, UINT& port)
 {
     SOCKET s = socket(AF_INET, type, 0);
@@ -41,16 +53,14 @@ SOCKET BoundSocket(int type, UINT& port)
     return s;
 }
 
-bool Readable(SOCKET s, DWORD ms)
+bool AimAtPeer(CUdpSocket& udp, const LoopbackPeer& peer)
 {
-    fd_set set;
-    FD_ZERO(&set);
-    FD_SET(s, &set);
-    timeval tv = {static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
-    return select(0, &set, nullptr, nullptr, &tv) == 1;
+    if (!udp.Create(0, SOCK_DGRAM))
+        return false;
+    udp.SetHost("127.0.0.1");
+    udp.m_nPort = peer.UdpPort();
+    return true;
 }
-
-}  // namespace
 
 bool PumpUntil(const std::function<bool()>& pred, DWORD ms)
 {

@@ -32,5 +32,12 @@ private:
     UINT m_tcpPort, m_udpPort;
 };
 
+// A socket of the given type bound to a free port of 127.0.0.1 (the port goes into port).
+SOCKET BoundSocket(int type, UINT& port);
+
+// Opens a voice send socket aimed at the peer's voice port.
+class CUdpSocket;
+bool AimAtPeer(CUdpSocket& udp, const LoopbackPeer& peer);
+
 // A control message: 24-byte header with code and body length, then body bytes.
 std::vector<unsigned char> ControlBytes(unsigned code, int bodyLength = 0);

@@ -43,9 +43,7 @@ TEST(UdpSocket, RefusesPayloadsThatDoNotFitItsBuffer)
 {
     LoopbackPeer peer;
     CUdpSocket udp;
-    ASSERT_TRUE(udp.Create(0, SOCK_DGRAM));
-    udp.SetHost("127.0.0.1");
-    udp.m_nPort = peer.UdpPort();
+    ASSERT_TRUE(AimAtPeer(udp, peer));
     std::vector<unsigned char> big(1009, 0x33);
     EXPECT_EQ(SOCKET_ERROR, udp.Send(big.data(), 1009));
     EXPECT_EQ(1024, udp.Send(big.data(), 1008));

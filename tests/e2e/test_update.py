@@ -205,14 +205,26 @@ def wait_until(predicate, timeout=15):
         time.sleep(0.1)
 
 
-def test_large_package_arrives_whole(site, client, runs):
-    run = runs(site["base"] + "/big.exe", site["md5"]["big.exe"], client)
+def test_large_package_then_missing_client(site, runs):
+    missing = "C:\\no such folder\\zeb_client.exe"
+    run = runs(site["base"] + "/big.exe", site["md5"]["big.exe"], missing)
     state = wait_for(result_state, what="success state")
     assert state["1002"]["text"] == "    升级完成!"
     size = (site["www"] / "big.exe").stat().st_size
     mb = "%.2fMB" % ((size // 1024) / 1024)
     assert state["1001"]["text"] == "总文件大小:%s 已经下载的大小:%s" % (mb, mb)
     assert [r[0] for r in run.stub_records()] == ["start", "end"]
+    probe("click", 1003)                              # the client cannot start: the dialog still ends
+    assert run.wait() == 0
+    assert run.trace()[-2:] == ['"%s"' % missing, "CreateProcess zeb_client.exe error"]
+
+
+def test_closing_during_transfer_ends_at_once(site, client, runs):
+    run = runs(site["base"] + "/slow/30000/setup.exe", "", client)
+    wait_for(lambda s: s["bar"] >= 10, what="transfer under way")
+    probe("sys", SC_CLOSE)
+    assert run.wait(10) == 0                           # the worker is still transferring
+    assert run.stub_records() == []
 
 
 @pytest.mark.parametrize("digest", ["0123456789abcdef0123456789abcdef", "upper"])

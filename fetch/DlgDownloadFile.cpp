@@ -12,7 +12,6 @@ namespace {
 
 const UINT_PTR kTimerSample = 1;   // speed sample and repaint
 const UINT_PTR kTimerClose = 2;    // closes the dialog after a failure
-const UINT kSamplePeriod = 500;
 const UINT kCloseDelay = 2000;
 const int kProgressId = 10;
 const int kTitleBand = 25;         // pixels at the top that drag the window
@@ -75,7 +74,8 @@ BOOL CDlgDldFile::OnInitDialog()
     CreateButtons();
     CreateProgressBar();
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, 340, 180, SWP_NOZORDER | SWP_NOACTIVATE);
-    SetTimer(kTimerSample, kSamplePeriod);
+    SetTimer(kTimerSample, kSamplePeriodMs);
+    m_dwLastSampleTick = ::GetTickCount();
     for (CButtonEx* button : {m_pBtnClose, m_pBtnCancel}) {
         ::ShowWindow(button->m_hWnd, SW_SHOW);
         ::UpdateWindow(button->m_hWnd);
@@ -174,6 +174,8 @@ void CDlgDldFile::OnDownloadProgress(WPARAM total, LPARAM present)
     m_dwCurrent = static_cast<DWORD>(present);
     // Reports come every 2048 bytes; the bar is redrawn only when it shows something new, since
     // a synchronous repaint per report would cost more than the transfer itself.
+    if (m_strStatus.empty())
+        TakeSpeedSample(false);
     const int position = ProgressPosition(static_cast<DWORD>(total), m_dwCurrent);
     if (position < 0 || position == m_nBarPos)
         return;
@@ -203,15 +205,26 @@ void CDlgDldFile::OnDownloadFailed(LPARAM code)
 void CDlgDldFile::OnTimer(WPARAM id)
 {
     if (id == kTimerSample) {
-        m_bSpeedValid = m_dwLastSample != 0;
-        if (m_bSpeedValid)
-            m_dSpeed = SampleSpeed(m_dwCurrent, m_dwLastSample);
-        m_dwLastSample = m_dwCurrent;
-        Repaint();
+        TakeSpeedSample(true);
     } else if (id == kTimerClose) {
         PostCancel();
         KillTimer(kTimerClose);
     }
+}
+
+// The speed since the previous sample, and a repaint of the whole dialog with it.
+void CDlgDldFile::TakeSpeedSample(bool fromTimer)
+{
+    const DWORD now = ::GetTickCount();
+    const DWORD elapsed = now - m_dwLastSampleTick;
+    if (!SampleDue(elapsed, fromTimer))
+        return;
+    m_bSpeedValid = m_dwLastSample != 0;
+    if (m_bSpeedValid)
+        m_dSpeed = SampleSpeed(m_dwCurrent, m_dwLastSample, elapsed);
+    m_dwLastSample = m_dwCurrent;
+    m_dwLastSampleTick = now;
+    Repaint();
 }
 
 void CDlgDldFile::OnCancel()

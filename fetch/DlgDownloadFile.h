@@ -37,6 +37,7 @@ private:
     void OnDownloadComplete();
     void OnDownloadFailed(LPARAM code);
     void OnTimer(WPARAM id);
+    void TakeSpeedSample(bool fromTimer);
     void PostCancel();
     void Notify(WPARAM wp, LPARAM lp);
     void Repaint();
@@ -48,6 +49,7 @@ private:
     int m_nBarPos = 0;  // what the bar shows
     DWORD m_dwCurrent = 0;
     DWORD m_dwLastSample = 0;
+    DWORD m_dwLastSampleTick = 0;  // GetTickCount of the previous sample
     bool m_bSpeedValid = false;
     double m_dSpeed = 0.0;
     std::wstring m_strStatus;

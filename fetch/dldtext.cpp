@@ -49,11 +49,17 @@ int ProgressPosition(uint32_t total, uint32_t present)
     return static_cast<int>(position > kProgressRange ? kProgressRange : position);
 }
 
-double SampleSpeed(uint32_t current, uint32_t lastSample)
+double SampleSpeed(uint32_t current, uint32_t lastSample, uint32_t elapsedMs)
 {
     if (current < lastSample)
         return 0.0;
-    return (current - lastSample) / 1024.0 / 0.5;
+    const double seconds = (elapsedMs ? elapsedMs : kSamplePeriodMs) / 1000.0;
+    return (current - lastSample) / 1024.0 / seconds;
+}
+
+bool SampleDue(uint32_t elapsedMs, bool fromTimer)
+{
+    return elapsedMs >= (fromTimer ? kSamplePeriodMs / 2 : kSamplePeriodMs);
 }
 
 bool ContentRangeStartsAt(const std::wstring& value, uint32_t position)

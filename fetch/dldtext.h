@@ -23,9 +23,17 @@ DldFailureText FailureTextFor(uint32_t failureCode);
 // More than the total shows a full bar.
 int ProgressPosition(uint32_t total, uint32_t present);
 
-// Speed in KB/s between two 500 ms samples. A count that went backwards (a continuation that was
-// restarted from the beginning) gives 0.
-double SampleSpeed(uint32_t current, uint32_t lastSample);
+// Period of the dialog's speed samples.
+const uint32_t kSamplePeriodMs = 500;
+
+// Speed in KB/s between two samples elapsedMs apart (0 counts as one period). A count that went
+// backwards (a continuation that was restarted from the beginning) gives 0.
+double SampleSpeed(uint32_t current, uint32_t lastSample, uint32_t elapsedMs);
+
+// Whether a speed sample is due elapsedMs after the previous one. The sample timer only fires while
+// no reports wait in the queue, so during a fast transfer the progress reports take samples once
+// a period has passed; a timer tick that comes soon after such a sample is skipped.
+bool SampleDue(uint32_t elapsedMs, bool fromTimer);
 
 // True when a Content-Range value ("bytes 100-199/200") starts at the given position.
 bool ContentRangeStartsAt(const std::wstring& value, uint32_t position);

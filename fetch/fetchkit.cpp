@@ -46,18 +46,19 @@ int Run()
             ::OutputDebugStringW(L"CDlgDldFile dialog creation failed!\n");
             result = 0;
         } else {
-            // Off the taskbar and above other windows. The system keeps WS_EX_TOPMOST out of a
-            // SetWindowLong change, so the window is also put into the topmost band explicitly.
+            // Off the taskbar and above other windows.
             const LONG exStyle = ::GetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE);
             ::SetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
-            ::SetWindowPos(dialog.m_hWnd, HWND_TOPMOST, 0, 0, 0, 0,
-                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             unsigned threadId = 0;
             HANDLE thread = reinterpret_cast<HANDLE>(
                 _beginthreadex(nullptr, 0, &DldThreadProc, &dialog, 0, &threadId));
             if (thread)
                 ::CloseHandle(thread);
             dialog.ShowWindow(SW_SHOW);
+            // The system keeps WS_EX_TOPMOST out of a SetWindowLong change, so the shown window
+            // is put into the topmost band explicitly.
+            ::SetWindowPos(dialog.m_hWnd, HWND_TOPMOST, 0, 0, 0, 0,
+                           SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
             ::UpdateWindow(dialog.m_hWnd);
             theLoop.Run();
         }

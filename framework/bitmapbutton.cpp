@@ -40,7 +40,7 @@ CBitmapButtonImpl::~CBitmapButtonImpl()
         ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
         ::DestroyWindow(m_hWnd);
     }
-    if (m_hWndToolTip && ::IsWindow(m_hWndToolTip))
+    if (m_hWndToolTip)
         ::DestroyWindow(m_hWndToolTip);
 }
 
@@ -75,9 +75,11 @@ void CBitmapButtonImpl::SetToolTipText(const wchar_t* text)
     ti.uId = reinterpret_cast<UINT_PTR>(m_hWnd);
     ti.lpszText = const_cast<wchar_t*>(m_strToolTip.c_str());
     if (!m_hWndToolTip) {
+        // Unowned, so that it never stands between its dialog and the topmost band (Wine places
+        // an owner below its owned popups instead of making it topmost); destroyed with the button.
         m_hWndToolTip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                          CW_USEDEFAULT, m_hWnd, nullptr, ModuleInstance(),
+                                          CW_USEDEFAULT, nullptr, nullptr, ModuleInstance(),
                                           nullptr);
         if (m_hWndToolTip)
             ::SendMessageW(m_hWndToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
@@ -242,6 +244,9 @@ LRESULT CALLBACK CBitmapButtonImpl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, L
     case WM_NCDESTROY:
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         self->m_hWnd = nullptr;
+        if (self->m_hWndToolTip)
+            ::DestroyWindow(self->m_hWndToolTip);
+        self->m_hWndToolTip = nullptr;
         self->OnFinalMessage();
         break;
     }

@@ -85,7 +85,7 @@ CASES = {
     "new": ("/gen/300000", 0, None, []),
     "replace_readonly": ("/gen/300000", 1, read_only(b"old content"), []),
     "resume_half": ("/slow/500000/gen/2000000", 2, keep(generated(0, 1000000)),
-                    ["--at", "684,0", "--probe", ",".join(str(t) for t in range(200, 1800, 200))]),
+                    ["--at", "684,0", "--probe", ",".join(str(t) for t in range(200, 3200, 200))]),
     "resume_norange": ("/norange/gen/300000", 2, keep(b"\x00" * 150000), []),
     "resume_complete": ("/gen/300000", 2, keep(b"x" * 300000), []),
     "resume_empty": ("/gen/300000", 2, keep(b""), []),
@@ -93,7 +93,7 @@ CASES = {
     "resume_longer": ("/gen/300000", 2, keep(generated(0, 300000) + b"tail"), []),
     "empty_body": ("/gen/0", 0, None, []),
     "missing_dir": ("/gen/1000", 0, "nodir", []),
-    "not_found": ("/status/404", 0, None, ["--at", "0,0", "--probe", "600"]),
+    "not_found": ("/status/404", 0, None, ["--at", "0,0", "--probe", "800"]),
     "server_error": ("/status/500", 1, None, []),
     "no_length": ("/nolength/gen/300000", 0, None, []),
     "chunked": ("/chunked/gen/300000", 0, None, []),
@@ -101,8 +101,8 @@ CASES = {
     "unknown_type": ("/gen/300000", 7, None, []),
     "unknown_type_empty": ("/gen/0", 7, None, []),
     "close_request": ("/slow/400000/gen/4000000", 0, None,
-                      ["--at", "342,0", "--probe", "1300", "--keys", "400", "--hittest", "1",
-                       "--close-after", "1600"]),
+                      ["--at", "342,0", "--probe", "1500,2000,2500", "--keys", "400", "--hittest",
+                       "1", "--close-after", "2800"]),
     "bad_address": ("http://127.0.0.1:1/nothing", 0, None, []),
 }
 
@@ -145,7 +145,7 @@ def run_client(args, timeout_ms=40000):
 def runs(server, unmanaged, tmp_path_factory):
     """Starts every case at once; maps name -> (future of Run, destination path)."""
     work = tmp_path_factory.mktemp("fetch-dest")
-    pool = ThreadPoolExecutor(max_workers=8)
+    pool = ThreadPoolExecutor(max_workers=6)
     started = {}
     for name, (url, kind, prepare, extra) in CASES.items():
         dest = work / name / "out.bin"
@@ -255,7 +255,7 @@ def test_failure_shows_red_text_under_the_title_band(runs):
     run, _ = result_of(runs, "not_found")
     probe = run.probes()[0]
     assert probe["at"] == "0,0"  # centred over the visible starting window
-    assert probe["title"] == "C5E1ED"
+    assert probe["title"] == "C5E1ED", run
     assert int(probe["red"]) > 50, run
     assert int(probe["notice"]) > 20, run  # the notice stays after a failure
 
@@ -289,11 +289,14 @@ def test_close_request_gives_up_and_keeps_the_partial_file(runs):
     # Tab, Enter and Esc did nothing; the top band drags the window; the amount line was shown.
     assert run.kinds("HITTEST") == [("HITTEST", "band=2 body=1")]
     assert run.kinds("KEYS") in ([("KEYS", "target=child")], [("KEYS", "target=dialog")]), run
-    probe = run.probes()[0]
-    assert probe["at"] == "342,0"
-    assert probe["title"] == "C5E1ED" and int(probe["ink"]) > 20 and int(probe["red"]) == 0, run
-    assert 0 < int(probe["bar"]) < 1000
-    assert int(probe["exstyle"], 16) & 0x88 == 0x88, run
+    probes = run.probes()
+    assert len(probes) == 3, run
+    for probe in probes:
+        assert probe["at"] == "342,0" and probe["title"] == "C5E1ED" and probe["red"] == "0", run
+        assert 0 < int(probe["bar"]) < 1000, run
+        assert int(probe["exstyle"], 16) & 0x88 == 0x88, run
+    # The amount line appears from the second speed sample with data on (later on a busy machine).
+    assert int(probes[-1]["ink"]) > 20, run
 
 
 # -- command lines ---------------------------------------------------------------------------

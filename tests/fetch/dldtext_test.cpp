@@ -49,12 +49,23 @@ TEST(ProgressPosition, SmallTotalsScaleDirectly)
     EXPECT_EQ(1000, ProgressPosition(1, 3));  // more than announced: a full bar
 }
 
-TEST(SampleSpeed, KilobytesPerSecondOverHalfASecond)
+TEST(SampleSpeed, KilobytesPerSecondOverTheElapsedTime)
 {
-    EXPECT_DOUBLE_EQ(2.0, SampleSpeed(2048, 1024));
-    EXPECT_DOUBLE_EQ(0.0, SampleSpeed(1024, 1024));
-    EXPECT_DOUBLE_EQ(0.0, SampleSpeed(100, 5000000));  // restarted continuation
-    EXPECT_DOUBLE_EQ(8388608.0 - 1.0 / 512, SampleSpeed(0xFFFFFFFFu, 0));
+    EXPECT_DOUBLE_EQ(2.0, SampleSpeed(2048, 1024, 500));
+    EXPECT_DOUBLE_EQ(2.0, SampleSpeed(2048, 1024, 0));  // no clock: one period
+    EXPECT_DOUBLE_EQ(1.0, SampleSpeed(2048, 1024, 1000));
+    EXPECT_DOUBLE_EQ(0.0, SampleSpeed(1024, 1024, 500));
+    EXPECT_DOUBLE_EQ(0.0, SampleSpeed(100, 5000000, 500));  // restarted continuation
+    EXPECT_DOUBLE_EQ(8388608.0 - 1.0 / 512, SampleSpeed(0xFFFFFFFFu, 0, 500));
+}
+
+TEST(SampleSpeed, DueAfterAPeriodFromReportsHalfAPeriodFromTheTimer)
+{
+    EXPECT_FALSE(SampleDue(499, false));
+    EXPECT_TRUE(SampleDue(500, false));
+    EXPECT_FALSE(SampleDue(249, true));
+    EXPECT_TRUE(SampleDue(250, true));
+    EXPECT_TRUE(SampleDue(0xFFFFFFFFu, false));
 }
 
 TEST(ContentRange, AcceptsOnlyTheRequestedStart)

@@ -26,6 +26,7 @@ int CUdpSocket::Send(const void* lpBuf, int nBufLen, int nFlags)
 CRecSocket::CRecSocket(CSortData::PlayAction play) : m_sort(play), m_bCreated(FALSE)
 {
     std::memset(m_recvBuf, 0, sizeof(m_recvBuf));
+    SetTimeout(kVoiceWaitMs);
 }
 
 CRecSocket::~CRecSocket() = default;

@@ -250,8 +250,8 @@ def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
     s.record_speaker()
     # The request comes late enough for the recording to be running when the tones start.
     s.start_peer("--tones", "40", "--dup", "5", "--swap", "10", "--drop", "15",
-                 "--ctl", "1.5:request", duration=6.5)
-    assert s.run_client("init; start 127.0.0.1 %d %d; wait 6000; end; exit" % (s.tcp, s.udp)) == 0
+                 "--ctl", "1.5:request", duration=7)
+    assert s.run_client("init; start 127.0.0.1 %d %d; wait 6000; destroy; exit" % (s.tcp, s.udp)) == 0
     s.wait_peer()
     s.close()
     arrivals = [int(f["seq"]) for _, _, f in s.events("sent")]
@@ -272,6 +272,8 @@ def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
     fives = [b for b in blocks if b[0] == tone(5)]
     ten = [b for b in blocks if b[0] == tone(10)][0]
     assert len(fives) == 2 and fives[1][1] - ten[2] >= 150, (fives, ten)
+    # Destroying the interface during the session hung up the control connection, like End.
+    assert s.events("ctl-closed")
 
 
 def test_call_both_ways(session, tools, mic_speech):

@@ -1,0 +1,107 @@
+// The voice peer's send schedule, command line and speech files: the end-to-end tests rely on
+// them to inject exactly the faults they ask for and to read the files they are given.
+#include "tools/voicepeer/audiofile.h"
+#include "tools/voicepeer/options.h"
+#include "tools/voicepeer/schedule.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+namespace {
+
+using Slots = std::vector<std::vector<uint32_t>>;
+
+bool Parse(std::vector<const char*> args, PeerOptions& options, std::string& error)
+{
+    args.insert(args.begin(), "voicepeer");
+    return ParseOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), options, error);
+}
+
+}  // namespace
+
+TEST(SendOrder, InjectsDropsSwapsAndDuplicatesIntoTheirSlots)
+{
+    EXPECT_EQ((Slots{{1}, {2}, {3}}), BuildSendOrder(3, {}));
+    SendFaults faults;
+    faults.drop = {2};
+    faults.swap = {4};
+    faults.dup = {6};
+    EXPECT_EQ((Slots{{1}, {}, {3}, {5}, {4}, {6, 6}}), BuildSendOrder(6, faults));
+    SendFaults last;
+    last.swap = {3};  // the last packet has nothing to trade places with
+    EXPECT_EQ((Slots{{1}, {2}, {3}}), BuildSendOrder(3, last));
+}
+
+TEST(SendOrder, SwapOfNeighboursMovesEachPacketOnce)
+{
+    SendFaults faults;
+    faults.swap = {2, 3};
+    EXPECT_EQ((Slots{{1}, {3}, {2}, {4}}), BuildSendOrder(4, faults));
+}
+
+TEST(PeerOptions, ParsesActionsAndFaultLists)
+{
+    PeerOptions o;
+    std::string error;
+    ASSERT_TRUE(Parse({"--tcp", "5000", "--udp", "5001", "--out", "/tmp", "--drop", "3,7",
+                       "--ctl", "1.5:badmagic+body=24", "--ctl", "2:partial=10", "--ctl", "3:close"},
+                      o, error))
+        << error;
+    EXPECT_EQ((std::set<uint32_t>{3, 7}), o.faults.drop);
+    ASSERT_EQ(3u, o.actions.size());
+    EXPECT_EQ("badmagic", o.actions[0].verb);
+    EXPECT_EQ(24, o.actions[0].value);
+    EXPECT_DOUBLE_EQ(1.5, o.actions[0].at);
+    EXPECT_EQ("partial", o.actions[1].verb);
+    EXPECT_EQ("close", o.actions[2].verb);
+
+    PeerOptions d;
+    ASSERT_TRUE(Parse({"--tcp", "1", "--udp", "2", "--out", "x"}, d, error));
+    ASSERT_EQ(1u, d.actions.size()) << "one request by default";
+    EXPECT_EQ("request", d.actions[0].verb);
+}
+
+TEST(PeerOptions, RefusesWhatItCannotCarryOut)
+{
+    std::string error;
+    for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
+             {"--tcp", "1", "--udp", "2"},                                // no --out
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:hug"},  // unknown action
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "close"},  // no time
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:partial"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--drop", "0"},     // packets count from 1
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--loss"},
+             {"--tcp", "x1", "--udp", "2", "--out", "x"}}) {
+        PeerOptions o;
+        EXPECT_FALSE(Parse(args, o, error)) << args.back();
+    }
+}
+
+TEST(SpeechFile, ReadsRawAndWavAndRefusesOtherFormats)
+{
+    std::string dir = ::testing::TempDir();
+    std::vector<int16_t> tones = ToneBlocks(2);
+    ASSERT_EQ(960u, tones.size());
+    ASSERT_TRUE(WriteWav(dir + "/t.wav", tones));
+    std::vector<int16_t> back;
+    std::string error;
+    ASSERT_TRUE(ReadSpeech(dir + "/t.wav", back, error)) << error;
+    EXPECT_EQ(tones, back);
+    {
+        std::ofstream raw(dir + "/t.raw", std::ios::binary);
+        raw.write(reinterpret_cast<const char*>(tones.data()), 7);  // an odd trailing byte
+    }
+    ASSERT_TRUE(ReadSpeech(dir + "/t.raw", back, error));
+    EXPECT_EQ(3u, back.size());
+
+    std::ifstream in(dir + "/t.wav", std::ios::binary);
+    std::string wav((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    wav[24] = 0x44;  // 8004 Hz: not 8 kHz
+    std::ofstream(dir + "/r.wav", std::ios::binary) << wav;
+    EXPECT_FALSE(ReadSpeech(dir + "/r.wav", back, error));
+    std::ofstream(dir + "/n.wav", std::ios::binary) << "RIFF....WAVEjunk";
+    EXPECT_FALSE(ReadSpeech(dir + "/n.wav", back, error));
+    EXPECT_FALSE(ReadSpeech(dir + "/missing.raw", back, error));
+}

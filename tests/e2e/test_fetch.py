@@ -7,9 +7,11 @@ messages with their times. The cases are independent, so they all start at once 
 """
 import hashlib
 import json
+import shutil
 import stat
 import subprocess
 import sys
+import tempfile
 import time
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
@@ -104,6 +106,7 @@ CASES = {
                       ["--at", "342,0", "--probe", "1500,2000,2500", "--keys", "400", "--hittest",
                        "1", "--close-after", "2800"]),
     "bad_address": ("http://127.0.0.1:1/nothing", 0, None, []),
+    "fast": ("/gen/20000000", 0, "memory", ["--at", "0,190", "--probe", "800,1200,1600,2000,2400"]),
 }
 
 
@@ -146,12 +149,15 @@ def runs(server, unmanaged, tmp_path_factory):
     """Starts every case at once; maps name -> (future of Run, destination path)."""
     work = tmp_path_factory.mktemp("fetch-dest")
     pool = ThreadPoolExecutor(max_workers=6)
-    started = {}
+    started, in_memory = {}, []
     for name, (url, kind, prepare, extra) in CASES.items():
         dest = work / name / "out.bin"
         dest.parent.mkdir()
         if prepare == "nodir":
             dest = work / name / "missing" / "out.bin"
+        elif prepare == "memory":  # in memory, so that nothing but fetchkit limits the speed
+            dest = Path(tempfile.mkdtemp(dir="/dev/shm")) / "out.bin"
+            in_memory.append(dest.parent)
         elif prepare:
             prepare(dest)
         full_url = url if url.startswith("http") else server["base"] + url
@@ -160,6 +166,8 @@ def runs(server, unmanaged, tmp_path_factory):
         started[name] = (pool.submit(run_client, args), dest)
     yield started
     pool.shutdown(wait=True)
+    for folder in in_memory:
+        shutil.rmtree(folder, ignore_errors=True)
 
 
 def server_log(server):
@@ -297,6 +305,17 @@ def test_close_request_gives_up_and_keeps_the_partial_file(runs):
         assert int(probe["exstyle"], 16) & 0x88 == 0x88, run
     # The amount line appears from the second speed sample with data on (later on a busy machine).
     assert int(probes[-1]["ink"]) > 20, run
+
+
+def test_fast_transfer_still_shows_the_amount_line(runs):
+    # Reports every 2048 bytes keep the queue busy, which holds back the sample timer; the amount
+    # line must show up anyway while the transfer runs.
+    run, dest = result_of(runs, "fast")
+    assert_completed(run)
+    assert sha(dest.read_bytes()) == sha(generated(0, 20000000))
+    probes = run.probes()
+    assert probes, run
+    assert any(int(p["ink"]) > 20 for p in probes), run
 
 
 # -- command lines ---------------------------------------------------------------------------

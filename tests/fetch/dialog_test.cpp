@@ -1,0 +1,133 @@
+// The download dialog in-process under Wine: the engine's reports go in as messages, and the
+// reports to the starting window, the progress bar and the end of the message loop come out.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "fetch/DlgDownloadFile.h"
+#include "fetch/dldmsg.h"
+
+namespace {
+
+// Stand-in starting window: records the protocol messages it receives.
+class Starter : public CMessageWindow {
+public:
+    std::vector<std::pair<WPARAM, LPARAM>> results;
+    HWND announced = nullptr;
+
+protected:
+    BOOL ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT&) override
+    {
+        if (msg == WM_DLD_WINDOW)
+            announced = reinterpret_cast<HWND>(lp);
+        else if (msg == WM_DLD_RESULT)
+            results.emplace_back(wp, lp);
+        else
+            return FALSE;
+        return TRUE;
+    }
+};
+
+class DialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        starter.Create(L"FetchDialogTestStarter", L"", WS_POPUP, 0);
+        dialog = new CDlgDldFile(starter);
+        ASSERT_NE(nullptr, dialog->Create(nullptr));
+        hwnd = dialog->m_hWnd;
+        Pump();
+    }
+    void TearDown() override { delete dialog; }
+
+    // Dispatches what is queued; returns the WM_QUIT code if the loop was told to end, else -1.
+    int Pump()
+    {
+        int quit = -1;
+        MSG m;
+        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
+            if (m.message == WM_QUIT)
+                quit = static_cast<int>(m.wParam);
+            else
+                DispatchMessageW(&m);
+        }
+        return quit;
+    }
+    int Bar() { return static_cast<int>(SendMessageW(GetDlgItem(hwnd, 10), PBM_GETPOS, 0, 0)); }
+
+    Starter starter;
+    CDlgDldFile* dialog = nullptr;
+    HWND hwnd = nullptr;
+};
+
+TEST_F(DialogTest, AnnouncesItselfWithTheSkinnedLayout)
+{
+    EXPECT_EQ(hwnd, starter.announced);
+    RECT rc;
+    GetWindowRect(hwnd, &rc);
+    EXPECT_EQ(340, rc.right - rc.left);
+    EXPECT_EQ(180, rc.bottom - rc.top);
+    HWND bar = GetDlgItem(hwnd, 10);
+    ASSERT_NE(nullptr, bar);
+    EXPECT_EQ(1000, SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+    int buttons = 0;
+    for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        buttons += GetDlgCtrlID(c) == IDCANCEL;
+    EXPECT_EQ(2, buttons);
+}
+
+TEST_F(DialogTest, ProgressMovesTheBarInThousandths)
+{
+    SendMessageW(hwnd, WM_DLD_PROGRESS, 2000000, 500000);
+    EXPECT_EQ(250, Bar());
+    SendMessageW(hwnd, WM_DLD_PROGRESS, 0, 900000);  // no total announced: the bar stays
+    EXPECT_EQ(250, Bar());
+    SendMessageW(hwnd, WM_DLD_PROGRESS, 10, 5);      // a small total scales directly
+    EXPECT_EQ(500, Bar());
+    SendMessageW(hwnd, WM_DLD_PROGRESS, 2000000, 3000000);
+    EXPECT_EQ(1000, Bar());
+    EXPECT_TRUE(starter.results.empty());
+}
+
+TEST_F(DialogTest, CompletionReportsOnceAndEndsTheLoop)
+{
+    PostMessageW(hwnd, WM_DLD_COMPLETE, 0, 0);
+    EXPECT_EQ(IDCANCEL, Pump());
+    EXPECT_FALSE(IsWindow(hwnd));
+    ASSERT_EQ(1u, starter.results.size());
+    EXPECT_EQ(std::make_pair(WPARAM(5), LPARAM(0)), starter.results[0]);
+}
+
+TEST_F(DialogTest, FailureReportsItsReasonAndCloseRequestReportsNine)
+{
+    SendMessageW(hwnd, WM_DLD_FAILED, 0, 4);  // length query failed: the generic reason
+    Pump();
+    ASSERT_EQ(1u, starter.results.size());
+    EXPECT_EQ(std::make_pair(WPARAM(6), LPARAM(7)), starter.results[0]);
+    EXPECT_TRUE(IsWindow(hwnd));  // open until the close timer or a request
+    PostMessageW(hwnd, WM_DLD_CLOSE, 0, 0);
+    EXPECT_EQ(IDCANCEL, Pump());
+    ASSERT_EQ(2u, starter.results.size());
+    EXPECT_EQ(std::make_pair(WPARAM(6), LPARAM(9)), starter.results[1]);
+}
+
+TEST_F(DialogTest, OkCloseSendsNoReport)
+{
+    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(IDOK, Pump());
+    EXPECT_TRUE(starter.results.empty());
+}
+
+TEST_F(DialogTest, SystemCloseIsACancel)
+{
+    PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(IDCANCEL, Pump());
+    ASSERT_EQ(1u, starter.results.size());
+    EXPECT_EQ(std::make_pair(WPARAM(6), LPARAM(9)), starter.results[0]);
+}
+
+}  // namespace

@@ -2,7 +2,6 @@
 // the engine's members need; CMyWaveIn: the send path of every captured block.
 #include "voice/engine.h"
 
-#include "framework/winapp.h"
 #include "voice/appstate.h"
 #include "voice/codec/audiocode.h"
 #include "voice/liblock.h"
@@ -46,13 +45,13 @@ CWaveOut* ThreadWaveOut() { return static_cast<CWaveOut*>(TlsGetValue(g_dwTls));
 
 void PlayCodedBlock(const unsigned char* pCoded)
 {
-    static short s_pcm[kVoiceBufferSize / 2];
+    short pcm[kVoiceBufferSize / 2];  // the device copies the block, so the stack will do
     int nBytes = 0;
     LibraryLock().Lock();
-    TheAudioCode().Decode(pCoded, s_pcm, &nBytes);
+    TheAudioCode().Decode(pCoded, pcm, &nBytes);
     LibraryLock().Unlock();
     if (CWaveOut* pOut = ThreadWaveOut())
-        pOut->Play(s_pcm, nBytes);
+        pOut->Play(pcm, nBytes);
 }
 
 CInterface::CInterface(HWND hNotifyWnd)

@@ -49,7 +49,7 @@ HWND AppThreadMainWnd()
     return theApp.m_hMainWnd ? theApp.m_hMainWnd : GetActiveWindow();
 }
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
+extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID pReserved)
 {
     if (dwReason == DLL_PROCESS_ATTACH) {
         theApp.m_hInstance = hInstance;
@@ -58,7 +58,10 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE hInstance, DWORD dwReason, LPVOID)
     }
     if (dwReason == DLL_PROCESS_DETACH) {
         theApp.ExitInstance();
-        SocketTerm();
+        // On FreeLibrary the library ends its use of Windows Sockets; when the whole process is
+        // ending, other threads are already gone and the system releases everything itself.
+        if (!pReserved)
+            SocketTerm();
     }
     return TRUE;
 }

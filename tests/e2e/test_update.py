@@ -5,8 +5,10 @@ import hashlib
 import json
 import os
 import shutil
+import socket
 import subprocess
 import sys
+import threading
 import time
 from pathlib import Path
 
@@ -301,6 +303,40 @@ def wait_about():
             return about
         time.sleep(0.1)
     raise AssertionError("no about box")
+
+
+class BadLengthServer:
+    """Answers every request with 200, the given Content-Length text and a 5-byte body."""
+
+    def __init__(self, length_text):
+        self.sock = socket.create_server(("127.0.0.1", 0))
+        self.port = self.sock.getsockname()[1]
+        self.answer = b"HTTP/1.1 200 OK\r\nContent-Length: %s\r\nConnection: close\r\n\r\nhello" % length_text
+        threading.Thread(target=self.serve, daemon=True).start()
+
+    def serve(self):
+        while True:
+            try:
+                conn, _ = self.sock.accept()
+            except OSError:
+                return
+            with conn:
+                conn.recv(4096)
+                conn.sendall(self.answer)
+
+
+@pytest.mark.parametrize("length,reason", [
+    (b"99999999999", "服务器返回数据异常"),       # no 32-bit number: the length query fails
+    (b"-5", "数据传输时发生网络错误"),            # read as 4294967291: the data ends short
+])
+def test_malformed_length_header(client, runs, length, reason):
+    server = BadLengthServer(length)
+    try:
+        run = runs("http://127.0.0.1:%d/setup.exe" % server.port, "", client)
+        expect_failure(run, reason)
+        assert run.stub_records() == []
+    finally:
+        server.sock.close()
 
 
 def test_installer_time_limit(site, client, runs):

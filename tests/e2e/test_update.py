@@ -165,7 +165,8 @@ def test_success_installs_silently_and_starts_client_by_long_path(site, client, 
     url = site["base"] + "/slow/100000/setup.exe"
     run = runs(url, site["md5"]["setup.exe"], short, stub_sleep_ms=1500)
 
-    progress = wait_for(lambda s: s["1001"]["text"].startswith("总文件大小:248KB"), what="progress")
+    total = "总文件大小:%dKB " % ((site["www"] / "setup.exe").stat().st_size // 1024)
+    progress = wait_for(lambda s: s["1001"]["text"].startswith(total), what="progress")
     assert shown(progress, "1000", "1001") and 1 <= progress["bar"] <= 100
     assert wait_for(lambda s: not s["visible"], what="hidden while installing")
     wait_until(lambda: run.stub_records())

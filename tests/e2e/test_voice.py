@@ -271,7 +271,7 @@ def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
     assert tone(15) not in heard
     fives = [b for b in blocks if b[0] == tone(5)]
     ten = [b for b in blocks if b[0] == tone(10)][0]
-    assert len(fives) == 2 and fives[1][1] - ten[2] >= 150, (fives, ten)
+    assert len(fives) == 2 and fives[1][1] > ten[2], (fives, ten)
     # Destroying the interface during the session hung up the control connection, like End.
     assert s.events("ctl-closed")
 

@@ -87,7 +87,7 @@ BOOL CUpdateApp::InitInstance() {
     ::InitCommonControlsEx(&controls);
     if (!ReadArguments()) return FALSE;
     DWORD flags = 0;
-    if (!::InternetGetConnectedState(&flags, 0)) {
+    if (!::InternetGetConnectedState(&flags, 0) || upd::TestActsOffline()) {
         Trace("InternetGetConnectedState() Error");
         return FALSE;
     }

@@ -32,6 +32,13 @@ bool GuidTextAvailable() {
     return true;
 }
 
+bool TestActsOffline() {
+#ifdef UPDATE_TEST_HOOKS
+    if (TestSetting("UPDATE_TEST_OFFLINE")) return true;
+#endif
+    return false;
+}
+
 void TestPauseBeforeDialog() {
 #ifdef UPDATE_TEST_HOOKS
     if (const char* ms = TestSetting("UPDATE_TEST_DIALOG_DELAY_MS")) ::Sleep(DWORD(std::strtoul(ms, nullptr, 10)));

@@ -14,6 +14,9 @@ bool GuidTextAvailable();
 // Address of the manual download page (code page 936 text), opened in the browser on failure.
 const char* ManualDownloadAddress();
 
+// True when the test build is told to act as if the machine were offline.
+bool TestActsOffline();
+
 // Test build only: waits UPDATE_TEST_DIALOG_DELAY_MS between the worker's start and the dialog's,
 // so that worker reports come before the dialog window exists. Does nothing in the shipped program.
 void TestPauseBeforeDialog();

@@ -369,6 +369,14 @@ def test_second_instance_leaves_first_alone(site, client, runs):
     assert first.proc.poll() is None
 
 
+def test_offline_machine_ends_without_window(site, client, runs):
+    run = runs(site["base"] + "/setup.exe", "", client, exe="UpdateTest.exe",
+               extra={"UPDATE_TEST_OFFLINE": "1"})
+    assert run.wait(15) == 0
+    assert run.trace()[-1] == "InternetGetConnectedState() Error"
+    assert len(run.trace()) == 6 and probe("state") is None
+
+
 @pytest.mark.parametrize("args", [("a", "b"), ("a", "b", "c", "d")])
 def test_wrong_argument_count_ends_without_window(site, runs, args):
     run = runs(*args)

@@ -1,7 +1,7 @@
 #!/bin/bash
 # Update: a run against the local HTTP server whose package is a stand-in installer (progress,
 # silent install, success, client started from a folder with blanks), then a run whose package
-# digest does not match (failure state). Screenshots of the three states go to $ST_DEMO_OUT.
+# digest does not match (failure state, about box). Screenshots of them go to $ST_DEMO_OUT.
 set -uo pipefail
 bin="$ST_BUILD/win64/bin"
 wine=/usr/lib/wine/wine64
@@ -33,9 +33,9 @@ wait_state() {
   done
   echo "update demo: timed out waiting for $1" >&2; return 1
 }
-# shot NAME: the dialog's rectangle of the screen into $ST_DEMO_OUT/NAME.png
+# shot NAME [about]: the dialog's (or the about box's) rectangle of the screen into NAME.png
 shot() {
-  local r; r=$(probe state | python3 -c "import json,sys; l,t,r,b=json.load(sys.stdin)['rect']; print('%dx%d+%d+%d'%(r-l,b-t,max(l,0),max(t,0)))")
+  local r; r=$(probe "${2:-state}" | python3 -c "import json,sys; l,t,r,b=json.load(sys.stdin)['rect']; print('%dx%d+%d+%d'%(r-l,b-t,max(l,0),max(t,0)))")
   /usr/bin/convert "xwd:$ST_RUN/xvfb/Xvfb_screen0" -crop "$r" +repage "$ST_DEMO_OUT/$1.png"
 }
 
@@ -56,10 +56,14 @@ started=$(grep -cF "start|$client|" "$work/stub.log" 2>/dev/null)
 wine_zh "$bin/Update.exe" "$base/setup.exe" "0123456789abcdef0123456789abcdef" "$client" 2>/dev/null &
 run=$!
 wait_state 's["visible"] and s["1004"]["visible"]' && shot update-failure || ok=0
+probe sys 16   # the about entry of the system menu
+for _ in $(seq 100); do probe about >/dev/null && break; sleep 0.1; done
+sleep 0.3; shot update-about about || ok=0
+probe aboutok
 probe click 1004
 wait "$run"
 
 echo "update: package installed silently ($installed), client started by its long path ($started)," \
-     "wrong digest refused; screenshots update-progress/success/failure.png" \
+     "wrong digest refused; screenshots update-progress/success/failure/about.png" \
      "$([ "$ok$installed$started" = 111 ] && echo OK || echo FAILED)" | tee -a "$ST_DEMO_OUT/summary.txt"
 [ "$ok$installed$started" = 111 ]

@@ -1,7 +1,7 @@
 // Test driver for the updater's dialog from another process (same Wine prefix and display).
 //   update_probe state        one JSON line: window visibility and rectangle, and per control 1000..1004 its
 //                             visibility, text (UTF-8) and client rectangle; bar position
-//   update_probe about        JSON line of the about box ("关于 Update"), if it is open
+//   update_probe about        JSON line of the about box ("关于 Update"): rectangle, texts
 //   update_probe click ID     posts BN_CLICKED of control ID to the dialog
 //   update_probe key VK       posts a key-down of virtual key VK to the dialog's focused control
 //   update_probe sys CMD      posts WM_SYSCOMMAND CMD (61536 = close box, 16 = about entry)
@@ -79,7 +79,10 @@ int PrintAbout() {
     std::string texts;
     for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
         texts += (texts.empty() ? "" : ",") + JsonString(WindowText(child));
-    std::printf("{\"visible\":%d,\"texts\":[%s]}\n", ::IsWindowVisible(about) ? 1 : 0, texts.c_str());
+    RECT rc;
+    ::GetWindowRect(about, &rc);
+    std::printf("{\"visible\":%d,\"rect\":[%ld,%ld,%ld,%ld],\"texts\":[%s]}\n",
+                ::IsWindowVisible(about) ? 1 : 0, rc.left, rc.top, rc.right, rc.bottom, texts.c_str());
     return 0;
 }
 

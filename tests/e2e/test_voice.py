@@ -163,11 +163,16 @@ def test_session_lifecycle_and_control_messages(session, tools):
     script = (f"start 127.0.0.1 {s.tcp} {s.udp}; sound 1; end; init; init; end; init;"
               f"start 127.0.0.1 {closed_tcp} {hello_sink.getsockname()[1]};"
               f"start 127.0.0.1 {s.tcp} {s.udp}; start 127.0.0.1 {s.tcp} {s.udp};"
-              "wait 3800; end; exit")
+              "wait 3800; loghook 0; end; exit")
     assert s.run_client(script) == 0
     s.wait_peer()
     results = [r for _, r in s.step_results()]
-    assert results == [0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 1, 1], s.step_results()
+    assert results == [0, 1, 0, 1, 1, 0, 1, 0, 1, 0, 0, 1, 1], s.step_results()
+    # Without a hook the devices' stop lines (logged with one) go nowhere.
+    lines = (s.dir / "client.log").read_text(encoding="gbk", errors="replace").splitlines()
+    off = next(i for i, line in enumerate(lines) if "loghook 0 -> 0" in line)
+    assert any(" log: " in line for line in lines[:off])
+    assert not any(" log: " in line for line in lines[off:])
 
     # Nothing reached the closed port's voice address: no hello after a failed Start.
     hello_sink.settimeout(0.2)

@@ -141,3 +141,19 @@ TEST(MyWaveIn, CodesAndSendsWholeBlocksOnlyWhileSending)
     capture.OnWaveData(block, 960);
     EXPECT_TRUE(peer.ReceiveDatagram(200).empty());
 }
+
+TEST(EngineDevices, SecondEngineOnAThreadSharesItsPlaybackDevice)
+{
+    CInterface first(nullptr);
+    ASSERT_NE(nullptr, ThreadWaveOut());
+    ASSERT_EQ(1, first.Init());
+    {
+        CInterface second(nullptr);
+        // The thread's playback device already runs, so the second engine cannot start it.
+        EXPECT_EQ(0, second.Init());
+        EXPECT_FALSE(second.m_pUdp->m_bCreated);
+        EXPECT_FALSE(second.m_pRec->m_bCreated);
+    }
+    // Destroying either engine removes the thread's playback device.
+    EXPECT_EQ(nullptr, ThreadWaveOut());
+}

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -78,6 +80,29 @@ TEST_F(DialogTest, AnnouncesItselfWithTheSkinnedLayout)
     for (HWND c = GetWindow(hwnd, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
         buttons += GetDlgCtrlID(c) == IDCANCEL;
     EXPECT_EQ(2, buttons);
+}
+
+BOOL CALLBACK CollectTip(HWND hwnd, LPARAM lp)
+{
+    wchar_t cls[64] = {};
+    GetClassNameW(hwnd, cls, 64);
+    if (lstrcmpiW(cls, TOOLTIPS_CLASSW) != 0 || SendMessageW(hwnd, TTM_GETTOOLCOUNT, 0, 0) != 1)
+        return TRUE;
+    wchar_t text[80] = {};
+    TTTOOLINFOW ti = {};
+    ti.cbSize = sizeof(ti);
+    ti.lpszText = text;
+    SendMessageW(hwnd, TTM_ENUMTOOLSW, 0, reinterpret_cast<LPARAM>(&ti));
+    reinterpret_cast<std::vector<std::wstring>*>(lp)->push_back(text);
+    return TRUE;
+}
+
+TEST_F(DialogTest, ButtonsCarryTheirTooltips)
+{
+    std::vector<std::wstring> tips;
+    EnumThreadWindows(GetCurrentThreadId(), &CollectTip, reinterpret_cast<LPARAM>(&tips));
+    std::sort(tips.begin(), tips.end());
+    EXPECT_EQ((std::vector<std::wstring>{L"关闭", L"取消传输"}), tips);
 }
 
 TEST_F(DialogTest, ProgressMovesTheBarInThousandths)

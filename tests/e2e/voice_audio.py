@@ -25,14 +25,6 @@ def read_raw(path):
     return np.frombuffer(Path(path).read_bytes(), dtype="<i2").astype(np.float64)
 
 
-def write_wav(path, samples):
-    with wave.open(str(path), "wb") as w:
-        w.setnchannels(1)
-        w.setsampwidth(2)
-        w.setframerate(RATE)
-        w.writeframes(np.clip(samples, -32768, 32767).astype("<i2").tobytes())
-
-
 def g729_decode(g729a, payloads, workdir):
     """Decodes concatenated 60-byte coded blocks with our codec (a fresh decoder state)."""
     src, dst = Path(workdir) / "decode.g729", Path(workdir) / "decode.raw"

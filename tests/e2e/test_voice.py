@@ -234,6 +234,21 @@ def test_mute_and_peer_close(session, tools):
         assert played["heard"] >= 0.7 * played["loud"] and played["median_snr"] > 15
 
 
+def test_no_speech_before_request_or_enable_sound(session, tools):
+    """Without a talk request nothing is sent until EnableSound(1); then speech goes to the
+    host and voice port given to Start."""
+    s = session
+    s.start_peer("--ctl", "60:close", duration=7)  # never asks for a talk
+    script = "init; start 127.0.0.1 %d %d; wait 4500; sound 1; wait 1500; end; exit" % (s.tcp, s.udp)
+    assert s.run_client(script) == 0
+    s.wait_peer()
+    arrivals = s.received_seqs()
+    assert not s.accepts() and s.client_lines("msg:") == []
+    # Capture delivers from about 2 s after Init on; nothing may go out before the switch.
+    assert len(arrivals) >= 10 and arrivals[0][0] > 4.0
+    assert [q for _, q in arrivals] == list(range(1, len(arrivals) + 1))
+
+
 def test_stalled_control_message_does_not_freeze(session, tools):
     """A peer that sends part of a control header and stalls holds the client's thread only for
     the bounded wait; then speech flows again and the client's calls run."""

@@ -5,7 +5,6 @@
 #include "voice/engine.h"
 #include "voice/wire.h"
 
-#include <cstring>
 
 namespace {
 

@@ -36,6 +36,13 @@ int OpenBound(int type, int port)
     return fd;
 }
 
+double MonotonicSeconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec + ts.tv_nsec / 1e9;
+}
+
 std::string AddrText(uint32_t addr, uint16_t port)
 {
     in_addr in = {};
@@ -76,16 +83,11 @@ VoicePeer::~VoicePeer()
         std::fclose(m_events);
 }
 
-double VoicePeer::Now() const
-{
-    timespec ts;
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return ts.tv_sec + ts.tv_nsec / 1e9 - m_start;
-}
+double VoicePeer::Now() const { return MonotonicSeconds() - m_start; }
 
 void VoicePeer::Log(const char* format, ...)
 {
-    std::fprintf(m_events, "%.3f ", m_bAccepted || m_control >= 0 ? Now() : 0.0);
+    std::fprintf(m_events, "%.3f ", m_start > 0 ? Now() : 0.0);  // seconds since the accept
     va_list args;
     va_start(args, format);
     std::vfprintf(m_events, format, args);
@@ -117,8 +119,7 @@ bool VoicePeer::AcceptClient()
     m_control = accept(m_listen, reinterpret_cast<sockaddr*>(&from), &len);
     if (m_control < 0)
         return false;
-    m_start = 0;
-    m_start = Now();
+    m_start = MonotonicSeconds();
     Log("accepted from=%s", AddrText(from.sin_addr.s_addr, from.sin_port).c_str());
     return true;
 }

@@ -253,14 +253,16 @@ def test_stalled_control_message_does_not_freeze(session, tools):
     """A peer that sends part of a control header and stalls holds the client's thread only for
     the bounded wait; then speech flows again and the client's calls run."""
     s = session
-    s.start_peer("--ctl", "0.2:request", "--ctl", "1.5:partial=10", "--ctl", "7.5:close", duration=8)
-    script = "init; start 127.0.0.1 %d %d; waitmsg begin 3000; wait 5000; end; exit" % (s.tcp, s.udp)
+    # The partial header goes out once the client's speech flows (capture starts ~2 s after Init).
+    s.start_peer("--ctl", "0.2:request", "--ctl", "4:partial=10", "--ctl", "10:close", duration=10.5)
+    script = "init; start 127.0.0.1 %d %d; waitmsg begin 3000; wait 8000; end; exit" % (s.tcp, s.udp)
     assert s.run_client(script, timeout=30) == 0
     s.wait_peer()
     assert ("end", 1) in s.step_results()
     times = np.array([t for t, _ in s.received_seqs()])
+    assert len(times) and times[0] < 3.9, "speech flowed before the stall"
     stall = float(gaps(times).max())
-    resumed = times[times > 1.5 + stall]
+    resumed = times[times > 4 + stall]
     print(f"\nstalled partial control message held the client for {stall:.2f} s")
     assert 2.0 < stall < 4.5
     assert len(resumed) >= 10

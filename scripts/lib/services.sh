@@ -37,15 +37,18 @@ st_ensure_wine_template() {
   mkdir -p "$ST_CACHE"
   (
     flock 9
-    if [ ! -f "$ST_CACHE/wineprefix/.ready" ]; then
+    if [ ! -f "$ST_CACHE/wineprefix/.ready-2" ]; then
       rm -rf "$ST_CACHE/wineprefix"
       WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE wineboot -i >/dev/null 2>&1 || true
       WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
         /v SimSun /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
       WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
         /v "宋体" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
+      # No window manager runs: unmanaged windows close at once instead of after a 2 s wait.
+      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\X11 Driver' \
+        /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
       WINEPREFIX="$ST_CACHE/wineprefix" /usr/lib/wine/wineserver -w
-      touch "$ST_CACHE/wineprefix/.ready"
+      touch "$ST_CACHE/wineprefix/.ready-2"
     fi
   ) 9>"$ST_CACHE/wineprefix.lock"
 }

@@ -1,12 +1,3 @@
-# Cross build for Windows with MinGW-w64 (i686), posix thread model (std::mutex for GoogleTest).
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-set(TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER   ${TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER  ${TRIPLET}-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/${TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+# i686: the shipped 32-bit binaries.
+set(ST_MINGW_ARCH i686)
+include(${CMAKE_CURRENT_LIST_DIR}/toolchain-mingw.cmake)

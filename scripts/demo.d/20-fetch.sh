@@ -24,14 +24,18 @@ base="http://127.0.0.1:$(cat "$work/port")"
 shot() {  # the whole screen and the dialog (centred on the 1024x768 screen)
   /usr/bin/convert "xwd:$ST_RUN/xvfb/Xvfb_screen0" "$out/$1-screen.png"
   /usr/bin/convert "$out/$1-screen.png" -crop 340x180+342+294 +repage "$out/$1.png"
+  # A dialog is mostly white; a black crop means it was not on screen.
+  local mean; mean=$(/usr/bin/convert "$out/$1.png" -format "%[fx:mean]" info:)
+  awk -v m="$mean" 'BEGIN{exit !(m > 0.5)}' || { echo "fetch: $1.png shows no dialog"; shots_ok=0; }
 }
+shots_ok=1
 wait_line() {  # wait_line FILE PATTERN: until a line matches (10 s at most)
   for _ in $(seq 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.05; done; return 1
 }
 
 # 1. 3 MB at about 600 KB/s: the screenshot is taken in the middle of the transfer.
 $wine "$bin/dldclient.exe" --type 0 --url "$base/slow/600000/gen/3000000" \
-  --path "Z:$work/package.bin" | tr -d "\r" >"$out/fetch-download.log" &
+  --path "Z:$work/package.bin" | sed -u "s/\r$//" >"$out/fetch-download.log" &
 client=$!
 wait_line "$out/fetch-download.log" " WINDOW " && sleep 2.5 && shot fetch-mid-transfer
 wait $client
@@ -43,7 +47,7 @@ ok=$([ "$got" = "$want" ] && grep -q "RESULT 5 0" "$out/fetch-download.log" && e
 
 # 2. A missing file: red failure text, reason 3 at once and 9 about two seconds later.
 $wine "$bin/dldclient.exe" --type 0 --url "$base/status/404" --path "Z:$work/missing.bin" \
-  | tr -d "\r" >"$out/fetch-failure.log" &
+  | sed -u "s/\r$//" >"$out/fetch-failure.log" &
 client=$!
 wait_line "$out/fetch-failure.log" "RESULT 6 3" && sleep 0.7 && shot fetch-failure
 wait $client
@@ -53,4 +57,4 @@ t3=$(awk '$2=="RESULT" && $4=="3"{print $1}' "$out/fetch-failure.log")
 t9=$(awk '$2=="RESULT" && $4=="9"{print $1}' "$out/fetch-failure.log")
 echo "fetch: 3 MB download $ok (sha256 ${got:0:12}), 404 gave reasons 3 then 9 after $((t9 - t3)) ms;" \
      "screenshots fetch-mid-transfer.png, fetch-failure.png" | tee -a "$out/summary.txt"
-[ "$ok" = ok ]
+[ "$ok" = ok ] && [ "$shots_ok" = 1 ]

@@ -82,9 +82,9 @@ def tone_figures(x):
     440 Hz is 0.35)."""
     n = len(x)
     t = np.arange(n) / RATE
-    spec = np.abs(np.fft.rfft(x * np.hanning(n)))
-    k = int(np.argmax(spec[1:])) + 1
-    a, b, c = np.log(spec[k - 1:k + 2])
+    spectrum = np.abs(np.fft.rfft(x * np.hanning(n)))
+    k = int(np.argmax(spectrum[1:])) + 1
+    a, b, c = np.log(spectrum[k - 1:k + 2])
     coarse = (k + 0.5 * (a - c) / (a - 2 * b + c)) * RATE / n
     # Refine the frequency from the phase of each block.
     starts = np.arange(0, n - 479, 480)

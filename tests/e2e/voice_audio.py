@@ -82,6 +82,18 @@ def _best_match(block, window):
     return i, float(score[i])
 
 
+def _best_match_anywhere(block, sig):
+    """Like _best_match over the whole of sig, by FFT: for a block that is not near where the
+    previous one ended (the recording lost a stretch, or the first alignment was wrong)."""
+    n = 1 << int(np.ceil(np.log2(len(sig) + len(block))))
+    corr = np.fft.irfft(np.fft.rfft(sig, n) * np.conj(np.fft.rfft(block, n)), n)[:len(sig) - len(block) + 1]
+    sq = np.concatenate(([0.0], np.cumsum(sig ** 2)))
+    energy = np.sqrt(np.maximum(sq[len(block):] - sq[:-len(block)], 0.0))
+    score = corr / (np.linalg.norm(block) * np.maximum(energy, 1e-9))
+    i = int(np.argmax(score))
+    return i, float(score[i])
+
+
 def _fractional_fit(block, sig, at, margin=16):
     """The stretch of sig at `at`, shifted by the fraction of a sample that fits block best: a
     device that restarts after running dry may resume between two of its resampler's phases."""
@@ -121,6 +133,9 @@ def blockwise_compare(ref, sig, start_range=(0, None), back=2 * BLOCK, ahead=8 *
             continue  # outside the recording
         loud += 1
         offset, score = _best_match(block, window)
+        if score < accept and len(sig) >= BLOCK:
+            base, offset = 0, 0
+            offset, score = _best_match_anywhere(block, sig)
         if score < accept:
             cursor = expected_at  # not heard: the next block takes its place
             continue

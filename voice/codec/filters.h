@@ -1,7 +1,5 @@
 // Linear filters and the fractional-delay adaptive-codebook vector shared by encoder and decoder.
 #pragma once
-// Note for the encoder side: HighPassFilter/BiquadMemory below are an addition, the second-order
-// filter that the output post-processing uses; the input pre-processing can use it as well.
 
 namespace g729 {
 

@@ -1,8 +1,6 @@
 // Line spectral pairs: decoding, MA prediction, stability, interpolation and conversion to LP.
 // LSFs are frequencies in radians (0..pi); LSPs are their cosines.
 #pragma once
-// Note for the encoder side: besides the agreed functions this header adds a ranged
-// RearrangeLsf overload and LsfResidual (codebook sum + rearrangement); both are additions.
 
 namespace g729 {
 

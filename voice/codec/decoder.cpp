@@ -5,6 +5,7 @@
 #include "voice/codec/filters.h"
 #include "voice/codec/gain.h"
 #include "voice/codec/lsp.h"
+#include "voice/codec/pitch_closedloop.h"
 #include "voice/codec/tables.h"
 
 namespace g729 {
@@ -21,11 +22,7 @@ void InitDecoder(DecoderState& s) {
   InitPostFilter(s.post);
 }
 
-bool PitchParityError(int p1, int parity) {
-  int sum = 1;
-  for (int bit = 2; bit <= 7; ++bit) sum += (p1 >> bit) & 1;
-  return ((sum + parity) & 1) != 0;
-}
+bool PitchParityError(int p1, int parity) { return PitchParity(p1) != (parity & 1); }
 
 void DecodeDelay1(int index, int* T, int* frac) {
   if (index < 197) {
@@ -38,9 +35,7 @@ void DecodeDelay1(int index, int* T, int* frac) {
 }
 
 void DecodeDelay2(int index, int T1, int* T, int* frac) {
-  int tMin = T1 - 5;
-  if (tMin < kPitchMin) tMin = kPitchMin;
-  if (tMin + 9 > kPitchMax) tMin = kPitchMax - 9;
+  int tMin = SecondSubframeWindow(T1).min;
   int k = (index + 2) / 3 - 1;
   *T = k + tMin;
   *frac = index - 2 - 3 * k;

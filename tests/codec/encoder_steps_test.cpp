@@ -277,7 +277,7 @@ TEST(EncoderFixedCodebook, PicksTheStrongestPositionOfEachTrack) {
 TEST(EncoderFixedCodebook, FindsTheCodewordBehindItsFilteredVector) {
   double h[40];
   ResonantImpulse(h);
-  SharpenImpulse(h, 30, 0.5);
+  SharpenForPitch(h, 30, 0.5);
   const FixedCodeword want[] = {{0, 0}, {8191, 15}, {0x1a5b, 0x9}, {0x0e34, 0x6}};
   for (FixedCodeword cw : want) {
     double code[40], y[40];

@@ -126,8 +126,12 @@ Candidate DepthFirst(const SearchTables& s, const int tracks[kPulses]) {
 
 }  // namespace
 
-void SharpenImpulse(double h[40], int t, double sharp) {
-  for (int i = t; i < kSubframe; ++i) h[i] += sharp * h[i - t];
+void SharpenForPitch(double v[40], int t, double sharp) {
+  for (int i = t; i < kSubframe; ++i) v[i] += sharp * v[i - t];
+}
+
+double SharpeningFactor(double gainPitch) {
+  return gainPitch < kSharpMin ? kSharpMin : gainPitch > kSharpMax ? kSharpMax : gainPitch;
 }
 
 FixedCodeword SearchFixedCodebook(const double x[40], const double h[40]) {
@@ -167,7 +171,7 @@ void RenderFixedCodeword(FixedCodeword cw, const double h[40], int t, double sha
     if (code[p] == 0.0) continue;
     for (int i = p; i < kSubframe; ++i) y[i] += code[p] * h[i - p];
   }
-  for (int i = t; i < kSubframe; ++i) code[i] += sharp * code[i - t];
+  SharpenForPitch(code, t, sharp);
 }
 
 }  // namespace g729

@@ -12,8 +12,12 @@ struct FixedCodeword {
 };
 
 // Pitch sharpening of the codebook: when the pitch delay t is below 40, every code vector
-// c is used as c[n] + sharp * c[n - t]; the search sees it through h sharpened the same way.
-void SharpenImpulse(double h[40], int t, double sharp);
+// c is used as c[n] + sharp * c[n - t] (in place, n = t..39); the search sees it through the
+// impulse response h sharpened the same way.
+void SharpenForPitch(double v[40], int t, double sharp);
+
+// Sharpening factor of the next subframe: the pitch gain limited to 0.2..0.7945.
+double SharpeningFactor(double gainPitch);
 
 // Searches the codebook for the target x through the (sharpened) weighted synthesis
 // impulse response h.

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "voice/codec/acelp_search.h"
 #include "voice/codec/filters.h"
 #include "voice/codec/gain.h"
 #include "voice/codec/lsp.h"
@@ -80,11 +81,11 @@ void DecodeSubframe(DecoderState& s, int sub, const int* prm, bool parityError,
 
   double code[kSubframe];
   FixedCodebookVector(prm[1], prm[2], code);
-  for (int i = *T; i < kSubframe; ++i) code[i] += s.sharp * code[i - *T];
+  SharpenForPitch(code, *T, s.sharp);
 
   double gainPitch, gainCode;
   DecodeGains(prm[3], s.pastEnergy, code, &gainPitch, &gainCode);
-  s.sharp = gainPitch < kSharpMin ? kSharpMin : (gainPitch > kSharpMax ? kSharpMax : gainPitch);
+  s.sharp = SharpeningFactor(gainPitch);
 
   for (int i = 0; i < kSubframe; ++i) exc[i] = gainPitch * exc[i] + gainCode * code[i];
   SynthesisFilter(a, exc, synth, kSubframe, s.synthMemory, true);

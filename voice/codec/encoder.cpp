@@ -117,7 +117,7 @@ void EncodeSubframe(FrameCoder& fc, const double aq[kOrderP1], int sub, PitchWin
 
   double xn2[kSubframe];
   for (int i = 0; i < kSubframe; ++i) xn2[i] = xn[i] - gp * y1[i];
-  SharpenImpulse(h, t, st.sharpening);
+  SharpenForPitch(h, t, st.sharpening);
   FixedCodeword cw = SearchFixedCodebook(xn2, h);
   fc.prm[kPrmPositions[sub]] = cw.positions;
   fc.prm[kPrmSigns[sub]] = cw.signs;
@@ -130,7 +130,7 @@ void EncodeSubframe(FrameCoder& fc, const double aq[kOrderP1], int sub, PitchWin
   double gc = 0.0;
   DecodeGains(fc.Used(kPrmGains[sub]), st.pastEnergy, code, &gp, &gc);
 
-  st.sharpening = gp < kSharpMin ? kSharpMin : gp > kSharpMax ? kSharpMax : gp;
+  st.sharpening = SharpeningFactor(gp);
   for (int i = 0; i < kSubframe; ++i) exc[i] = gp * exc[i] + gc * code[i];
   UpdateTamingErrors(st.tamingErrors, gp, t);
   for (int j = 0; j < kOrder; ++j) {

@@ -36,10 +36,7 @@ CBitmapButtonImpl::CBitmapButtonImpl(const wchar_t* className, DWORD extendedSty
 
 CBitmapButtonImpl::~CBitmapButtonImpl()
 {
-    if (m_hWnd && ::IsWindow(m_hWnd)) {
-        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
-        ::DestroyWindow(m_hWnd);
-    }
+    DestroyDetachedWindow(m_hWnd);
     if (m_hWndToolTip)
         ::DestroyWindow(m_hWndToolTip);
 }
@@ -215,14 +212,7 @@ bool CBitmapButtonImpl::HandleMessage(UINT msg, WPARAM wp, LPARAM lp, LRESULT& r
 
 LRESULT CALLBACK CBitmapButtonImpl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    CBitmapButtonImpl* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<CBitmapButtonImpl*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->m_hWnd = hwnd;
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<CBitmapButtonImpl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
+    CBitmapButtonImpl* self = WindowObject<CBitmapButtonImpl>(hwnd, msg, lp);
     if (!self)
         return ::CallWindowProcW(g_buttonProc, hwnd, msg, wp, lp);
     LRESULT result = 0;
@@ -242,8 +232,7 @@ LRESULT CALLBACK CBitmapButtonImpl::WindowProc(HWND hwnd, UINT msg, WPARAM wp, L
         self->Repaint();
         break;
     case WM_NCDESTROY:
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hWnd = nullptr;
+        DetachWindowObject(hwnd, self);
         if (self->m_hWndToolTip)
             ::DestroyWindow(self->m_hWndToolTip);
         self->m_hWndToolTip = nullptr;

@@ -9,12 +9,17 @@ HINSTANCE ModuleInstance()
     return module;
 }
 
+void DestroyDetachedWindow(HWND hwnd)
+{
+    if (hwnd && ::IsWindow(hwnd)) {
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        ::DestroyWindow(hwnd);
+    }
+}
+
 CMessageWindow::~CMessageWindow()
 {
-    if (m_hWnd && ::IsWindow(m_hWnd)) {
-        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
-        ::DestroyWindow(m_hWnd);
-    }
+    DestroyDetachedWindow(m_hWnd);
 }
 
 HWND CMessageWindow::Create(const wchar_t* className, const wchar_t* title, DWORD style,
@@ -37,14 +42,7 @@ HWND CMessageWindow::Create(const wchar_t* className, const wchar_t* title, DWOR
 
 LRESULT CALLBACK CMessageWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    CMessageWindow* self;
-    if (msg == WM_NCCREATE) {
-        self = static_cast<CMessageWindow*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
-        self->m_hWnd = hwnd;
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    } else {
-        self = reinterpret_cast<CMessageWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    }
+    CMessageWindow* self = WindowObject<CMessageWindow>(hwnd, msg, lp);
     if (!self)
         return ::DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = 0;
@@ -52,8 +50,7 @@ LRESULT CALLBACK CMessageWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPAR
     if (!handled)
         result = ::DefWindowProcW(hwnd, msg, wp, lp);
     if (msg == WM_NCDESTROY) {
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        self->m_hWnd = nullptr;
+        DetachWindowObject(hwnd, self);
         self->OnFinalMessage();
     }
     return result;

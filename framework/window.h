@@ -36,6 +36,32 @@ public:
     BOOL DestroyWindow() { BOOL ok = ::DestroyWindow(m_hWnd); m_hWnd = nullptr; return ok; }
 };
 
+// How a window procedure finds the object behind a window created with the object as its
+// creation parameter: on WM_NCCREATE the object learns its handle and is kept in the window's
+// user data; every later message reads it back (null before WM_NCCREATE or once detached).
+template <class T>
+T* WindowObject(HWND hwnd, UINT msg, LPARAM lp)
+{
+    if (msg != WM_NCCREATE)
+        return reinterpret_cast<T*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    T* self = static_cast<T*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+    self->m_hWnd = hwnd;
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    return self;
+}
+
+// Parts object and window after the window's last message (WM_NCDESTROY).
+template <class T>
+void DetachWindowObject(HWND hwnd, T* self)
+{
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    self->m_hWnd = nullptr;
+}
+
+// From an object's destructor: destroys its window, if still there, without calling back into
+// the object.
+void DestroyDetachedWindow(HWND hwnd);
+
 // A window of a registered class whose messages go to one virtual handler. The handler reads
 // like a message map: a switch over the messages the window handles, returning TRUE with the
 // result set for each one it handled; everything else goes to DefWindowProc.

@@ -8,9 +8,9 @@
 
 #include "codec_io.h"
 #include "files.h"
+#include "tests/codec/encoder_vectors.h"
 #include "transcode.h"
 #include "voice/codec/codec_state.h"
-#include "voice/codec/encoder.h"
 
 namespace g729a {
 namespace {
@@ -118,21 +118,15 @@ Dither DitherAgreement(const std::vector<unsigned char>& pcm,
 // each of our decisions against the reference's, free of drift.
 void FollowingAgreement(const std::vector<unsigned char>& pcm,
                         const std::vector<unsigned char>& refPacked, double agree[4]) {
-  static g729::EncoderState st;  // large; kept off the stack
-  g729::InitEncoder(st);
-  std::vector<std::vector<int>> ref = UnpackAll(refPacked);
-  std::vector<short> samples = ToSamples(pcm);
-  size_t frames = std::min(ref.size(), samples.size() / kFrameSamples);
-  const int compared[4] = {0, 1, 2, 7};
-  size_t same[4] = {0, 0, 0, 0};
-  for (size_t f = 0; f < frames; ++f) {
-    double speech[kFrameSamples];
-    for (int i = 0; i < kFrameSamples; ++i) speech[i] = samples[f * kFrameSamples + i];
-    int prm[11];
-    g729::EncodeFrameFollowing(st, speech, ref[f].data(), prm);
-    for (int k = 0; k < 4; ++k) same[k] += prm[compared[k]] == ref[f][compared[k]];
+  std::vector<encoder_vectors::Params> ref;
+  for (const std::vector<int>& prm : UnpackAll(refPacked)) {
+    ref.emplace_back();
+    std::copy(prm.begin(), prm.end(), ref.back().begin());
   }
-  for (int k = 0; k < 4; ++k) agree[k] = frames ? 100.0 * same[k] / frames : NAN;
+  encoder_vectors::Agreement a = encoder_vectors::CompareWithReference(
+      ToSamples(pcm), ref, encoder_vectors::Mode::kFollowing);
+  const int compared[4] = {0, 1, 2, 7};
+  for (int k = 0; k < 4; ++k) agree[k] = a.frames ? 100.0 * a.Share(compared[k]) : NAN;
 }
 
 bool Load(const fs::path& path, std::vector<unsigned char>* data) {

@@ -51,6 +51,24 @@ std::string ChineseStopLine(const CWaveIn& w, int posted, unsigned error)
     return line;
 }
 
+// A guarded step called when its precondition does not hold, with the one line it must log.
+struct RefusedStep {
+    int (CWaveIn::*step)();
+    const char* text;
+};
+
+// Each step fails, logs exactly its text and leaves the device's state as it was.
+void ExpectStepsRefused(CWaveIn& w, LogRecorder& log, const std::vector<RefusedStep>& steps)
+{
+    for (const RefusedStep& r : steps) {
+        log.Clear();
+        auto before = State(w);
+        EXPECT_EQ((w.*r.step)(), 0) << r.text;
+        EXPECT_EQ(State(w), before) << r.text;
+        EXPECT_EQ(log.All(), std::vector<std::string>{r.text});
+    }
+}
+
 // Starts the relay thread and waits until it has its message queue.
 void StartRelay(CWaveIn& w)
 {
@@ -112,22 +130,12 @@ TEST_F(WaveIn, RepeatedStepsOfARunningDeviceFailWithTheirTextAndChangeNothing)
 {
     RecordingWaveIn w;
     StartRecording(w, log);
-    const struct {
-        int (CWaveIn::*step)();
-        const char* text;
-    } repeats[] = {
+    ExpectStepsRefused(w, log, {
         {&CWaveIn::StartThread, "CWaveIn::StartThread: Wave in thread has run."},
         {&CWaveIn::OpenDev, "CWaveIn::OpenDev: Device has open"},
         {&CWaveIn::PerPareBuffer, "CWaveIn::PerPareBuffer: Buffer has been alloc"},
         {&CWaveIn::OpenRecord, "CWaveIn::OpenRecord: You may be has begun recored"},
-    };
-    for (const auto& r : repeats) {
-        log.Clear();
-        auto before = State(w);
-        EXPECT_EQ((w.*r.step)(), 0) << r.text;
-        EXPECT_EQ(State(w), before) << r.text;
-        EXPECT_EQ(log.All(), std::vector<std::string>{r.text});
-    }
+    });
     // Recording goes on.
     size_t seen = w.calls.size();
     EXPECT_TRUE(PumpUntil([&] { return w.calls.size() >= seen + 2; }, 10000));
@@ -137,24 +145,14 @@ TEST_F(WaveIn, RepeatedStepsOfARunningDeviceFailWithTheirTextAndChangeNothing)
 TEST_F(WaveIn, StepsOutOfOrderFailWithTheirTextAndChangeNothing)
 {
     RecordingWaveIn w;
-    const struct {
-        int (CWaveIn::*step)();
-        const char* text;
-    } early[] = {
+    ExpectStepsRefused(w, log, {
         {&CWaveIn::FreeBuffer, "CWaveIn::FreeBuffer: Buffer hasn't been alloc."},
         {&CWaveIn::OpenRecord, "CWaveIn::CloseDev: Device hasn't opened"},
         {&CWaveIn::CloseRecord, "CWaveIn::CloseRecord: You may be hasn't begun recored"},
         {&CWaveIn::CloseDev, "CWaveIn::CloseDev: Device hasn't opened"},
         {&CWaveIn::StopThread, "CWaveIn::StopThread: Wave in thread hasn't run"},
         {&CWaveIn::PerPareBuffer, "CWaveIn::PerPareBuffer: waveInReset error"},
-    };
-    for (const auto& e : early) {
-        log.Clear();
-        auto before = State(w);
-        EXPECT_EQ((w.*e.step)(), 0) << e.text;
-        EXPECT_EQ(State(w), before) << e.text;
-        EXPECT_EQ(log.All(), std::vector<std::string>{e.text});
-    }
+    });
     EXPECT_NE(w.m_mmResult, 0u);  // the failed reset of the missing device
     EXPECT_TRUE(allocprobe::Live().empty());
 }

@@ -51,11 +51,12 @@ void WriteLe32(unsigned char* p, uint32_t nValue)
         p[i] = static_cast<unsigned char>(nValue >> (8 * i));
 }
 
-void BuildControlHeader(unsigned char* pHeader, uint32_t nCode)
+void BuildControlHeader(unsigned char* pHeader, uint32_t nCode, int32_t nBodyLength)
 {
     std::memset(pHeader, 0, kControlHeaderSize);
     std::memcpy(pHeader, kMagicText, kMagicCompared);
     WriteLe32(pHeader + kControlCodeOffset, nCode);
+    WriteLe32(pHeader + kControlLengthOffset, static_cast<uint32_t>(nBodyLength));
 }
 
 bool ParseControlHeader(const unsigned char* pHeader, ControlHeader& header)

@@ -36,8 +36,8 @@ struct ControlHeader {
     int32_t bodyLength;   // 0 or less: no body
 };
 
-// Writes a 24-byte header with the magic, the code and body length 0.
-void BuildControlHeader(unsigned char* pHeader, uint32_t nCode);
+// Writes a 24-byte header with the magic, the code and the body length (0: no body).
+void BuildControlHeader(unsigned char* pHeader, uint32_t nCode, int32_t nBodyLength = 0);
 // Reads a 24-byte header. False when the magic does not match "TalkFrame" compared as a
 // NUL-terminated text (its first 10 bytes); bytes 10 to 15 are not looked at.
 bool ParseControlHeader(const unsigned char* pHeader, ControlHeader& header);

@@ -131,8 +131,7 @@ std::vector<unsigned char> LoopbackPeer::ReceiveDatagram(DWORD ms)
 std::vector<unsigned char> ControlBytes(unsigned code, int bodyLength)
 {
     std::vector<unsigned char> msg(kControlHeaderSize);
-    BuildControlHeader(msg.data(), code);
-    WriteLe32(msg.data() + 20, static_cast<uint32_t>(bodyLength));
+    BuildControlHeader(msg.data(), code, bodyLength);
     msg.resize(msg.size() + (bodyLength > 0 ? bodyLength : 0), 0x5A);
     return msg;
 }

@@ -16,8 +16,7 @@ using Bytes = std::vector<unsigned char>;
 Bytes Message(uint32_t nCode, int32_t nBodyLength, size_t nBodyBytes)
 {
     Bytes m(kControlHeaderSize);
-    BuildControlHeader(m.data(), nCode);
-    WriteLe32(m.data() + kControlLengthOffset, static_cast<uint32_t>(nBodyLength));
+    BuildControlHeader(m.data(), nCode, nBodyLength);
     for (size_t i = 0; i < nBodyBytes; ++i)
         m.push_back(static_cast<unsigned char>(i * 13 + 1));
     return m;
@@ -34,6 +33,21 @@ TEST(ControlHeader, LayoutIsMagicCodeAndZeroLength)
     EXPECT_EQ(0, std::memcmp(expected, h, sizeof h));
     EXPECT_EQ(0x1000u, TALK_REQUEST);
     EXPECT_EQ(0x1002u, TALK_REFUSE);
+}
+
+TEST(ControlHeader, BodyLengthRoundTripsIncludingNegative)
+{
+    unsigned char h[kControlHeaderSize];
+    ControlHeader header;
+    for (int32_t nLength : {1, 1000, 0x7FFFFFFF, -1}) {
+        BuildControlHeader(h, TALK_REQUEST, nLength);
+        ASSERT_TRUE(ParseControlHeader(h, header));
+        EXPECT_EQ(TALK_REQUEST, header.code);
+        EXPECT_EQ(nLength, header.bodyLength);
+    }
+    BuildControlHeader(h, TALK_REQUEST, 0x01020304);
+    const unsigned char lengthLe[4] = {0x04, 0x03, 0x02, 0x01};
+    EXPECT_EQ(0, std::memcmp(lengthLe, h + kControlLengthOffset, 4));
 }
 
 TEST(ControlHeader, MagicIsComparedAsATerminatedText)

@@ -57,8 +57,7 @@ std::vector<unsigned char> ControlMessage(uint32_t code, long bodyLength, bool b
     std::vector<unsigned char> request(kControlHeaderSize);
     BuildControlHeader(request.data(), TALK_REQUEST);
     std::vector<unsigned char> msg(kControlHeaderSize);
-    BuildControlHeader(msg.data(), code);
-    WriteLe32(msg.data() + 20, static_cast<uint32_t>(bodyLength));
+    BuildControlHeader(msg.data(), code, static_cast<int32_t>(bodyLength));
     if (badMagic)
         msg[0] = 'X';
     for (long i = 0; i < bodyLength; ++i)

@@ -1,7 +1,10 @@
 """Shared fixtures for the end-to-end tests (run under scripts/with-services)."""
+import contextlib
 import os
 import socket
 import subprocess
+import sys
+import time
 from pathlib import Path
 
 import pytest
@@ -32,6 +35,29 @@ def wine_env(extra=None, chinese=False):
     if extra:
         env.update(extra)
     return env
+
+
+def windows_path(path):
+    """A Linux path as the Windows programs see it, on Wine's Z: drive."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
+@contextlib.contextmanager
+def http_server(root, log=None):
+    """tools/httpserver serving the folder root on a free port; yields its base URL, then stops it."""
+    root = Path(root)
+    port_file = root.with_name(root.name + ".port")
+    args = [sys.executable, str(ROOT / "tools" / "httpserver" / "httpserver.py"), "--root", str(root),
+            "--port-file", str(port_file)] + (["--log", str(log)] if log else [])
+    proc = subprocess.Popen(args, stdout=subprocess.DEVNULL)
+    try:
+        deadline = time.time() + 10
+        while not port_file.exists() and time.time() < deadline:
+            time.sleep(0.05)
+        yield "http://127.0.0.1:%s" % port_file.read_text().strip()
+    finally:
+        proc.terminate()
+        proc.wait(timeout=10)
 
 
 def wine_popen(exe, args=(), env=None, **kw):

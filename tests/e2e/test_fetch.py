@@ -12,23 +12,17 @@ import stat
 import subprocess
 import sys
 import tempfile
-import time
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import pytest
 
-from conftest import ROOT, WIN_BIN, WINE, wine_env
+from conftest import ROOT, WIN_BIN, WINE, http_server, windows_path, wine_env
 
 sys.path.insert(0, str(ROOT / "tools" / "httpserver"))
 from httpserver import generated  # noqa: E402  the server's own generated content
 
-SERVER = ROOT / "tools" / "httpserver" / "httpserver.py"
 WINDOW, RESULT = "WINDOW", "RESULT"
-
-
-def winpath(p):
-    return "Z:" + str(p).replace("/", "\\")
 
 
 def sha(data):
@@ -115,16 +109,9 @@ def server(services, tmp_path_factory):
     root = tmp_path_factory.mktemp("fetch-served")
     (root / "dir with blanks").mkdir()
     (root / "dir with blanks" / "my file.bin").write_bytes(generated(0, 70000))
-    port_file, log = root.parent / "fetch-port", root.parent / "fetch-server.log"
-    proc = subprocess.Popen([sys.executable, str(SERVER), "--root", str(root), "--port-file",
-                             str(port_file), "--log", str(log)], stdout=subprocess.DEVNULL)
-    for _ in range(100):
-        if port_file.exists():
-            break
-        time.sleep(0.05)
-    yield {"base": "http://127.0.0.1:%s" % port_file.read_text().strip(), "log": log}
-    proc.terminate()
-    proc.wait(timeout=10)
+    log = root.parent / "fetch-server.log"
+    with http_server(root, log) as base:
+        yield {"base": base, "log": log}
 
 
 @pytest.fixture(scope="module")
@@ -162,7 +149,7 @@ def runs(server, unmanaged, tmp_path_factory):
             prepare(dest)
         full_url = url if url.startswith("http") else server["base"] + url
         place = [] if "--at" in extra else SHARED_PLACE
-        args = ["--type", str(kind), "--url", full_url, "--path", winpath(dest), *place, *extra]
+        args = ["--type", str(kind), "--url", full_url, "--path", windows_path(dest), *place, *extra]
         started[name] = (pool.submit(run_client, args), dest)
     yield started
     pool.shutdown(wait=True)
@@ -322,7 +309,7 @@ def test_fast_transfer_still_shows_the_amount_line(runs):
 
 def test_command_line_without_hwnd_is_refused(server, unmanaged, tmp_path):
     dest = tmp_path / "never.bin"
-    tail = "/downloadtype=0 /downloadurl=%s/gen/10 /downloadpath=%s" % (server["base"], winpath(dest))
+    tail = "/downloadtype=0 /downloadurl=%s/gen/10 /downloadpath=%s" % (server["base"], windows_path(dest))
     for args in (tail, "/hwnd={hwnd} /downloadtype=0 /downloadurl=%s/gen/10" % server["base"]):
         run = run_client(["--args", args])
         assert run.protocol() == [] and run.exit == -1, run
@@ -332,7 +319,7 @@ def test_command_line_without_hwnd_is_refused(server, unmanaged, tmp_path):
 def test_hex_handle_downloads_without_reports(server, unmanaged, tmp_path):
     dest = tmp_path / "hex.bin"
     run = run_client(["--args", "/hwnd=0x{hwnd} /downloadtype=0 /downloadurl=%s/gen/300000 "
-                      "/downloadpath=%s" % (server["base"], winpath(dest))])
+                      "/downloadpath=%s" % (server["base"], windows_path(dest))])
     assert run.protocol() == [] and run.exit == 1, run
     assert sha(dest.read_bytes()) == sha(FULL)
 
@@ -341,6 +328,6 @@ def test_blanks_in_address_and_path_are_taken_whole(server, unmanaged, tmp_path)
     dest = tmp_path / "a folder" / "my out.bin"
     dest.parent.mkdir()
     run = run_client(["--args", "/hwnd={hwnd} /downloadtype=0 /downloadurl=%s/dir with blanks/my file.bin "
-                      "/downloadpath=%s" % (server["base"], winpath(dest))])
+                      "/downloadpath=%s" % (server["base"], windows_path(dest))])
     assert_completed(run)
     assert dest.read_bytes() == generated(0, 70000)

@@ -7,24 +7,18 @@ import os
 import shutil
 import socket
 import subprocess
-import sys
 import threading
 import time
 from pathlib import Path
 
 import pytest
 
-from conftest import ROOT, WIN_BIN, WINE, free_port, wine_env
+from conftest import WIN_BIN, WINE, free_port, http_server, windows_path, wine_env
 
-HTTPSERVER = ROOT / "tools" / "httpserver" / "httpserver.py"
 FAIL_HEAD = "自动升级失败！\r失败原因："
 SC_CLOSE = 61536
 IDM_ABOUTBOX = 16
 VK_RETURN, VK_ESCAPE = 13, 27
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 @pytest.fixture(scope="module")
@@ -35,17 +29,9 @@ def site(services, tmp_path_factory):
     (www / "broken.exe").write_bytes(b"this is not a program\n" * 100)
     # A 24 MiB installer (the stand-in with data appended): thousands of progress reports.
     (www / "big.exe").write_bytes((WIN_BIN / "update_stub.exe").read_bytes() + os.urandom(24 << 20))
-    port_file = www.parent / "update-port"
-    server = subprocess.Popen([sys.executable, str(HTTPSERVER), "--root", str(www),
-                               "--port-file", str(port_file)], stdout=subprocess.DEVNULL)
-    deadline = time.time() + 10
-    while not port_file.exists() and time.time() < deadline:
-        time.sleep(0.05)
-    port = int(port_file.read_text())
     md5 = {name: hashlib.md5((www / name).read_bytes()).hexdigest() for name in ("setup.exe", "broken.exe", "big.exe")}
-    yield {"base": "http://127.0.0.1:%d" % port, "md5": md5, "www": www}
-    server.terminate()
-    server.wait(10)
+    with http_server(www) as base:
+        yield {"base": base, "md5": md5, "www": www}
 
 
 @pytest.fixture(scope="module")

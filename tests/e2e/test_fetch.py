@@ -114,16 +114,6 @@ def server(services, tmp_path_factory):
         yield {"base": base, "log": log}
 
 
-@pytest.fixture(scope="module")
-def unmanaged(services):
-    # No window manager runs here: without this, Wine waits 2 s for one whenever a top-level
-    # window of these programs goes away.
-    for app in ("fetchkit.exe", "dldclient.exe"):
-        subprocess.run([WINE, "reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\%s\\X11 Driver" % app,
-                        "/v", "Managed", "/t", "REG_SZ", "/d", "N", "/f"],
-                       env=wine_env(), capture_output=True, timeout=60)
-
-
 def run_client(args, timeout_ms=40000):
     cmd = [WINE, str(WIN_BIN / "dldclient.exe"), "--timeout", str(timeout_ms), *args]
     out = subprocess.run(cmd, env=wine_env(), capture_output=True, text=True,
@@ -132,7 +122,7 @@ def run_client(args, timeout_ms=40000):
 
 
 @pytest.fixture(scope="module")
-def runs(server, unmanaged, tmp_path_factory):
+def runs(server, tmp_path_factory):
     """Starts every case at once; maps name -> (future of Run, destination path)."""
     work = tmp_path_factory.mktemp("fetch-dest")
     pool = ThreadPoolExecutor(max_workers=6)
@@ -307,7 +297,7 @@ def test_fast_transfer_still_shows_the_amount_line(runs):
 
 # -- command lines ---------------------------------------------------------------------------
 
-def test_command_line_without_hwnd_is_refused(server, unmanaged, tmp_path):
+def test_command_line_without_hwnd_is_refused(server, tmp_path):
     dest = tmp_path / "never.bin"
     tail = "/downloadtype=0 /downloadurl=%s/gen/10 /downloadpath=%s" % (server["base"], windows_path(dest))
     for args in (tail, "/hwnd={hwnd} /downloadtype=0 /downloadurl=%s/gen/10" % server["base"]):
@@ -316,7 +306,7 @@ def test_command_line_without_hwnd_is_refused(server, unmanaged, tmp_path):
     assert not dest.exists()
 
 
-def test_hex_handle_downloads_without_reports(server, unmanaged, tmp_path):
+def test_hex_handle_downloads_without_reports(server, tmp_path):
     dest = tmp_path / "hex.bin"
     run = run_client(["--args", "/hwnd=0x{hwnd} /downloadtype=0 /downloadurl=%s/gen/300000 "
                       "/downloadpath=%s" % (server["base"], windows_path(dest))])
@@ -324,7 +314,7 @@ def test_hex_handle_downloads_without_reports(server, unmanaged, tmp_path):
     assert sha(dest.read_bytes()) == sha(FULL)
 
 
-def test_blanks_in_address_and_path_are_taken_whole(server, unmanaged, tmp_path):
+def test_blanks_in_address_and_path_are_taken_whole(server, tmp_path):
     dest = tmp_path / "a folder" / "my out.bin"
     dest.parent.mkdir()
     run = run_client(["--args", "/hwnd={hwnd} /downloadtype=0 /downloadurl=%s/dir with blanks/my file.bin "

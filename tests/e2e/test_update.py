@@ -110,6 +110,17 @@ def wait_for(predicate, timeout=30, what="state"):
     raise AssertionError("timed out waiting for %s; last state %r" % (what, state))
 
 
+def wait_until(predicate, timeout=15, what="condition"):
+    """Polls predicate() until it gives a true value, and returns that value."""
+    deadline = time.time() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        assert time.time() < deadline, "timed out waiting for %s" % what
+        time.sleep(0.1)
+
+
 def shown(state, *ids):
     return [i for i in ("1000", "1001", "1002", "1003", "1004") if state[i]["visible"]] == list(ids)
 
@@ -185,13 +196,6 @@ def test_success_installs_silently_and_starts_client_by_long_path(site, client, 
     assert [r for r in run.stub_records() if r[1] == client][0][2] == '"%s"' % client
     wait_until(lambda: ["end", client] in run.stub_records())
     assert all(r[1] != "C:\\Program.exe" for r in run.stub_records())
-
-
-def wait_until(predicate, timeout=15):
-    deadline = time.time() + timeout
-    while not predicate():
-        assert time.time() < deadline, "timed out"
-        time.sleep(0.1)
 
 
 def test_large_package_then_missing_client(site, runs):
@@ -273,23 +277,13 @@ def test_connection_refused_and_manual_download_page(site, client, runs, tmp_pat
                extra={"UPDATE_TEST_DOWNLOAD_PAGE": windows_path(page)})
     expect_failure(run, "网络无法连接")
     probe("sys", IDM_ABOUTBOX)                        # the about box from the system menu
-    about = wait_about()
+    about = wait_until(lambda: probe("about"), 10, "the about box")
     assert {"Update 1.0 版", "确定"} <= set(about["texts"])
     probe("aboutok")
     wait_until(lambda: probe("about") is None)
     probe("click", 1003)
     assert run.wait() == 0
     wait_until(lambda: any(r[0] == "start" and r[1] == windows_path(page) for r in run.stub_records()))
-
-
-def wait_about():
-    deadline = time.time() + 10
-    while time.time() < deadline:
-        about = probe("about")
-        if about:
-            return about
-        time.sleep(0.1)
-    raise AssertionError("no about box")
 
 
 class BadLengthServer:

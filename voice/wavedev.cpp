@@ -2,22 +2,15 @@
 
 #include <process.h>
 
+#include "framework/window.h"
 #include "voice/liblock.h"
 #include "voice/loghook.h"
-
-extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
 
 const DWORD kStepMs = 100;
 const int kQuitAfterIdleSteps = 20;   // 2 s without progress: the close notification is not coming
 const int kMaxQuitPosts = 50;
-
-// The module the device code is linked into (the library, or a test program).
-HINSTANCE ModuleInstance()
-{
-    return reinterpret_cast<HINSTANCE>(&__ImageBase);
-}
 
 bool RegisterDummyClass(DummyWindowClass& wndClass)
 {

@@ -1,53 +1,33 @@
 #include "encoder_vectors.h"
 
-#include <cstdint>
-#include <fstream>
-#include <iterator>
-
+#include "tools/g729a/files.h"
+#include "voice/codec/bitpack.h"
 #include "voice/codec/encoder.h"
-#include "voice/codec/tables.h"
 
 namespace encoder_vectors {
-namespace {
-
-constexpr int kSerialWords = 82;
-
-bool ReadWords(const std::string& path, std::vector<uint16_t>* words) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(f)),
-                                   std::istreambuf_iterator<char>());
-  words->clear();
-  for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    words->push_back(uint16_t(bytes[i] | bytes[i + 1] << 8));
-  }
-  return true;
-}
-
-}  // namespace
 
 bool ReadSpeech(const std::string& path, std::vector<short>* samples) {
-  std::vector<uint16_t> words;
-  if (!ReadWords(path, &words)) return false;
-  words.resize(words.size() / g729::kFrame * g729::kFrame);
-  samples->assign(words.begin(), words.end());
+  std::vector<unsigned char> bytes;
+  std::string error;
+  if (!g729a::ReadFile(path, &bytes, &error)) return false;
+  *samples = g729a::ToSamples(bytes);
+  samples->resize(samples->size() / g729::kFrame * g729::kFrame);
   return true;
 }
 
 bool ReadSerial(const std::string& path, std::vector<Params>* frames) {
-  std::vector<uint16_t> words;
-  if (!ReadWords(path, &words) || words.size() % kSerialWords != 0) return false;
+  std::vector<unsigned char> bytes;
+  std::vector<g729a::SerialFrame> serial;
+  std::string error;
+  if (!g729a::ReadFile(path, &bytes, &error) || !g729a::ParseSerial(bytes, &serial, &error)) {
+    return false;
+  }
   frames->clear();
-  for (size_t at = 0; at < words.size(); at += kSerialWords) {
-    if (words[at] != 0x6b21 || words[at + 1] != g729::kFrameBits) return false;
-    Params p{};
-    int bit = 0;
-    for (int k = 0; k < g729::kParams; ++k) {
-      for (int b = 0; b < g729::bitsno[k]; ++b, ++bit) {
-        p[k] = p[k] << 1 | (words[at + 2 + bit] == 0x0081 ? 1 : 0);
-      }
-    }
-    frames->push_back(p);
+  for (const g729a::SerialFrame& s : serial) {
+    unsigned char packed[g729::kFrameBytes];
+    g729a::BitsToBytes(s.bits, packed);
+    frames->emplace_back();
+    g729::UnpackFrame(packed, frames->back().data());
   }
   return true;
 }

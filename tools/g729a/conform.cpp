@@ -9,7 +9,6 @@
 #include "codec_io.h"
 #include "files.h"
 #include "tests/codec/encoder_vectors.h"
-#include "transcode.h"
 #include "voice/codec/codec_state.h"
 
 namespace g729a {

@@ -1,5 +1,6 @@
 #include "files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -89,6 +90,21 @@ void AppendSerial(const unsigned char bits[80], std::vector<unsigned char>* out)
   AppendWord(kSync, out);
   AppendWord(kSizeWord, out);
   for (int i = 0; i < 80; ++i) AppendWord(bits[i] ? kBit1 : kBit0, out);
+}
+
+std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames, int* erasedCount) {
+  std::vector<unsigned char> packed(frames.size() * 10);
+  unsigned char last[10] = {};
+  *erasedCount = 0;
+  for (size_t f = 0; f < frames.size(); ++f) {
+    if (frames[f].erased) {
+      ++*erasedCount;
+    } else {
+      BitsToBytes(frames[f].bits, last);
+    }
+    std::copy(last, last + 10, &packed[f * 10]);
+  }
+  return packed;
 }
 
 void BytesToBits(const unsigned char* bytes, unsigned char bits[80]) {

@@ -25,6 +25,10 @@ bool ParseSerial(const std::vector<unsigned char>& data, std::vector<SerialFrame
                  std::string* error);
 void AppendSerial(const unsigned char bits[80], std::vector<unsigned char>* out);
 
+// Packed frames from a serial bitstream; an erased frame repeats the last good frame (a
+// zero frame at the start). erasedCount receives the number of erased frames.
+std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames, int* erasedCount);
+
 // Bits of a packed 10-byte frame (most significant bit of byte 0 first) and back.
 void BytesToBits(const unsigned char* bytes, unsigned char bits[80]);
 void BitsToBytes(const unsigned char bits[80], unsigned char* bytes);

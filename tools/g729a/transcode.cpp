@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "codec_io.h"
+#include "files.h"
 
 namespace g729a {
 namespace {
@@ -13,21 +14,6 @@ int Fail(const std::string& message) {
 }
 
 }  // namespace
-
-std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames, int* erasedCount) {
-  std::vector<unsigned char> packed(frames.size() * 10);
-  unsigned char last[10] = {};
-  *erasedCount = 0;
-  for (size_t f = 0; f < frames.size(); ++f) {
-    if (frames[f].erased) {
-      ++*erasedCount;
-    } else {
-      BitsToBytes(frames[f].bits, last);
-    }
-    std::copy(last, last + 10, &packed[f * 10]);
-  }
-  return packed;
-}
 
 int EncodeCommand(const std::string& in, const std::string& out, bool serial) {
   std::vector<unsigned char> pcm;

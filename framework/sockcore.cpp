@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "framework/window.h"
+
 namespace {
 
 const char kSocketWndClass[] = "CSocketWnd";
@@ -12,16 +14,6 @@ bool g_bStarted = false;
 WSADATA g_wsaData;
 DWORD g_dwStateTls = TLS_OUT_OF_INDEXES;
 bool g_bClassRegistered = false;
-
-// The module this code is linked into (a DLL or an exe): owner of the window class.
-HINSTANCE ThisModule()
-{
-    HMODULE hModule = nullptr;
-    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
-                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                       reinterpret_cast<LPCSTR>(&ThisModule), &hModule);
-    return hModule;
-}
 
 // Starts Windows Sockets 1.1 and the thread-state slot; returns 0 or the error.
 int StartProcessSockets()
@@ -71,7 +63,7 @@ void SocketTerm()
         TlsFree(g_dwStateTls);
         g_dwStateTls = TLS_OUT_OF_INDEXES;
     }
-    if (g_bClassRegistered && UnregisterClassA(kSocketWndClass, ThisModule()))
+    if (g_bClassRegistered && UnregisterClassA(kSocketWndClass, ModuleInstance()))
         g_bClassRegistered = false;
     ReleaseSRWLockExclusive(&g_startLock);
 }
@@ -88,7 +80,7 @@ SocketThreadState* SocketThreadState::Current(bool bCreate)
 
     RegisterWindowClass();
     HWND hWnd = CreateWindowExA(0, kSocketWndClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                ThisModule(), nullptr);
+                                ModuleInstance(), nullptr);
     if (!hWnd) {
         WSASetLastError(WSAENOBUFS);
         return nullptr;
@@ -108,7 +100,7 @@ void SocketThreadState::RegisterWindowClass()
     if (!g_bClassRegistered) {
         WNDCLASSA wc = {};
         wc.lpfnWndProc = &SocketThreadState::WndProc;
-        wc.hInstance = ThisModule();
+        wc.hInstance = ModuleInstance();
         wc.lpszClassName = kSocketWndClass;
         g_bClassRegistered =
             RegisterClassA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;

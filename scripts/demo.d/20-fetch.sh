@@ -13,9 +13,6 @@ server_pid=
 cleanup() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-for app in fetchkit.exe dldclient.exe; do  # no window manager here: do not wait for one
-  $wine reg add "HKCU\\Software\\Wine\\AppDefaults\\$app\\X11 Driver" /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-done
 python3 "$root/tools/httpserver/httpserver.py" --port-file "$work/port" --log "$out/fetch-server.log" >/dev/null &
 server_pid=$!
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done

@@ -24,14 +24,25 @@ std::vector<short> SpeechLikeBlock(int seed) {
 
 class CodecObject : public ::testing::Test {
  protected:
-  void SetUp() override { g729::ResetCodecStates(); }
+  void SetUp() override {
+    g729::ResetCodecStates();
+    std::memset(out, kUnwritten, sizeof out);
+  }
+
+  // Expects out[from..] to hold the fill it started with.
+  void ExpectUnwrittenFrom(int from) {
+    for (int i = from; i < static_cast<int>(sizeof out); ++i) {
+      EXPECT_EQ(kUnwritten, out[i]) << "byte " << i << " written";
+    }
+  }
+
+  static constexpr unsigned char kUnwritten = 0xa5;
   CAudioCode codec;
+  unsigned char out[64];  // room beyond a 60-byte block, to see what a call wrote
 };
 
 TEST_F(CodecObject, RefusesWrongLengthsAndNullOutputWritingNothing) {
   std::vector<short> pcm(512, 1000);
-  unsigned char out[64];
-  std::memset(out, 0xa5, sizeof out);
   int outBytes = 1234;
   EXPECT_EQ(0, codec.Encode(pcm.data(), 959, out, &outBytes));
   EXPECT_EQ(0, codec.Encode(pcm.data(), 1024, out, &outBytes));
@@ -39,19 +50,17 @@ TEST_F(CodecObject, RefusesWrongLengthsAndNullOutputWritingNothing) {
   EXPECT_EQ(0, codec.Encode(pcm.data(), -960, out, &outBytes));
   EXPECT_EQ(0, codec.Encode(pcm.data(), 960, nullptr, &outBytes));
   EXPECT_EQ(1234, outBytes);
-  for (unsigned char b : out) ASSERT_EQ(0xa5, b);
+  ExpectUnwrittenFrom(0);
   EXPECT_EQ(0, codec.Decode(out, nullptr, &outBytes));
   EXPECT_EQ(1234, outBytes);
 }
 
 TEST_F(CodecObject, SilenceIsCodedAsSixFullFrames) {
   std::vector<short> pcm(480, 0);
-  unsigned char out[64];
-  std::memset(out, 0xa5, sizeof out);
   int outBytes = 0;
   ASSERT_EQ(1, codec.Encode(pcm.data(), 960, out, &outBytes));
   EXPECT_EQ(60, outBytes);
-  for (int i = 60; i < 64; ++i) EXPECT_EQ(0xa5, out[i]) << "wrote past 60 bytes";
+  ExpectUnwrittenFrom(60);
   ASSERT_EQ(1, codec.Encode(pcm.data(), 960, out, nullptr));  // outBytes is optional
 }
 

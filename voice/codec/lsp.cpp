@@ -47,10 +47,8 @@ void InterpolateLsp(const double lspOld[10], const double lspNew[10], double aq[
   LspToLpc(lspNew, aq + kOrderP1);
 }
 
-void RearrangeLsf(double buf[10], double gap) { RearrangeLsf(buf, gap, 1, kOrder - 1); }
-
-void RearrangeLsf(double buf[10], double gap, int first, int last) {
-  for (int j = first; j <= last; ++j) {
+void RearrangeLsf(double buf[10], double gap) {
+  for (int j = 1; j < kOrder; ++j) {
     double half = 0.5 * (buf[j - 1] - buf[j] + gap);
     if (half > 0.0) {
       buf[j - 1] -= half;

@@ -14,9 +14,6 @@ void InterpolateLsp(const double lspOld[10], const double lspNew[10], double aq[
 // Pushes neighbouring coefficients apart until each pair is at least gap apart
 // (one pass of the codebook rearrangement; called with 0.0012 and then 0.0006).
 void RearrangeLsf(double buf[10], double gap);
-// The same pass over the pairs (j-1, j) for j = first..last only (1..4 is the lower half,
-// 5..9 the upper half, as the quantiser's second-stage search needs).
-void RearrangeLsf(double buf[10], double gap, int first, int last);
 
 // Stability step: sort, floor of 0.005 on the first ("warning LSP Low \n"), minimum gaps
 // of 0.0392, ceiling of 3.135 on the last ("warning LSP High \n"). Warnings go to stdout.

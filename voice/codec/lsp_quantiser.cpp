@@ -67,22 +67,18 @@ int SearchSecondStage(const double target[10], const double w[10], int first, in
   return best;
 }
 
-// Codebook search under one predictor; the distortion is measured on the rearranged sum,
-// scaled back to the LSF domain.
+// Codebook search under one predictor; the distortion is measured on the rearranged sum (the
+// decoder's residual), scaled back to the LSF domain.
 LsfCandidate SearchPredictor(const double lsf[10], const double w[10],
                              const double memory[4][10], int mode) {
   double target[kOrder];
   PredictionResidual(lsf, memory, mode, target);
   LsfCandidate c;
   c.first = SearchFirstStage(target);
-  double buf[kOrder];
   c.low = SearchSecondStage(target, w, c.first, 0);
-  for (int j = 0; j < kLspHalf; ++j) buf[j] = lspcb1[c.first][j] + lspcb2[c.low][j];
-  RearrangeLsf(buf, kLsfGap1, 1, kLspHalf - 1);
   c.high = SearchSecondStage(target, w, c.first, kLspHalf);
-  for (int j = kLspHalf; j < kOrder; ++j) buf[j] = lspcb1[c.first][j] + lspcb2[c.high][j];
-  RearrangeLsf(buf, kLsfGap1, kLspHalf, kOrder - 1);
-  RearrangeLsf(buf, kLsfGap2);
+  double buf[kOrder];
+  LsfResidual(c.first, c.low, c.high, buf);
   c.distortion = 0.0;
   for (int j = 0; j < kOrder; ++j) {
     double e = (buf[j] - target[j]) * fg_sum[mode][j];

@@ -92,13 +92,11 @@ BOOL CUpdateApp::InitInstance() {
         return FALSE;
     }
     CUpdateDlg dialog;
-    m_pMainWnd = &dialog;
     if (StartWorker()) {
         upd::TestPauseBeforeDialog();
         dialog.DoModal();
     }
     DetachDialogWindow();   // also releases a worker still waiting for a window that never came
-    m_pMainWnd = nullptr;
     return FALSE;
 }
 

@@ -7,8 +7,6 @@
 
 #include "framework/winapp.h"
 
-class CUpdateDlg;
-
 // Command-line arguments, written once before the worker starts and only read afterwards.
 extern std::string g_strPackageUrl;
 extern std::string g_strExpectedMd5;
@@ -41,8 +39,6 @@ public:
     DWORD m_dwError;
     DWORD m_dwTotal;
     DWORD m_dwReceived;
-
-    CUpdateDlg* m_pMainWnd = nullptr;
 
 private:
     bool CreateInstanceMutex();

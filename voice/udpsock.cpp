@@ -17,9 +17,7 @@ int CUdpSocket::Send(const void* lpBuf, int nBufLen, int nFlags)
 {
     if (nBufLen < 0 || nBufLen > kVoiceBufferSize - kVoiceHeaderSize)
         return SOCKET_ERROR;
-    uint32_t nSeq = ReadLe32(m_packet) + 1;
-    WriteLe32(m_packet, nSeq);
-    std::memcpy(m_packet + kVoiceHeaderSize, lpBuf, nBufLen);
+    BuildVoicePacket(m_packet, ReadLe32(m_packet) + 1, lpBuf, nBufLen);
     return SendTo(m_packet, nBufLen + kVoiceHeaderSize, m_nPort, m_strHost.c_str(), nFlags);
 }
 

@@ -71,6 +71,13 @@ uint32_t ControlBodyLength(const ControlHeader& header)
     return header.bodyLength > 0 ? static_cast<uint32_t>(header.bodyLength) : 0;
 }
 
+void BuildVoicePacket(unsigned char* pPacket, uint32_t nSeq, const void* pSpeech, int nSpeechLen)
+{
+    WriteLe32(pPacket, nSeq);
+    std::memset(pPacket + 4, 0, kVoiceHeaderSize - 4);
+    std::memcpy(pPacket + kVoiceHeaderSize, pSpeech, static_cast<size_t>(nSpeechLen));
+}
+
 bool ParseVoicePacket(const unsigned char* pDatagram, int nLen, VoicePacket& packet)
 {
     if (!pDatagram || nLen < kVoicePacketSize)

@@ -49,6 +49,9 @@ struct VoicePacket {
     const unsigned char* pSpeech;   // kSpeechBytes bytes inside the datagram
 };
 
+// Writes a voice packet into pPacket: the number, zeroed reserved bytes, then nSpeechLen bytes
+// of speech (kSpeechBytes in a regular packet); the packet is kVoiceHeaderSize + nSpeechLen long.
+void BuildVoicePacket(unsigned char* pPacket, uint32_t nSeq, const void* pSpeech, int nSpeechLen);
 // Reads a received datagram as a voice packet. False when it is shorter than a whole packet
 // (a stray hello datagram, say); bytes beyond the packet are ignored.
 bool ParseVoicePacket(const unsigned char* pDatagram, int nLen, VoicePacket& packet);

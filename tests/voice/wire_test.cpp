@@ -96,6 +96,23 @@ TEST(VoicePacket, SequenceIsLittleEndianAndSpeechFollowsTheReservedBytes)
     EXPECT_EQ(0, std::memcmp(d, w, 4));
 }
 
+TEST(VoicePacket, BuiltPacketHasZeroReservedBytesAndReadsBack)
+{
+    unsigned char speech[kSpeechBytes];
+    for (int i = 0; i < kSpeechBytes; ++i)
+        speech[i] = static_cast<unsigned char>(i + 1);
+    unsigned char d[kVoicePacketSize + 1];
+    std::memset(d, 0xEE, sizeof d);
+    BuildVoicePacket(d, 0x81020304u, speech, kSpeechBytes);
+    const unsigned char header[kVoiceHeaderSize] = {0x04, 0x03, 0x02, 0x81};
+    EXPECT_EQ(0, std::memcmp(header, d, kVoiceHeaderSize));
+    EXPECT_EQ(0xEE, d[kVoicePacketSize]);   // nothing written past the speech
+    VoicePacket packet;
+    ASSERT_TRUE(ParseVoicePacket(d, kVoicePacketSize, packet));
+    EXPECT_EQ(0x81020304u, packet.seq);
+    EXPECT_EQ(0, std::memcmp(speech, packet.pSpeech, kSpeechBytes));
+}
+
 TEST(Hello, IsWerAndANul)
 {
     EXPECT_EQ(0, std::memcmp("wer", kHelloDatagram, kHelloSize));

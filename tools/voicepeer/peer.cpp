@@ -11,7 +11,6 @@
 
 #include <algorithm>
 #include <cstdarg>
-#include <cstring>
 #include <ctime>
 
 namespace {
@@ -227,9 +226,8 @@ void VoicePeer::SendDueVoice()
     to.sin_port = m_clientPort;
     while (m_nextSlot < m_slots.size() && m_voiceStart + m_nextSlot * kSlotSeconds <= Now()) {
         for (uint32_t seq : m_slots[m_nextSlot]) {
-            unsigned char packet[kVoicePacketSize] = {};
-            WriteLe32(packet, seq);
-            std::memcpy(packet + kVoiceHeaderSize, m_payloads[seq - 1].data(), kSpeechBytes);
+            unsigned char packet[kVoicePacketSize];
+            BuildVoicePacket(packet, seq, m_payloads[seq - 1].data(), kSpeechBytes);
             sendto(m_udp, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
             Log("sent seq=%u", seq);
         }

@@ -25,16 +25,7 @@ std::vector<unsigned char> EncodePcm(const std::vector<unsigned char>& pcm) {
     Codec().Encode(&pcm[f * frameBytes], g729::kBlockPcmBytes, &out[f * g729::kFrameBytes],
                    nullptr);
   }
-  for (; f < frames; ++f) {
-    double speech[g729::kFrame];
-    for (int n = 0; n < g729::kFrame; ++n) {
-      const unsigned char* p = &pcm[f * frameBytes + 2 * n];
-      speech[n] = static_cast<short>(p[0] | (p[1] << 8));
-    }
-    int prm[g729::kParams];
-    g729::EncodeSpeechFrame(speech, prm);
-    g729::PackFrame(prm, &out[f * g729::kFrameBytes]);
-  }
+  for (; f < frames; ++f) g729::EncodeCodecFrame(&pcm[f * frameBytes], &out[f * g729::kFrameBytes]);
   return out;
 }
 
@@ -46,11 +37,8 @@ std::vector<short> DecodePacked(const std::vector<unsigned char>& packed) {
     Codec().Decode(&packed[f * g729::kFrameBytes], &out[f * g729::kFrame], nullptr);
   }
   for (; f < frames; ++f) {
-    int prm[g729::kParams];
-    g729::UnpackFrame(&packed[f * g729::kFrameBytes], prm);
-    double speech[g729::kFrame];
-    g729::DecodeSpeechFrame(prm, speech);
-    for (int n = 0; n < g729::kFrame; ++n) out[f * g729::kFrame + n] = g729::ToPcm16(speech[n]);
+    g729::DecodeCodecFrame(&packed[f * g729::kFrameBytes],
+                           reinterpret_cast<unsigned char*>(&out[f * g729::kFrame]));
   }
   return out;
 }

@@ -23,8 +23,27 @@ short ToPcm16(double x) {
   return static_cast<short>(y);
 }
 
-void DecodeSpeechFrame(const int prm[kParams], double out[kFrame]) {
-  DecodeFrame(g_decoder, prm, out);
+void EncodeCodecFrame(const unsigned char* pcm, unsigned char out[kFrameBytes]) {
+  double speech[kFrame];
+  for (int n = 0; n < kFrame; ++n) {
+    short v;
+    std::memcpy(&v, pcm + 2 * n, sizeof v);
+    speech[n] = v;
+  }
+  int prm[kParams];
+  EncodeSpeechFrame(speech, prm);
+  PackFrame(prm, out);
+}
+
+void DecodeCodecFrame(const unsigned char in[kFrameBytes], unsigned char* pcm) {
+  int prm[kParams];
+  UnpackFrame(in, prm);
+  double speech[kFrame];
+  DecodeFrame(g_decoder, prm, speech);
+  for (int n = 0; n < kFrame; ++n) {
+    short v = ToPcm16(speech[n]);
+    std::memcpy(pcm + 2 * n, &v, sizeof v);
+  }
 }
 
 void ResetCodecStates() {
@@ -47,15 +66,7 @@ int CAudioCode::Encode(const void* pcm, int pcmBytes, unsigned char* out, int* o
   if (pcmBytes != kBlockPcmBytes || out == nullptr || pcm == nullptr) return 0;
   const unsigned char* bytes = static_cast<const unsigned char*>(pcm);
   for (int k = 0; k < kBlockFrames; ++k) {
-    double speech[kFrame];
-    for (int n = 0; n < kFrame; ++n) {
-      short v;
-      std::memcpy(&v, bytes + 2 * (kFrame * k + n), sizeof v);
-      speech[n] = v;
-    }
-    int prm[kParams];
-    EncodeSpeechFrame(speech, prm);
-    PackFrame(prm, out + kFrameBytes * k);
+    EncodeCodecFrame(bytes + 2 * kFrame * k, out + kFrameBytes * k);
   }
   if (outBytes) *outBytes = kBlockCodedBytes;
   return 1;
@@ -65,14 +76,7 @@ int CAudioCode::Decode(const unsigned char* in, void* pcm, int* pcmBytes) {
   if (pcm == nullptr || in == nullptr) return 0;
   unsigned char* bytes = static_cast<unsigned char*>(pcm);
   for (int k = 0; k < kBlockFrames; ++k) {
-    int prm[kParams];
-    UnpackFrame(in + kFrameBytes * k, prm);
-    double speech[kFrame];
-    DecodeSpeechFrame(prm, speech);
-    for (int n = 0; n < kFrame; ++n) {
-      short v = ToPcm16(speech[n]);
-      std::memcpy(bytes + 2 * (kFrame * k + n), &v, sizeof v);
-    }
+    DecodeCodecFrame(in + kFrameBytes * k, bytes + 2 * kFrame * k);
   }
   if (pcmBytes) *pcmBytes = kBlockPcmBytes;
   return 1;

@@ -14,7 +14,10 @@ void ResetCodecStates();
 void InitSpeechEncoder();
 void EncodeSpeechFrame(const double speech[kFrame], int prm[kParams]);
 
-// One frame through the library-wide decoder state (for frames outside whole blocks).
-void DecodeSpeechFrame(const int prm[kParams], double out[kFrame]);
+// One frame through the library-wide states, as CAudioCode codes each frame of a block (for
+// frames outside whole blocks): 80 16-bit samples (native byte order, 160 bytes) to 10 coded
+// bytes, and back.
+void EncodeCodecFrame(const unsigned char* pcm, unsigned char out[kFrameBytes]);
+void DecodeCodecFrame(const unsigned char in[kFrameBytes], unsigned char* pcm);
 
 }  // namespace g729

@@ -91,29 +91,6 @@ void LogRecorder::StallOn(const std::string& text, DWORD ms)
     g_stallMs = ms;
 }
 
-void PumpFor(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (!done()) {
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed >= timeoutMs)
-            return done();
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, std::min<DWORD>(timeoutMs - elapsed, 10),
-                                  QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-    return true;
-}
-
 namespace {
 
 BOOL CALLBACK CountOwnWindow(HWND hWnd, LPARAM lParam)

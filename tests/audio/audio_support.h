@@ -4,9 +4,10 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "tests/framework/pump.h"
 
 struct LoggedLine {
     DWORD dwThreadId;
@@ -29,11 +30,6 @@ public:
     // Makes the hook sleep for ms when it is called with exactly this text (once).
     void StallOn(const std::string& text, DWORD ms);
 };
-
-// Runs this thread's message loop for ms milliseconds.
-void PumpFor(DWORD ms);
-// Runs this thread's message loop until done() or timeoutMs; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
 struct ProcessCounts {
     DWORD handles;

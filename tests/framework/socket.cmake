@@ -2,4 +2,4 @@
 st_add_gtest(framework_socket_tests
   SOURCES ${CMAKE_CURRENT_LIST_DIR}/socket_test.cpp ${CMAKE_CURRENT_LIST_DIR}/socket_wait_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/socket_fixture.cpp
-  LIBS framework)
+  LIBS framework framework_test_pump)

@@ -29,38 +29,11 @@ UINT BindLoopback(SOCKET hSocket)
     return ntohs(sa.sin_port);
 }
 
-bool DispatchOne()
-{
-    MSG msg;
-    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        return false;
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-    return true;
-}
-
 }  // namespace
 
 void SocketTest::SetUpTestSuite()
 {
     ASSERT_TRUE(SocketInit());
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD ms)
-{
-    ULONGLONG ullEnd = GetTickCount64() + ms;
-    while (!done()) {
-        if (GetTickCount64() >= ullEnd)
-            return false;
-        if (!DispatchOne())
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-    }
-    return true;
-}
-
-void PumpFor(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
 }
 
 RawListener::RawListener() : m_hSocket(socket(AF_INET, SOCK_STREAM, 0))

@@ -3,10 +3,10 @@
 #pragma once
 
 #include "framework/socket.h"
+#include "tests/framework/pump.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,11 +14,6 @@ class SocketTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite();
 };
-
-// Dispatches the thread's messages until done() holds; false if it still does not after ms.
-bool PumpUntil(const std::function<bool()>& done, DWORD ms = 5000);
-// Dispatches what the thread's queue holds now (and what arrives within ms).
-void PumpFor(DWORD ms);
 
 // A plain blocking TCP listener on 127.0.0.1.
 class RawListener {

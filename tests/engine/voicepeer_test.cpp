@@ -71,6 +71,8 @@ TEST(PeerOptions, RefusesWhatItCannotCarryOut)
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:hug"},  // unknown action
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "close"},  // no time
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:partial"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:close=3"},  // takes no value
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:request=3"},
              {"--tcp", "1", "--udp", "2", "--out", "x", "--drop", "0"},     // packets count from 1
              {"--tcp", "1", "--udp", "2", "--out", "x", "--loss"},
              {"--tcp", "x1", "--udp", "2", "--out", "x"}}) {

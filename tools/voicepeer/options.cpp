@@ -35,9 +35,7 @@ bool ParseAction(const std::string& text, ControlAction& action)
     action.verb = rest.substr(0, eq);
     if (action.verb == "request+body" || action.verb == "badmagic+body")
         action.verb.resize(action.verb.find('+'));
-    else if (action.verb == "request")
-        return eq == std::string::npos;
-    else if (action.verb == "close")
+    else if (action.verb == "request" || action.verb == "close")
         return eq == std::string::npos;
     else if (action.verb != "code" && action.verb != "partial")
         return false;

@@ -163,15 +163,15 @@ def test_signal_played_in_blocks_is_heard_whole_and_in_order(pulse, tmp_path):
 
     def measure():
         heard_path = tmp_path / "heard.raw"
-        recorder = subprocess.Popen(["parec", "-d", "speaker.monitor", "--raw", *PCM_ARGS,
-                                     "--latency-msec=20"],
-                                    stdout=open(heard_path, "wb"))
-        try:
-            wait_for_data(heard_path)
-            logs, values = run_probe("play", str(tmp_path / "played.raw"))
-            time.sleep(1.0)  # parec loses the last moments before an interrupt
-        finally:
-            stop(recorder, signal.SIGINT)
+        with open(heard_path, "wb") as heard_file:
+            recorder = subprocess.Popen(["parec", "-d", "speaker.monitor", "--raw", *PCM_ARGS,
+                                         "--latency-msec=20"], stdout=heard_file)
+            try:
+                wait_for_data(heard_path)
+                logs, values = run_probe("play", str(tmp_path / "played.raw"))
+                time.sleep(1.0)  # parec loses the last moments before an interrupt
+            finally:
+                stop(recorder, signal.SIGINT)
         assert values["played"] == "26"
         assert logs[:2] == ["AudioOutThreadProc start.", "MM_WOM_OPEN"]
         assert logs[-1] == "CWaveOut::StopThread ok"

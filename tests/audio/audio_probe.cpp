@@ -10,6 +10,7 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/framework/pump.h"
 #include "voice/loghook.h"
 #include "voice/wavein.h"
 #include "voice/waveout.h"
@@ -28,19 +29,6 @@ double NowMs()
     QueryPerformanceFrequency(&f);
     QueryPerformanceCounter(&c);
     return 1000.0 * c.QuadPart / f.QuadPart;
-}
-
-// Runs the message loop until done() or timeoutMs.
-template <class Done>
-void Pump(Done done, double timeoutMs)
-{
-    double end = NowMs() + timeoutMs;
-    while (!done() && NowMs() < end) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageA(&msg);
-    }
 }
 
 class FileWaveIn : public CWaveIn {
@@ -62,7 +50,7 @@ int Capture(int ms, const char* path)
     if (!w.StartCapture())
         return 2;
     double started = NowMs();
-    Pump([] { return false; }, ms);
+    PumpFor(ms > 0 ? static_cast<DWORD>(ms) : 0);
     w.StopCapture();
     FILE* f = fopen(path, "wb");
     if (!f)
@@ -97,13 +85,13 @@ int Play(const char* path)
     int blocks = 0;
     for (size_t at = 0; at < data.size(); at += 960) {
         // Stay well below the queue cap so that no block is dropped.
-        Pump([&] { return w.QueuedCount() < 8; }, 5000);
+        PumpUntil([&] { return w.QueuedCount() < 8; }, 5000);
         int len = static_cast<int>(data.size() - at < 960 ? data.size() - at : 960);
         if (w.Play(data.data() + at, len) != 1)
             return 4;
         ++blocks;
     }
-    Pump([&] { return w.QueuedCount() == 0; }, 10000);
+    PumpUntil([&] { return w.QueuedCount() == 0; }, 10000);
     w.CloseDev();
     w.StopThread();
     printf("played %d\n", blocks);

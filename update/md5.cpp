@@ -113,14 +113,18 @@ void Md5ToHex(const uint8_t digest[kMd5DigestSize], char hex[kMd5HexSize + 1]) {
     hex[kMd5HexSize] = '\0';
 }
 
-std::string Md5Hex(const void* data, size_t size) {
-    Md5 md5;
-    md5.Append(data, size);
+std::string Md5::FinishHex() {
     uint8_t digest[kMd5DigestSize];
-    md5.Finish(digest);
+    Finish(digest);
     char hex[kMd5HexSize + 1];
     Md5ToHex(digest, hex);
     return hex;
+}
+
+std::string Md5Hex(const void* data, size_t size) {
+    Md5 md5;
+    md5.Append(data, size);
+    return md5.FinishHex();
 }
 
 }  // namespace upd

@@ -15,6 +15,8 @@ public:
     Md5();
     void Append(const void* data, size_t size);
     void Finish(uint8_t digest[kMd5DigestSize]);
+    // Finish, with the digest as Md5ToHex writes it.
+    std::string FinishHex();
 
 private:
     void CompressBlock(const uint8_t block[64]);

@@ -21,11 +21,7 @@ std::string DigestOfFile(const std::string& path) {
     size_t count;
     while ((count = std::fread(block, 1, sizeof block, f)) > 0) md5.Append(block, count);
     std::fclose(f);
-    uint8_t digest[upd::kMd5DigestSize];
-    md5.Finish(digest);
-    char hex[upd::kMd5HexSize + 1];
-    upd::Md5ToHex(digest, hex);
-    return hex;
+    return md5.FinishHex();
 }
 
 // Sizes: every length 0..80 (all padding cases), the block edges, then random up to 3 MB.

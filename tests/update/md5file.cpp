@@ -15,11 +15,7 @@ int main(int argc, char** argv) {
         size_t count;
         while ((count = std::fread(block.data(), 1, block.size(), f)) > 0) md5.Append(block.data(), count);
         std::fclose(f);
-        uint8_t digest[upd::kMd5DigestSize];
-        md5.Finish(digest);
-        char hex[upd::kMd5HexSize + 1];
-        upd::Md5ToHex(digest, hex);
-        std::printf("%s  %s\n", hex, argv[i]);
+        std::printf("%s  %s\n", md5.FinishHex().c_str(), argv[i]);
     }
     return status;
 }

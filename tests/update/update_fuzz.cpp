@@ -16,11 +16,7 @@ std::string DigestInPieces(const uint8_t* data, size_t size, uint8_t pieceSeed) 
     size_t piece = 1 + pieceSeed % 97;
     for (size_t at = 0; at < size; at += piece, piece = 1 + (piece * 31 + 7) % 131)
         md5.Append(data + at, size - at < piece ? size - at : piece);
-    uint8_t digest[upd::kMd5DigestSize];
-    md5.Finish(digest);
-    char hex[upd::kMd5HexSize + 1];
-    upd::Md5ToHex(digest, hex);
-    return hex;
+    return md5.FinishHex();
 }
 
 void CheckSizes(const uint8_t* data, size_t size) {

@@ -14,6 +14,7 @@
 #include "fetch/resource.h"
 #include "framework/gdiplusinc.h"
 #include "framework/window.h"
+#include "pump.h"
 
 namespace {
 
@@ -194,13 +195,6 @@ protected:
         return TRUE;
     }
 };
-
-void Pump()
-{
-    MSG m;
-    while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&m);
-}
 
 class ButtonTest : public ::testing::Test {
 protected:

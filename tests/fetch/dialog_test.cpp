@@ -12,6 +12,7 @@
 
 #include "fetch/DlgDownloadFile.h"
 #include "fetch/dldmsg.h"
+#include "pump.h"
 
 namespace {
 
@@ -46,19 +47,6 @@ protected:
     }
     void TearDown() override { delete dialog; }
 
-    // Dispatches what is queued; returns the WM_QUIT code if the loop was told to end, else -1.
-    int Pump()
-    {
-        int quit = -1;
-        MSG m;
-        while (PeekMessageW(&m, nullptr, 0, 0, PM_REMOVE)) {
-            if (m.message == WM_QUIT)
-                quit = static_cast<int>(m.wParam);
-            else
-                DispatchMessageW(&m);
-        }
-        return quit;
-    }
     int Bar() { return static_cast<int>(SendMessageW(GetDlgItem(hwnd, 10), PBM_GETPOS, 0, 0)); }
 
     Starter starter;

@@ -4,6 +4,8 @@
 //
 //   helpclient.exe LOGFILE SCRIPT      (SCRIPT: a file name, or steps separated by ';')
 #include "script.h"
+#include "framework/critsec.h"
+#include "framework/window.h"
 #include "voice/vocalis.h"
 
 #include <windows.h>
@@ -19,7 +21,7 @@ const UINT WM_APP_NEXT = WM_APP + 1;
 const UINT_PTR kWaitTimer = 1;
 const UINT kPollMs = 50;
 
-CRITICAL_SECTION g_logLock;
+CCriticalSection g_logLock;   // the log hook may call from the wave devices' threads
 FILE* g_log = nullptr;
 ULONGLONG g_ullStart = 0;
 
@@ -39,12 +41,11 @@ struct Wait {
 
 void LogLine(const char* pszKind, const char* pszText)
 {
-    EnterCriticalSection(&g_logLock);
+    CScopedLock lock(g_logLock);
     if (g_log) {
         std::fprintf(g_log, "%9.3f %s %s\n", (GetTickCount64() - g_ullStart) / 1000.0, pszKind, pszText);
         std::fflush(g_log);
     }
-    LeaveCriticalSection(&g_logLock);
 }
 
 void CALLBACK OnLogLine(const char* pszText, int) { LogLine("log:", pszText); }
@@ -193,7 +194,6 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         MessageBoxA(nullptr, "usage: helpclient LOGFILE SCRIPT", "helpclient", MB_OK);
         return 2;
     }
-    InitializeCriticalSection(&g_logLock);
     g_ullStart = GetTickCount64();
     g_log = std::fopen(__argv[1], "w");
     std::string error;
@@ -207,19 +207,14 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     LogLine("info:", GetActiveWindow() == g_hWnd ? "window active" : "window not active");
     g_pTalk = new CTalkInterface(g_hWnd);
     NextStep();
-    MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
+    RunMessageLoop();
     delete g_pTalk;
     g_pTalk = nullptr;
     LogLine("info:", "exit");
     SetLogInfoFuncA(nullptr);
     DestroyWindow(g_hWnd);
-    EnterCriticalSection(&g_logLock);
+    CScopedLock lock(g_logLock);
     std::fclose(g_log);
     g_log = nullptr;
-    LeaveCriticalSection(&g_logLock);
     return 0;
 }

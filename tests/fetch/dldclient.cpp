@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "fetch/dldmsg.h"
+#include "pump.h"
 
 namespace {
 
@@ -289,9 +290,7 @@ int wmain(int argc, wchar_t** argv)
     SetTimer(self, 1, 20, nullptr);
     for (;;) {
         DWORD w = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 50, QS_ALLINPUT);
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-            DispatchMessageW(&msg);
+        Pump();
         if (w == WAIT_OBJECT_0)
             break;
         if (GetTickCount64() - g_start > static_cast<ULONGLONG>(g_opt.timeout)) {
@@ -301,10 +300,7 @@ int wmain(int argc, wchar_t** argv)
             break;
         }
     }
-    // Messages posted just before the end are still in the queue.
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
-        DispatchMessageW(&msg);
+    Pump();  // messages posted just before the end are still in the queue
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     Say("EXIT %ld", static_cast<long>(code));

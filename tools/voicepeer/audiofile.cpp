@@ -1,5 +1,7 @@
 #include "tools/voicepeer/audiofile.h"
 
+#include "voice/wire.h"
+
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -7,7 +9,6 @@
 
 namespace {
 
-uint32_t Le32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
 uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
 
 void PutLe(std::vector<unsigned char>& out, uint32_t value, int bytes)
@@ -26,12 +27,12 @@ bool ParseWav(const std::vector<unsigned char>& file, std::vector<unsigned char>
     bool bFormatOk = false;
     for (size_t pos = 12; pos + 8 <= file.size();) {
         const unsigned char* chunk = file.data() + pos;
-        size_t size = Le32(chunk + 4);
+        size_t size = ReadLe32(chunk + 4);
         size_t avail = file.size() - pos - 8;
         size = size < avail ? size : avail;
         if (!std::memcmp(chunk, "fmt ", 4) && size >= 16)
-            bFormatOk = Le16(chunk + 8) == 1 && Le16(chunk + 10) == 1 && Le32(chunk + 12) == 8000 &&
-                        Le16(chunk + 22) == 16;
+            bFormatOk = Le16(chunk + 8) == 1 && Le16(chunk + 10) == 1 &&
+                        ReadLe32(chunk + 12) == 8000 && Le16(chunk + 22) == 16;
         if (!std::memcmp(chunk, "data", 4)) {
             if (!bFormatOk) {
                 error = "WAV file is not 8000 Hz 16-bit mono PCM";

@@ -56,6 +56,7 @@ std::string ControlJson(HWND dialog, int id) {
 }
 
 HWND FindUpdateDialog() { return ::FindWindowW(L"#32770", L"Qelvo升级程序"); }
+HWND FindAboutBox() { return ::FindWindowW(L"#32770", L"关于 Update"); }
 
 int PrintState(HWND dialog) {
     RECT client, window;
@@ -74,7 +75,7 @@ int PrintState(HWND dialog) {
 }
 
 int PrintAbout() {
-    HWND about = ::FindWindowW(L"#32770", L"关于 Update");
+    HWND about = FindAboutBox();
     if (!about) return 1;
     std::string texts;
     for (HWND child = ::GetWindow(about, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT))
@@ -115,7 +116,7 @@ int main(int argc, char** argv) {
     }
     if (command == "about") return PrintAbout();
     if (command == "aboutok") {
-        HWND about = ::FindWindowW(L"#32770", L"关于 Update");
+        HWND about = FindAboutBox();
         return about && ::PostMessageW(about, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0) ? 0 : 1;
     }
     HWND dialog = FindUpdateDialog();

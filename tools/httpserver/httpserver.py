@@ -69,6 +69,12 @@ class Source:
         self.length, self.read, self.status = length, reader, status
 
 
+def text_source(text, status):
+    """A short text body answered with the given status."""
+    body = text.encode()
+    return Source(len(body), lambda a, b: body[a:b], status)
+
+
 class Handler(BaseHTTPRequestHandler):
     protocol_version = "HTTP/1.1"
     server_version = "sttest/1"
@@ -102,8 +108,7 @@ class Handler(BaseHTTPRequestHandler):
             n = int(parts[1])
             return Source(n, generated)
         if len(parts) == 2 and parts[0] == "status" and parts[1].isdigit():
-            body = ("status %s\n" % parts[1]).encode()
-            return Source(len(body), lambda a, b: body[a:b], int(parts[1]))
+            return text_source("status %s\n" % parts[1], int(parts[1]))
         root = self.server.root
         if root:
             path = os.path.realpath(os.path.join(root, *parts))
@@ -130,7 +135,7 @@ class Handler(BaseHTTPRequestHandler):
             time.sleep(mods["delay"] / 1000.0)
         src = self.find_source(parts)
         if src is None:
-            src = Source(len(b"not found\n"), lambda a, b: b"not found\n"[a:b], 404)
+            src = text_source("not found\n", 404)
         status, start, end = src.status, 0, src.length
         rng = None if (mods.get("norange") or status != 200) else self.parse_range(src.length)
         if rng == "bad":

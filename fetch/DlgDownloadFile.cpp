@@ -152,8 +152,8 @@ void CDlgDldFile::DoPaint(HDC dc)
     if (!dc)
         return;
     DldPaintState state;
-    state.showAmount = m_bSpeedValid && m_strStatus.empty();
-    state.amountLine = state.showAmount ? FormatAmountLine(m_dwCurrent, m_dSpeed) : L"";
+    if (m_bSpeedValid && m_strStatus.empty())
+        state.amountLine = FormatAmountLine(m_dwCurrent, m_dSpeed);
     state.status = m_strStatus;
     PaintDownloadDialog(m_hWnd, dc, state);
 }

@@ -76,9 +76,9 @@ void PaintDownloadDialog(HWND hwnd, HDC dc, const DldPaintState& state)
     ::ReleaseDC(hwnd, windowDc);
 
     const RectF lineRect = Layout(50, 105, 240, 20);
-    if (state.showAmount && state.status.empty())
-        g.DrawString(state.amountLine.c_str(), -1, body.get(), lineRect, &centred, &black);
     if (!state.status.empty())
         g.DrawString(state.status.c_str(), -1, body.get(), lineRect, &centred, &red);
+    else if (!state.amountLine.empty())
+        g.DrawString(state.amountLine.c_str(), -1, body.get(), lineRect, &centred, &black);
     g.DrawString(kNotice, -1, body.get(), Layout(20, 44, 160, 20), &centred, &black);
 }

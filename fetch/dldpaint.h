@@ -6,9 +6,8 @@
 #include <string>
 
 struct DldPaintState {
-    bool showAmount = false;
-    std::wstring amountLine;  // shown in black when showAmount is set
-    std::wstring status;      // failure text, shown in red when not empty
+    std::wstring amountLine;  // shown in black when not empty and there is no failure text
+    std::wstring status;      // failure text, shown in red in its place when not empty
 };
 
 void PaintDownloadDialog(HWND hwnd, HDC dc, const DldPaintState& state);

@@ -54,17 +54,7 @@ BOOL CDlgDldFile::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRE
     case WM_DLD_FAILED:     OnDownloadFailed(lp); return TRUE;
     case WM_DLD_CLOSE:      PostCancel(); return TRUE;
     case WM_TIMER:          OnTimer(wp); return TRUE;
-    case WM_COMMAND:
-        if (LOWORD(wp) == IDOK) {
-            OnOK();
-            return TRUE;
-        }
-        if (LOWORD(wp) == IDCANCEL) {
-            OnCancel();
-            return TRUE;
-        }
-        return FALSE;
-    default:
+    default:  // IDOK and IDCANCEL reach OnOK and OnCancel through the dialog base
         return FALSE;
     }
 }

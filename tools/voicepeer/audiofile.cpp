@@ -100,7 +100,7 @@ std::vector<int16_t> ToneBlocks(uint32_t blocks)
     double phase = 0;
     for (uint32_t k = 0; k < blocks; ++k) {
         double step = 2 * kPi * (400 + 60 * (k * 17 % 40)) / 8000.0;
-        for (int n = 0; n < 480; ++n, phase += step)
+        for (int n = 0; n < kBlockSamples; ++n, phase += step)
             samples.push_back(static_cast<int16_t>(8000 * std::sin(phase)));
     }
     return samples;

@@ -5,6 +5,9 @@
 #include <string>
 #include <vector>
 
+// Samples in one 60 ms block: what one voice packet carries.
+const int kBlockSamples = 480;
+
 // Reads FILE (a ".wav" file is checked for 8000 Hz, one channel, 16 bits). Returns false and
 // says why in error for a file that cannot be read or has another format.
 bool ReadSpeech(const std::string& path, std::vector<int16_t>& samples, std::string& error);

@@ -6,6 +6,7 @@
 #include "tools/voicepeer/options.h"
 #include "tools/voicepeer/peer.h"
 #include "voice/codec/audiocode.h"
+#include "voice/wire.h"
 
 #include <cstdio>
 #include <fstream>
@@ -34,9 +35,9 @@ std::vector<std::vector<unsigned char>> EncodeBlocks(const std::vector<int16_t>&
 {
     std::vector<std::vector<unsigned char>> blocks;
     CAudioCode codec;
-    for (size_t pos = 0; pos + 480 <= samples.size(); pos += 480) {
-        std::vector<unsigned char> coded(60);
-        codec.Encode(&samples[pos], 960, coded.data(), nullptr);
+    for (size_t pos = 0; pos + kBlockSamples <= samples.size(); pos += kBlockSamples) {
+        std::vector<unsigned char> coded(kSpeechBytes);
+        codec.Encode(&samples[pos], kBlockSamples * 2, coded.data(), nullptr);
         blocks.push_back(coded);
     }
     return blocks;

@@ -1,5 +1,6 @@
 #include "tools/voicepeer/peer.h"
 
+#include "tools/voicepeer/audiofile.h"
 #include "voice/codec/audiocode.h"
 #include "voice/wire.h"
 
@@ -204,9 +205,9 @@ void VoicePeer::OnDatagram()
     } else if (n == kVoicePacketSize && ParseVoicePacket(buf, static_cast<int>(n), packet)) {
         Log("voice seq=%u len=%zd from=%s", packet.seq, n, source.c_str());
         m_received.insert(m_received.end(), packet.pSpeech, packet.pSpeech + kSpeechBytes);
-        short pcm[480];
+        short pcm[kBlockSamples];
         CAudioCode().Decode(packet.pSpeech, pcm, nullptr);
-        m_receivedPcm.insert(m_receivedPcm.end(), pcm, pcm + 480);
+        m_receivedPcm.insert(m_receivedPcm.end(), pcm, pcm + kBlockSamples);
     } else {
         Log("udp-other len=%zd from=%s", n, source.c_str());
     }
@@ -266,6 +267,6 @@ int VoicePeer::Run()
             OnControlData();
     }
     CloseControl();
-    Log("done received=%zu", m_received.size() / 60);
+    Log("done received=%zu", m_received.size() / kSpeechBytes);
     return 0;
 }

@@ -65,6 +65,11 @@ def wine_popen(exe, args=(), env=None, **kw):
     return subprocess.Popen([WINE, str(WIN_BIN / exe), *args], env=env or wine_env(), **kw)
 
 
+def wine_run(exe, args=(), env=None, **kw):
+    """Run a Windows program of the win64 tree under Wine to its end (as subprocess.run)."""
+    return subprocess.run([WINE, str(WIN_BIN / exe), *args], env=env or wine_env(), **kw)
+
+
 @pytest.fixture(scope="session")
 def services():
     """Skips a test that needs the Windows services when they are not running."""

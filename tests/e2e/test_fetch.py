@@ -9,7 +9,6 @@ import hashlib
 import json
 import shutil
 import stat
-import subprocess
 import sys
 import tempfile
 from concurrent.futures import ThreadPoolExecutor
@@ -17,7 +16,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import ROOT, WIN_BIN, WINE, http_server, windows_path, wine_env
+from conftest import ROOT, http_server, windows_path, wine_run
 
 sys.path.insert(0, str(ROOT / "tools" / "httpserver"))
 from httpserver import generated  # noqa: E402  the server's own generated content
@@ -115,9 +114,8 @@ def server(services, tmp_path_factory):
 
 
 def run_client(args, timeout_ms=40000):
-    cmd = [WINE, str(WIN_BIN / "dldclient.exe"), "--timeout", str(timeout_ms), *args]
-    out = subprocess.run(cmd, env=wine_env(), capture_output=True, text=True,
-                         timeout=timeout_ms / 1000 + 30).stdout
+    out = wine_run("dldclient.exe", ["--timeout", str(timeout_ms), *args], capture_output=True,
+                   text=True, timeout=timeout_ms / 1000 + 30).stdout
     return Run(out)
 
 

@@ -13,7 +13,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import WIN_BIN, WINE, free_port, http_server, windows_path, wine_env
+from conftest import WIN_BIN, free_port, http_server, windows_path, wine_env, wine_popen, wine_run
 
 FAIL_HEAD = "自动升级失败！\r失败原因："
 SC_CLOSE = 61536
@@ -56,8 +56,7 @@ class UpdateRun:
         env = wine_env({"WINEDEBUG": "-all,warn+debugstr",
                         "UPDATE_STUB_LOG": windows_path(self.stub_log),
                         "UPDATE_STUB_SLEEP_MS": str(stub_sleep_ms), **(extra or {})}, chinese=True)
-        self.proc = subprocess.Popen([WINE, str(WIN_BIN / exe), *args], env=env,
-                                     stdout=subprocess.DEVNULL, stderr=self.stderr)
+        self.proc = wine_popen(exe, args, env=env, stdout=subprocess.DEVNULL, stderr=self.stderr)
 
     def trace(self):
         """The OutputDebugStringA lines so far, unescaped."""
@@ -90,8 +89,7 @@ class UpdateRun:
 
 def probe(*args):
     """Runs update_probe; JSON answers are parsed, others returned as text; None: no window."""
-    out = subprocess.run([WINE, str(WIN_BIN / "update_probe.exe"), *map(str, args)], env=wine_env(),
-                         capture_output=True, timeout=30)
+    out = wine_run("update_probe.exe", map(str, args), capture_output=True, timeout=30)
     if out.returncode != 0:
         return None
     text = out.stdout.decode("utf-8").strip()

@@ -30,17 +30,15 @@ bool LoadSource(const PeerOptions& options, std::vector<int16_t>& samples)
     return true;
 }
 
-// One coded 60-byte block per whole 480-sample block of the source.
-std::vector<std::vector<unsigned char>> EncodeBlocks(const std::vector<int16_t>& samples)
+// One coded 60-byte block per whole 480-sample block of the source, one after the other.
+std::vector<unsigned char> EncodeBlocks(const std::vector<int16_t>& samples)
 {
-    std::vector<std::vector<unsigned char>> blocks;
+    size_t nBlocks = samples.size() / kBlockSamples;
+    std::vector<unsigned char> coded(nBlocks * kSpeechBytes);
     CAudioCode codec;
-    for (size_t pos = 0; pos + kBlockSamples <= samples.size(); pos += kBlockSamples) {
-        std::vector<unsigned char> coded(kSpeechBytes);
-        codec.Encode(&samples[pos], kBlockSamples * 2, coded.data(), nullptr);
-        blocks.push_back(coded);
-    }
-    return blocks;
+    for (size_t i = 0; i < nBlocks; ++i)
+        codec.Encode(&samples[i * kBlockSamples], kBlockSamples * 2, &coded[i * kSpeechBytes], nullptr);
+    return coded;
 }
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
@@ -62,13 +60,10 @@ int main(int argc, char** argv)
     std::vector<int16_t> source;
     if (!LoadSource(options, source))
         return 2;
-    std::vector<std::vector<unsigned char>> blocks = EncodeBlocks(source);
-    std::vector<unsigned char> sent;
-    for (const auto& block : blocks)
-        sent.insert(sent.end(), block.begin(), block.end());
-    WriteBytes(options.outDir + "/sent.g729", sent);
+    std::vector<unsigned char> coded = EncodeBlocks(source);
+    WriteBytes(options.outDir + "/sent.g729", coded);
 
-    VoicePeer peer(options, std::move(blocks));
+    VoicePeer peer(options, std::move(coded));
     if (!peer.Open(error)) {
         std::fprintf(stderr, "voicepeer: %s\n", error.c_str());
         return 2;

@@ -67,10 +67,10 @@ std::vector<unsigned char> ControlMessage(uint32_t code, long bodyLength, bool b
 
 }  // namespace
 
-VoicePeer::VoicePeer(const PeerOptions& options, std::vector<std::vector<unsigned char>> payloads)
-    : m_options(options), m_payloads(std::move(payloads))
+VoicePeer::VoicePeer(const PeerOptions& options, std::vector<unsigned char> coded)
+    : m_options(options), m_coded(std::move(coded))
 {
-    m_slots = BuildSendOrder(static_cast<uint32_t>(m_payloads.size()), m_options.faults);
+    m_slots = BuildSendOrder(static_cast<uint32_t>(m_coded.size() / kSpeechBytes), m_options.faults);
 }
 
 VoicePeer::~VoicePeer()
@@ -228,7 +228,7 @@ void VoicePeer::SendDueVoice()
     while (m_nextSlot < m_slots.size() && m_voiceStart + m_nextSlot * kSlotSeconds <= Now()) {
         for (uint32_t seq : m_slots[m_nextSlot]) {
             unsigned char packet[kVoicePacketSize];
-            BuildVoicePacket(packet, seq, m_payloads[seq - 1].data(), kSpeechBytes);
+            BuildVoicePacket(packet, seq, &m_coded[(seq - 1) * kSpeechBytes], kSpeechBytes);
             sendto(m_udp, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
             Log("sent seq=%u", seq);
         }

@@ -12,8 +12,8 @@
 
 class VoicePeer {
 public:
-    // payloads: the coded 60-byte block of each packet number (index 0 = packet 1).
-    VoicePeer(const PeerOptions& options, std::vector<std::vector<unsigned char>> payloads);
+    // coded: the 60-byte coded blocks of the packets in number order (bytes 0-59 = packet 1).
+    VoicePeer(const PeerOptions& options, std::vector<unsigned char> coded);
     ~VoicePeer();
     VoicePeer(const VoicePeer&) = delete;
     VoicePeer& operator=(const VoicePeer&) = delete;
@@ -41,7 +41,7 @@ private:
     int PollTimeoutMs() const;
 
     PeerOptions m_options;
-    std::vector<std::vector<unsigned char>> m_payloads;
+    std::vector<unsigned char> m_coded;
     std::vector<std::vector<uint32_t>> m_slots;
     int m_listen = -1, m_control = -1, m_udp = -1;
     FILE* m_events = nullptr;

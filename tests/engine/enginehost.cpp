@@ -62,20 +62,6 @@ bool AimAtPeer(CUdpSocket& udp, const LoopbackPeer& peer)
     return true;
 }
 
-bool PumpUntil(const std::function<bool()>& pred, DWORD ms)
-{
-    ULONGLONG deadline = GetTickCount64() + ms;
-    while (!pred() && GetTickCount64() < deadline) {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return pred();
-}
-
 LoopbackPeer::LoopbackPeer() : m_conn(INVALID_SOCKET)
 {
     m_listen = BoundSocket(SOCK_STREAM, m_tcpPort);

@@ -1,16 +1,13 @@
-// Test support for the engine tests: the message pump the engine needs, and a loopback peer
-// made of plain blocking Winsock calls, which runs on a thread of its own.
+// Test support for the engine tests: the shared message pump the engine needs, and a loopback
+// peer made of plain blocking Winsock calls, which runs on a thread of its own.
 #pragma once
 
 #include <winsock2.h>
 #include <windows.h>
 
-#include <functional>
-#include <string>
-#include <vector>
+#include "tests/framework/pump.h"
 
-// Dispatches the thread's messages until pred() holds or ms pass. Returns pred().
-bool PumpUntil(const std::function<bool()>& pred, DWORD ms = 5000);
+#include <vector>
 
 // A TCP listener and a UDP socket on 127.0.0.1 with free ports.
 class LoopbackPeer {

@@ -12,15 +12,11 @@ from pathlib import Path
 import numpy as np
 import pytest
 
-from conftest import NATIVE_BIN, SHARED, WIN_BIN, free_port, wine_env, wine_popen
+from conftest import NATIVE_BIN, SHARED, WIN_BIN, free_port, windows_path, wine_env, wine_popen
 import voice_audio as va
 
 SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
 TALK_ACCEPT = 4097
-
-
-def winpath(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 class Session:
@@ -56,8 +52,8 @@ class Session:
 
     def run_client(self, script, timeout=60):
         (self.dir / "script.txt").write_text(script)
-        proc = wine_popen("helpclient.exe", [winpath(self.dir / "client.log"), winpath(self.dir / "script.txt")],
-                          env=wine_env())
+        args = [windows_path(self.dir / "client.log"), windows_path(self.dir / "script.txt")]
+        proc = wine_popen("helpclient.exe", args, env=wine_env())
         self.procs["client"] = proc
         proc.wait(timeout=timeout)
         return proc.returncode
@@ -73,7 +69,7 @@ class Session:
                     flag.touch()
                 time.sleep(0.02)
         threading.Thread(target=watch, daemon=True).start()
-        return winpath(flag)
+        return windows_path(flag)
 
     def wait_peer(self, timeout=30):
         self.procs["peer"].wait(timeout=timeout)

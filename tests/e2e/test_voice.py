@@ -281,9 +281,10 @@ def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
     blocks = va.heard_blocks(va.tone_runs(va.tone_ids(va.read_wav(s.dir / "speaker.wav"))))
     heard = [tone for tone, _, _ in blocks]
     print(f"\nplay order {order}\nexpected tones {expected}\nheard tones    {heard}")
-    # heard_blocks joins a tone heard twice in a row into one block, so the prescribed order must
-    # never have one; the tones step through all forty, and no repeat here is adjacent.
-    assert all(a != b for a, b in zip(expected, expected[1:]))
+    print(f"blocks heard (tone, from ms, to ms) {blocks}")
+    # heard_blocks joins a tone heard twice in a row and drops a run one tone from its neighbour,
+    # so the prescribed order must have neither; the tones step by 17 of 40.
+    assert all(abs(a - b) > 1 for a, b in zip(expected, expected[1:]))
     # Playback may lose a block when the device runs dry, and the recording starts late, so the
     # heard blocks must be an in-order part of the prescribed order that covers most of it.
     assert va.is_subsequence(heard, expected) and len(heard) >= 0.75 * len(expected)

@@ -206,17 +206,33 @@ def play_order(arrivals):
     return played
 
 
-def heard_blocks(runs):
-    """Tone runs of one tone joined into one block, even across a pause: when Wine's playback runs
-    dry in the middle of a block, the rest of that block is heard after a gap. A block played twice
-    in a row would be joined too, so callers compare against an order with no tone twice in a row."""
-    blocks = []
+def _join_repeats(runs):
+    joined = []
     for tone, start, end in runs:
-        if blocks and blocks[-1][0] == tone:
-            blocks[-1] = (tone, blocks[-1][1], end)
+        if joined and joined[-1][0] == tone:
+            joined[-1] = (tone, joined[-1][1], end)
         else:
-            blocks.append((tone, start, end))
-    return blocks
+            joined.append((tone, start, end))
+    return joined
+
+
+def heard_blocks(runs):
+    """The blocks as they were played, from the tone runs.
+
+    Runs of one tone are joined even across a pause: when Wine's playback runs dry in the middle of
+    a block, the rest of that block is heard after a gap. A block played twice in a row would be
+    joined too, so callers compare against an order with no tone twice in a row.
+
+    A run one tone step (60 Hz) away from the block before or after it, and shorter than that block,
+    is the coded tone smeared at a block's edge, not a block of its own: it is dropped. Callers use
+    tones that never follow their neighbours, so no real block is lost this way."""
+    blocks = _join_repeats(runs)
+    kept = []
+    for i, (tone, start, end) in enumerate(blocks):
+        beside = [blocks[k] for k in (i - 1, i + 1) if 0 <= k < len(blocks)]
+        if not any(abs(b[0] - tone) == 1 and b[2] - b[1] > end - start for b in beside):
+            kept.append((tone, start, end))
+    return _join_repeats(kept)
 
 
 def is_subsequence(part, whole):

@@ -6,6 +6,21 @@ ST_ROOT="${ST_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 ST_BUILD="${ST_BUILD:-$ST_ROOT/build}"
 ST_JOBS="${ST_JOBS:-$(nproc)}"
 
+# The codec tables and the reference test vectors live in the shared folder beside the repository.
+# The tests that read them would skip quietly without it, so the test and demo runs refuse to start.
+st_require_shared() {
+  local shared
+  shared=$(cd "$ST_ROOT/.." && pwd)/shared
+  local f
+  for f in g729a/tables.txt g729a/vectors/speech.in g729a/vectors/speech.bit; do
+    if [ ! -f "$shared/$f" ]; then
+      echo "$(basename "$0"): $shared/$f is missing: the shared folder with the codec tables and" \
+           "test vectors must sit beside the repository" >&2
+      return 1
+    fi
+  done
+}
+
 st_configure() {
   local tree=$1 dir=$ST_BUILD/$1
   mkdir -p "$ST_BUILD"

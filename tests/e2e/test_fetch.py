@@ -88,7 +88,7 @@ CASES = {
     "resume_longer": ("/gen/300000", 2, keep(generated(0, 300000) + b"tail"), []),
     "empty_body": ("/gen/0", 0, None, []),
     "missing_dir": ("/gen/1000", 0, "nodir", []),
-    "not_found": ("/status/404", 0, None, ["--at", "0,0", "--probe", "800"]),
+    "not_found": ("/status/404", 0, None, ["--at", "0,0", "--probe", "800,1100,1400,1700"]),
     "server_error": ("/status/500", 1, None, []),
     "no_length": ("/nolength/gen/300000", 0, None, []),
     "chunked": ("/chunked/gen/300000", 0, None, []),
@@ -236,11 +236,13 @@ def test_failure_reports_reason_then_closes(runs, name, reason):
 
 def test_failure_shows_red_text_under_the_title_band(runs):
     run, _ = result_of(runs, "not_found")
-    probe = run.probes()[0]
-    assert probe["at"] == "0,0"  # centred over the visible starting window
-    assert probe["title"] == "C5E1ED", run
-    assert int(probe["red"]) > 50, run
-    assert int(probe["notice"]) > 20, run  # the notice stays after a failure
+    probes = run.probes()
+    assert probes and all(p["at"] == "0,0" for p in probes), run  # centred over the starting window
+    # A busy machine may show the window before Wine has painted it (all black), so the failure
+    # look must be on the screen at one of the probes, not necessarily the first: the title band,
+    # the red failure text, and the notice, which stays after a failure.
+    assert any(p["title"] == "C5E1ED" and int(p["red"]) > 50 and int(p["notice"]) > 20
+               for p in probes), run
 
 
 def test_missing_directory_shows_error_3_then_fails(runs):
@@ -274,8 +276,11 @@ def test_close_request_gives_up_and_keeps_the_partial_file(runs):
     assert run.kinds("KEYS") in ([("KEYS", "target=child")], [("KEYS", "target=dialog")]), run
     probes = run.probes()
     assert len(probes) == 3, run
-    for probe in probes:
-        assert probe["at"] == "342,0" and probe["title"] == "C5E1ED" and probe["red"] == "0", run
+    for i, probe in enumerate(probes):
+        assert probe["at"] == "342,0" and probe["red"] == "0", run
+        # Only the first probe may come before Wine has painted the window (all black) on a
+        # busy machine.
+        assert probe["title"] == "C5E1ED" or (i == 0 and probe["title"] == "000000"), run
         assert 0 < int(probe["bar"]) < 1000, run
         assert int(probe["exstyle"], 16) & 0x88 == 0x88, run
     # The amount line appears from the second speed sample with data on (later on a busy machine).

@@ -124,7 +124,9 @@ def shown(state, *ids):
 
 
 def result_state(state):
-    return state["visible"] and state["1002"]["visible"]
+    """The dialog has switched to its result: the result text is set last, after the controls
+    are shown and hidden, so a state read half-way through the switch does not count."""
+    return state["visible"] and state["1002"]["visible"] and state["1002"]["text"] != ""
 
 
 @pytest.fixture

@@ -6,16 +6,8 @@
 // Between two calls the waiting packets occupy slots 0 to m-1 (m at most 7), ascending, equal
 // numbers in order of arrival, none of them played yet.
 
-CSortData::CSortData(PlayAction play) : m_play(std::move(play)), m_nSeq(), m_nLastSeq(0)
+CSortData::CSortData(PlayAction play) : m_play(std::move(play)), m_block(), m_nSeq(), m_nLastSeq(0)
 {
-    for (unsigned char*& pBlock : m_pBlock)
-        pBlock = new unsigned char[kSpeechBytes]();
-}
-
-CSortData::~CSortData()
-{
-    for (unsigned char* pBlock : m_pBlock)
-        delete[] pBlock;
 }
 
 int CSortData::Waiting() const
@@ -75,7 +67,7 @@ void CSortData::Flush()
 void CSortData::PlaySlots(int n)
 {
     for (int i = 0; i < n; ++i) {
-        Play(m_pBlock[i]);
+        Play(m_block[i]);
         m_nLastSeq = m_nSeq[i];
         m_nSeq[i] = 0;
     }
@@ -86,7 +78,7 @@ void CSortData::ShiftDown(int n)
     if (n == 0)
         return;
     for (int i = n; i < kSlots && m_nSeq[i] != 0; ++i) {
-        PutSlot(i - n, m_nSeq[i], m_pBlock[i]);
+        PutSlot(i - n, m_nSeq[i], m_block[i]);
         m_nSeq[i] = 0;
     }
 }
@@ -95,13 +87,13 @@ void CSortData::ShiftUp(int nFrom)
 {
     int nLast = Waiting() - 1;   // at most kSlots - 2 between calls, so slot nLast + 1 exists
     for (int i = nLast; i >= nFrom; --i)
-        PutSlot(i + 1, m_nSeq[i], m_pBlock[i]);
+        PutSlot(i + 1, m_nSeq[i], m_block[i]);
 }
 
 void CSortData::PutSlot(int nSlot, uint32_t nSeq, const unsigned char* pSpeech)
 {
     m_nSeq[nSlot] = nSeq;
-    std::memcpy(m_pBlock[nSlot], pSpeech, kSpeechBytes);
+    std::memcpy(m_block[nSlot], pSpeech, kSpeechBytes);
 }
 
 void CSortData::Play(const unsigned char* pSpeech)

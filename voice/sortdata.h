@@ -20,7 +20,6 @@ public:
     using PlayAction = std::function<void(const unsigned char* pSpeech)>;
 
     explicit CSortData(PlayAction play = nullptr);
-    virtual ~CSortData();
     CSortData(const CSortData&) = delete;
     CSortData& operator=(const CSortData&) = delete;
 
@@ -48,7 +47,7 @@ private:
     void Play(const unsigned char* pSpeech);
 
     PlayAction m_play;
-    unsigned char* m_pBlock[kSlots];   // speech of the waiting packets; allocated once
-    uint32_t m_nSeq[kSlots];           // number of the packet in each slot; 0 = empty
-    uint32_t m_nLastSeq;               // number of the packet played last
+    unsigned char m_block[kSlots][kSpeechBytes];   // speech of the waiting packets
+    uint32_t m_nSeq[kSlots];                       // number of the packet in each slot; 0 = empty
+    uint32_t m_nLastSeq;                           // number of the packet played last
 };

@@ -25,7 +25,7 @@ sox -G "$out/mic-src.wav" -r 8000 -c 1 -b 16 -e signed-integer "$out/mic.wav" ||
 sox "$out/mic.wav" -t raw "$out/mic.raw"
 
 "$build/native/bin/voicepeer" --tcp "$tcp" --udp "$udp" --out "$out" --duration 10 \
-  --send "$root/../shared/g729a/vectors/speech.in" --send-seconds 8 --ctl 0.2:request &
+  --send "$ST_SHARED/g729a/vectors/speech.in" --send-seconds 8 --ctl 0.2:request &
 peer=$!; pids+=("$peer")
 until grep -q listening "$out/events.log" 2>/dev/null; do sleep 0.05; done
 parec --latency-msec=20 -d speaker.monitor --rate=8000 --channels=1 --format=s16le \

@@ -18,7 +18,7 @@ sox "$out/original.wav" -t raw "$out/original.raw"
 sox -t raw -r 8000 -c 1 -b 16 -e signed-integer "$out/decoded.raw" "$out/decoded.wav" || exit 1
 rm -f "$out/src.wav" "$out/original.raw" "$out/decoded.raw"
 
-"$tool" conform "$root/../shared/g729a/vectors" >"$out/conform.txt"
+"$tool" conform "$ST_SHARED/g729a/vectors" >"$out/conform.txt"
 cat "$out/conform.txt"
 bytes=$(stat -c %s "$out/coded.g729")
 echo "codec: $(( bytes / 10 )) frames coded into $bytes bytes; decoded.wav beside original.wav;" \

@@ -5,17 +5,18 @@
 ST_ROOT="${ST_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 ST_BUILD="${ST_BUILD:-$ST_ROOT/build}"
 ST_JOBS="${ST_JOBS:-$(nproc)}"
+# The codec tables and the reference test vectors: the shared folder beside the repository.
+ST_SHARED="${ST_SHARED:-$(cd "$ST_ROOT/.." && pwd)/shared}"
+export ST_SHARED
 
-# The codec tables and the reference test vectors live in the shared folder beside the repository.
-# The tests that read them would skip quietly without it, so the test and demo runs refuse to start.
+# The tests that read the shared folder would skip quietly without it, so the test and demo runs
+# refuse to start.
 st_require_shared() {
-  local shared
-  shared=$(cd "$ST_ROOT/.." && pwd)/shared
   local f
   for f in g729a/tables.txt g729a/vectors/speech.in g729a/vectors/speech.bit; do
-    if [ ! -f "$shared/$f" ]; then
-      echo "$(basename "$0"): $shared/$f is missing: the shared folder with the codec tables and" \
-           "test vectors must sit beside the repository" >&2
+    if [ ! -f "$ST_SHARED/$f" ]; then
+      echo "$(basename "$0"): $ST_SHARED/$f is missing: the shared folder with the codec tables" \
+           "and test vectors must sit beside the repository" >&2
       return 1
     fi
   done
@@ -24,7 +25,7 @@ st_require_shared() {
 st_configure() {
   local tree=$1 dir=$ST_BUILD/$1
   mkdir -p "$ST_BUILD"
-  local args=(-G Ninja -S "$ST_ROOT" -B "$dir" -Wno-dev)
+  local args=(-G Ninja -S "$ST_ROOT" -B "$dir" -Wno-dev -DST_SHARED="$ST_SHARED")
   case $tree in
     native) args+=(-DCMAKE_BUILD_TYPE=Release) ;;
     asan)   args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DST_SANITIZE=ON) ;;

@@ -13,7 +13,7 @@ ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("ST_BUILD", ROOT / "build"))
 WIN_BIN = BUILD / "win64" / "bin"
 NATIVE_BIN = BUILD / "native" / "bin"
-SHARED = ROOT.parent / "shared"
+SHARED = Path(os.environ.get("ST_SHARED", ROOT.parent / "shared"))
 WINE = "/usr/lib/wine/wine64"
 
 

@@ -9,14 +9,13 @@ out=${ST_DEMO_OUT:?}
 bin="${ST_BUILD:-$root/build}/win64/bin"
 wine=/usr/lib/wine/wine64
 work=$(mktemp -d /tmp/demo-fetch.XXXXXX)
-server_pid=
-cleanup() { [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
+. "$root/scripts/lib/httpserver.sh"
+ST_HTTP_PID=
+cleanup() { [ -n "$ST_HTTP_PID" ] && kill "$ST_HTTP_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 
-python3 "$root/tools/httpserver/httpserver.py" --port-file "$work/port" --log "$out/fetch-server.log" >/dev/null &
-server_pid=$!
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-base="http://127.0.0.1:$(cat "$work/port")"
+st_start_http_server "$work" --log "$out/fetch-server.log"
+base=$ST_HTTP_BASE
 
 shot() {  # the whole screen and the dialog (centred on the 1024x768 screen)
   /usr/bin/convert "xwd:$ST_RUN/xvfb/Xvfb_screen0" "$out/$1-screen.png"

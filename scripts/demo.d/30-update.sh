@@ -6,8 +6,9 @@ set -uo pipefail
 bin="$ST_BUILD/win64/bin"
 wine=/usr/lib/wine/wine64
 work=$(mktemp -d /tmp/demo-update.XXXXXX)
-server=""
-cleanup() { [ -n "$server" ] && kill "$server" 2>/dev/null; rm -rf "$work"; }
+. "$ST_ROOT/scripts/lib/httpserver.sh"
+ST_HTTP_PID=
+cleanup() { [ -n "$ST_HTTP_PID" ] && kill "$ST_HTTP_PID" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
 export UPDATE_STUB_LOG="Z:${work//\//\\}\\stub.log" UPDATE_STUB_SLEEP_MS=1500
 
@@ -16,10 +17,8 @@ cp "$bin/update_stub.exe" "$work/www/setup.exe"
 client_dir="$WINEPREFIX/drive_c/Program Files/Zeb Client"
 mkdir -p "$client_dir" && cp "$bin/update_stub.exe" "$client_dir/zeb client.exe"
 client='C:\Program Files\Zeb Client\zeb client.exe'
-python3 "$ST_ROOT/tools/httpserver/httpserver.py" --root "$work/www" --port-file "$work/port" >/dev/null &
-server=$!
-for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-base="http://127.0.0.1:$(cat "$work/port")"
+st_start_http_server "$work" --root "$work/www"
+base=$ST_HTTP_BASE
 md5=$(md5sum "$work/www/setup.exe" | cut -d' ' -f1)
 
 # The updater runs with ANSI code page 936, as on a Chinese Windows.

@@ -1,0 +1,13 @@
+# The local test HTTP server for demos and measurements. Source it, then
+#   st_start_http_server WORKDIR [server options...]
+# starts the server in the background with its port file in WORKDIR, waits for the port, and sets
+# ST_HTTP_PID (to stop it) and ST_HTTP_BASE (http://127.0.0.1:PORT).
+ST_HTTP_SERVER="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)/tools/httpserver/httpserver.py"
+
+st_start_http_server() {
+  local work=$1; shift
+  python3 "$ST_HTTP_SERVER" --port-file "$work/port" "$@" >/dev/null &
+  ST_HTTP_PID=$!
+  for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+  ST_HTTP_BASE="http://127.0.0.1:$(cat "$work/port")"
+}

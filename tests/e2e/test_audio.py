@@ -11,6 +11,7 @@ import numpy as np
 import pytest
 
 from conftest import WIN_BIN, wine_env, wine_popen
+from voice_audio import read_raw
 
 RATE = 8000
 BLOCK_BYTES = 960
@@ -27,10 +28,6 @@ def pulse(services):
 
 def write_pcm(path, samples):
     path.write_bytes(np.round(samples).astype("<i2").tobytes())
-
-
-def read_pcm(path):
-    return np.frombuffer(path.read_bytes(), dtype="<i2").astype(np.float64)
 
 
 def run_probe(*args, timeout=60):
@@ -122,7 +119,7 @@ def test_tone_fed_to_the_microphone_comes_back_block_by_block(pulse, tmp_path):
         finally:
             stop(feeder)
         blocks, rate = int(values["blocks"]), float(values["rate"])
-        heard = read_pcm(tmp_path / "heard.raw")
+        heard = read_raw(tmp_path / "heard.raw")
         assert len(heard) * 2 == blocks * BLOCK_BYTES
         assert blocks >= 20  # the first block takes 1-2 s to arrive under Wine
         assert 14.0 < rate < 19.5
@@ -175,7 +172,7 @@ def test_signal_played_in_blocks_is_heard_whole_and_in_order(pulse, tmp_path):
         assert values["played"] == "26"
         assert logs[:2] == ["AudioOutThreadProc start.", "MM_WOM_OPEN"]
         assert logs[-1] == "CWaveOut::StopThread ok"
-        heard = read_pcm(heard_path)
+        heard = read_raw(heard_path)
         assert len(heard) > len(played)
         segment, reference = align(heard, played)
         segment, reference = segment[960:960 + n], reference[960:960 + n]

@@ -32,12 +32,21 @@ st_start_xvfb() {
   export DISPLAY=":$(head -n1 "$run/xvfb/displayfd")"
 }
 
+# Whether this machine runs the shipped 32-bit binaries: a kernel that executes 32-bit code and
+# 32-bit Wine installed (scripts/setup installs it where the kernel can).
+st_have_wine32() {
+  [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ]
+}
+
 # One template prefix per machine, made once (~10 s) under a lock; each run copies it (~1 s).
+# Made after 32-bit Wine is installed, so its syswow64 holds the 32-bit system DLLs.
 st_ensure_wine_template() {
   mkdir -p "$ST_CACHE"
+  local mark=.ready-3
+  st_have_wine32 && mark=.ready-3-wow64
   (
     flock 9
-    if [ ! -f "$ST_CACHE/wineprefix/.ready-2" ]; then
+    if [ ! -f "$ST_CACHE/wineprefix/$mark" ]; then
       rm -rf "$ST_CACHE/wineprefix"
       WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE wineboot -i >/dev/null 2>&1 || true
       WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
@@ -48,7 +57,7 @@ st_ensure_wine_template() {
       WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\X11 Driver' \
         /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
       WINEPREFIX="$ST_CACHE/wineprefix" /usr/lib/wine/wineserver -w
-      touch "$ST_CACHE/wineprefix/.ready-2"
+      touch "$ST_CACHE/wineprefix/$mark"
     fi
   ) 9>"$ST_CACHE/wineprefix.lock"
 }

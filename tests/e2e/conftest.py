@@ -11,10 +11,19 @@ import pytest
 
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("ST_BUILD", ROOT / "build"))
-WIN_BIN = BUILD / "win64" / "bin"
 NATIVE_BIN = BUILD / "native" / "bin"
 SHARED = Path(os.environ.get("ST_SHARED", ROOT.parent / "shared"))
-WINE = "/usr/lib/wine/wine64"
+DIST = ROOT / "dist"
+# ST_WIN_ARCH picks the Windows build a run tests: x86_64 (the win64 tree under 64-bit Wine) or
+# i686 (the win32 tree, whose deliverables are the very files copied to dist/, under 32-bit Wine).
+ARCH = os.environ.get("ST_WIN_ARCH", "x86_64")
+if ARCH == "i686":
+    WIN_BIN = BUILD / "win32" / "bin"
+    WINE = "/usr/lib/wine/wine"
+else:
+    WIN_BIN = BUILD / "win64" / "bin"
+    WINE = "/usr/lib/wine/wine64"
+SHIPPED = ("vocalis.dll", "fetchkit.exe", "Update.exe")
 
 
 def free_port(kind=socket.SOCK_STREAM):
@@ -68,6 +77,20 @@ def wine_popen(exe, args=(), env=None, **kw):
 def wine_run(exe, args=(), env=None, **kw):
     """Run a Windows program of the win64 tree under Wine to its end (as subprocess.run)."""
     return subprocess.run([WINE, str(WIN_BIN / exe), *args], env=env or wine_env(), **kw)
+
+
+def pytest_sessionstart(session):
+    """An i686 run tests what ships: its deliverables must be byte for byte those in dist/."""
+    if ARCH != "i686":
+        return
+    for name in SHIPPED:
+        built, shipped = WIN_BIN / name, DIST / name
+        if not shipped.exists() or built.read_bytes() != shipped.read_bytes():
+            raise pytest.UsageError("%s differs from %s: build the win32 tree first" % (built, shipped))
+
+
+def pytest_report_header(config):
+    return "Windows binaries: %s (%s, %s)" % (ARCH, WIN_BIN, WINE)
 
 
 @pytest.fixture(scope="session")

@@ -48,11 +48,41 @@ function(st_add_gtest name)
   endif()
 endfunction()
 
-# st_dist(target): copy a shipped binary into dist/ after a win32 build.
+# st_dist(target DESCRIPTION text): a shipped binary. It gets its version resource, and a build
+# with ST_DIST_DIR copies it there after linking (win32: dist/, win64: dist/x64/, without the
+# debug information the test build carries).
 function(st_dist target)
-  if(ST_IS_WIN32 AND ST_DIST_DIR)
+  cmake_parse_arguments(A "" "DESCRIPTION" "" ${ARGN})
+  st_version_resource(${target} DESCRIPTION "${A_DESCRIPTION}")
+  if(ST_DIST_DIR AND ST_IS_WIN32)
+    # Byte for byte the file the i686 tests run.
     add_custom_command(TARGET ${target} POST_BUILD
       COMMAND ${CMAKE_COMMAND} -E make_directory ${ST_DIST_DIR}
       COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${target}> ${ST_DIST_DIR}/)
+  elseif(ST_DIST_DIR)
+    add_custom_command(TARGET ${target} POST_BUILD
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${ST_DIST_DIR}
+      COMMAND ${CMAKE_OBJCOPY} --strip-debug $<TARGET_FILE:${target}> ${ST_DIST_DIR}/$<TARGET_FILE_NAME:${target}>)
   endif()
+endfunction()
+
+# st_version_resource(target DESCRIPTION text): gives a shipped binary its VERSIONINFO: the
+# project's version, company and product name, the description and the file's own name, in
+# Simplified Chinese (2052) like the programs' texts.
+function(st_version_resource target)
+  cmake_parse_arguments(A "" "DESCRIPTION" "" ${ARGN})
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "SHARED_LIBRARY")
+    set(ST_VI_FILETYPE VFT_DLL)
+    set(ST_VI_FILENAME ${target}.dll)
+  else()
+    set(ST_VI_FILETYPE VFT_APP)
+    set(ST_VI_FILENAME ${target}.exe)
+  endif()
+  set(ST_VI_DESCRIPTION "${A_DESCRIPTION}")
+  string(REPLACE "." "," ST_VI_VERSION_COMMAS "${PROJECT_VERSION}")
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${ST_ROOT}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+  set_source_files_properties(${rc} PROPERTIES COMPILE_OPTIONS -c65001)
 endfunction()

@@ -22,8 +22,8 @@ target_include_directories(vocalis INTERFACE ${CMAKE_SOURCE_DIR})
 target_compile_definitions(vocalis PRIVATE VOCALIS_EXPORTS)
 target_compile_options(vocalis PRIVATE $<$<COMPILE_LANGUAGE:RC>:-c65001>)
 target_link_libraries(vocalis PRIVATE vocalisengine)  # brings the engine's objects in
-st_dist(vocalis)
-if(ST_IS_WIN32 AND ST_DIST_DIR)
+st_dist(vocalis DESCRIPTION "Qelvo 语音对讲库")
+if(ST_DIST_DIR)
   add_custom_command(TARGET vocalis POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_LINKER_FILE:vocalis> ${ST_DIST_DIR}/
     COMMAND ${CMAKE_COMMAND} -E copy ${st_engine_dir}/vocalis.h ${ST_DIST_DIR}/)

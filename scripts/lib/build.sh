@@ -31,7 +31,7 @@ st_configure() {
     asan)   args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DST_SANITIZE=ON) ;;
     fuzz)   args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DST_FUZZ=ON -DST_TESTS=OFF
                    -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang) ;;
-    win64)  args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo
+    win64)  args+=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DST_DIST_DIR="$ST_ROOT/dist/x64"
                    -DCMAKE_TOOLCHAIN_FILE="$ST_ROOT/cmake/toolchain-win64.cmake") ;;
     win32)  args+=(-DCMAKE_BUILD_TYPE=MinSizeRel -DST_DIST_DIR="$ST_ROOT/dist"
                    -DCMAKE_TOOLCHAIN_FILE="$ST_ROOT/cmake/toolchain-win32.cmake") ;;

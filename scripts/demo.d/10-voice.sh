@@ -8,7 +8,7 @@ root=${ST_ROOT:-$(cd "$(dirname "$0")/../.." && pwd)}
 build=${ST_BUILD:-$root/build}
 out=$ST_DEMO_OUT/voice
 rm -rf "$out"; mkdir -p "$out"
-wine=/usr/lib/wine/wine64
+wine=$ST_DEMO_WINE
 export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 pids=()
 cleanup() { for p in "${pids[@]}"; do kill -INT "$p" 2>/dev/null; done; wait 2>/dev/null; }
@@ -27,11 +27,12 @@ sox "$out/mic.wav" -t raw "$out/mic.raw"
 "$build/native/bin/voicepeer" --tcp "$tcp" --udp "$udp" --out "$out" --duration 10 \
   --send "$ST_SHARED/g729a/vectors/speech.in" --send-seconds 8 --ctl 0.2:request &
 peer=$!; pids+=("$peer")
-until grep -q listening "$out/events.log" 2>/dev/null; do sleep 0.05; done
+for _ in $(seq 200); do grep -q listening "$out/events.log" 2>/dev/null && break; sleep 0.05; done
+grep -q listening "$out/events.log" 2>/dev/null || { echo "voice: the peer did not start" >&2; exit 1; }
 parec --latency-msec=20 -d speaker.monitor --rate=8000 --channels=1 --format=s16le \
   --file-format=wav "$out/heard-by-client.wav" & pids+=($!)
 winout="Z:${out//\//\\}"
-"$wine" "$build/win64/bin/helpclient.exe" "$winout\\client.log" \
+"$wine" "$ST_DEMO_BIN/helpclient.exe" "$winout\\client.log" \
   "init; start 127.0.0.1 $tcp $udp; waitmsg begin 3000; wait 8500; end; exit" &
 client=$!; pids+=("$client")
 # The microphone speaks once the client's speech is flowing to the peer.
@@ -42,7 +43,7 @@ sleep 0.3
 cleanup; pids=()
 mv "$out/received.wav" "$out/heard-by-peer.wav"; rm -f "$out/mic.raw"
 
-/usr/bin/python3 - "$out" "$build/native/bin/g729a" "$root" <<'PY' | tee -a "$ST_DEMO_OUT/summary.txt"
+/usr/bin/python3 - "$out" "$build/native/bin/g729a" "$root" "$ST_DEMO_ARCH" <<'PY' | tee -a "$ST_DEMO_OUT/summary.txt"
 import sys
 from pathlib import Path
 sys.path.insert(0, str(Path(sys.argv[3]) / "tests" / "e2e"))
@@ -59,6 +60,6 @@ begin = "WM_TALK_BEGIN" in (out / "client.log").read_text(encoding="gbk", errors
 print(f"voice: call {'accepted' if begin else 'NOT accepted'}; client->peer {len(up)} packets "
       f"(decoded vs mic corr {up_corr:.2f}); peer->client {down['heard']}/{down['loud']} blocks heard, "
       f"median block SNR {down['median_snr']:.1f} dB vs native decode "
-      f"-> voice/heard-by-client.wav, voice/heard-by-peer.wav")
+      f"-> voice/heard-by-client.wav, voice/heard-by-peer.wav ({sys.argv[4]} vocalis.dll)")
 PY
 rm -f "$out"/decode.*

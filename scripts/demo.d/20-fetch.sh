@@ -6,8 +6,8 @@
 set -uo pipefail
 root=${ST_ROOT:-$(cd "$(dirname "$0")/../.." && pwd)}
 out=${ST_DEMO_OUT:?}
-bin="${ST_BUILD:-$root/build}/win64/bin"
-wine=/usr/lib/wine/wine64
+bin=$ST_DEMO_BIN
+wine=$ST_DEMO_WINE
 work=$(mktemp -d /tmp/demo-fetch.XXXXXX)
 . "$root/scripts/lib/httpserver.sh"
 ST_HTTP_PID=
@@ -52,5 +52,5 @@ cat "$out/fetch-download.log" "$out/fetch-failure.log"
 t3=$(awk '$2=="RESULT" && $4=="3"{print $1}' "$out/fetch-failure.log")
 t9=$(awk '$2=="RESULT" && $4=="9"{print $1}' "$out/fetch-failure.log")
 echo "fetch: 3 MB download $ok (sha256 ${got:0:12}), 404 gave reasons 3 then 9 after $((t9 - t3)) ms;" \
-     "screenshots fetch-mid-transfer.png, fetch-failure.png" | tee -a "$out/summary.txt"
+     "screenshots fetch-mid-transfer.png, fetch-failure.png ($ST_DEMO_ARCH fetchkit.exe)" | tee -a "$out/summary.txt"
 [ "$ok" = ok ] && [ "$shots_ok" = 1 ]

@@ -3,8 +3,8 @@
 # silent install, success, client started from a folder with blanks), then a run whose package
 # digest does not match (failure state, about box). Screenshots of them go to $ST_DEMO_OUT.
 set -uo pipefail
-bin="$ST_BUILD/win64/bin"
-wine=/usr/lib/wine/wine64
+bin=$ST_DEMO_BIN
+wine=$ST_DEMO_WINE
 work=$(mktemp -d /tmp/demo-update.XXXXXX)
 . "$ST_ROOT/scripts/lib/httpserver.sh"
 ST_HTTP_PID=
@@ -63,6 +63,6 @@ probe click 1004
 wait "$run"
 
 echo "update: package installed silently ($installed), client started by its long path ($started)," \
-     "wrong digest refused; screenshots update-progress/success/failure/about.png" \
+     "wrong digest refused; screenshots update-progress/success/failure/about.png ($ST_DEMO_ARCH Update.exe)" \
      "$([ "$ok$installed$started" = 111 ] && echo OK || echo FAILED)" | tee -a "$ST_DEMO_OUT/summary.txt"
 [ "$ok$installed$started" = 111 ]

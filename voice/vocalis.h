@@ -4,6 +4,10 @@
 // in g_dwTls; optionally SetLogInfoFuncA; construct a CTalkInterface with a window; Init; Start;
 // EnableSound as often as wanted; End (or destroy the object). WM_TALK_BEGIN and WM_TALK_END
 // are sent to the active window of the thread that loaded the library.
+//
+// MinGW clients link libvocalis.dll.a, MSVC clients vocalis.lib; the DLL carries both compilers'
+// C++ names for the class. An object an MSVC client made with `new` goes back to ucrtbase.dll's
+// free on `delete`, as the client's /MD runtime allocated it.
 #pragma once
 
 #include <windows.h>

@@ -10,8 +10,13 @@ out=$ST_DEMO_OUT/voice
 rm -rf "$out"; mkdir -p "$out"
 wine=$ST_DEMO_WINE
 export WINEARCH=win64 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. "$root/scripts/lib/wait.sh"
 pids=()
-cleanup() { for p in "${pids[@]}"; do kill -INT "$p" 2>/dev/null; done; wait 2>/dev/null; }
+cleanup() {
+  local p
+  for p in "${pids[@]}"; do kill -INT "$p" 2>/dev/null; done
+  for p in "${pids[@]}"; do st_wait_pid "$p" 5 "voice: process $p" 2>/dev/null; done
+}
 trap cleanup EXIT
 
 ports=$(/usr/bin/python3 -c 'import socket
@@ -38,7 +43,7 @@ client=$!; pids+=("$client")
 # The microphone speaks once the client's speech is flowing to the peer.
 for _ in $(seq 100); do grep -q " voice " "$out/events.log" && break; sleep 0.05; done
 pacat -p -d mic --raw --rate=8000 --channels=1 --format=s16le "$out/mic.raw" & pids+=($!)
-wait "$client"; wait "$peer"
+st_wait_pid "$client" 30 "voice: helpclient"; st_wait_pid "$peer" 30 "voice: voicepeer"
 sleep 0.3
 cleanup; pids=()
 mv "$out/received.wav" "$out/heard-by-peer.wav"; rm -f "$out/mic.raw"

@@ -10,11 +10,15 @@ bin=$ST_DEMO_BIN
 wine=$ST_DEMO_WINE
 work=$(mktemp -d /tmp/demo-fetch.XXXXXX)
 . "$root/scripts/lib/httpserver.sh"
+. "$root/scripts/lib/wait.sh"
 ST_HTTP_PID=
-cleanup() { [ -n "$ST_HTTP_PID" ] && kill "$ST_HTTP_PID" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"; }
+cleanup() {
+  [ -n "$ST_HTTP_PID" ] && kill "$ST_HTTP_PID" 2>/dev/null && st_wait_pid "$ST_HTTP_PID" 5 httpserver
+  rm -rf "$work"
+}
 trap cleanup EXIT
 
-st_start_http_server "$work" --log "$out/fetch-server.log"
+st_start_http_server "$work" --log "$out/fetch-server.log" || exit 1
 base=$ST_HTTP_BASE
 
 shot() {  # the whole screen and the dialog (centred on the 1024x768 screen)
@@ -34,7 +38,7 @@ $wine "$bin/dldclient.exe" --type 0 --url "$base/slow/600000/gen/3000000" \
   --path "Z:$work/package.bin" | sed -u "s/\r$//" >"$out/fetch-download.log" &
 client=$!
 wait_line "$out/fetch-download.log" " WINDOW " && sleep 2.5 && shot fetch-mid-transfer
-wait $client
+st_wait_pid $client 60 "fetch: dldclient"
 want=$(python3 -c "
 import sys, hashlib; sys.path.insert(0, '$root/tools/httpserver')
 from httpserver import generated; print(hashlib.sha256(generated(0, 3000000)).hexdigest())")
@@ -46,7 +50,7 @@ $wine "$bin/dldclient.exe" --type 0 --url "$base/status/404" --path "Z:$work/mis
   | sed -u "s/\r$//" >"$out/fetch-failure.log" &
 client=$!
 wait_line "$out/fetch-failure.log" "RESULT 6 3" && sleep 0.7 && shot fetch-failure
-wait $client
+st_wait_pid $client 60 "fetch: dldclient"
 
 cat "$out/fetch-download.log" "$out/fetch-failure.log"
 t3=$(awk '$2=="RESULT" && $4=="3"{print $1}' "$out/fetch-failure.log")

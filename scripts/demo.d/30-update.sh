@@ -7,6 +7,7 @@ bin=$ST_DEMO_BIN
 wine=$ST_DEMO_WINE
 work=$(mktemp -d /tmp/demo-update.XXXXXX)
 . "$ST_ROOT/scripts/lib/httpserver.sh"
+. "$ST_ROOT/scripts/lib/wait.sh"
 ST_HTTP_PID=
 cleanup() { [ -n "$ST_HTTP_PID" ] && kill "$ST_HTTP_PID" 2>/dev/null; rm -rf "$work"; }
 trap cleanup EXIT
@@ -17,7 +18,7 @@ cp "$bin/update_stub.exe" "$work/www/setup.exe"
 client_dir="$WINEPREFIX/drive_c/Program Files/Zeb Client"
 mkdir -p "$client_dir" && cp "$bin/update_stub.exe" "$client_dir/zeb client.exe"
 client='C:\Program Files\Zeb Client\zeb client.exe'
-st_start_http_server "$work" --root "$work/www"
+st_start_http_server "$work" --root "$work/www" || exit 1
 base=$ST_HTTP_BASE
 md5=$(md5sum "$work/www/setup.exe" | cut -d' ' -f1)
 
@@ -45,7 +46,7 @@ run=$!
 wait_state 's["1000"]["visible"] and s["bar"] >= 30' && shot update-progress || ok=0
 wait_state 's["visible"] and s["1002"]["visible"]' && shot update-success || ok=0
 probe click 1003
-wait "$run"
+st_wait_pid "$run" 60 "update: Update.exe"
 for _ in $(seq 100); do grep -qF "end|$client" "$work/stub.log" 2>/dev/null && break; sleep 0.1; done
 grep -a OutputDebugStringA "$ST_DEMO_OUT/update-trace.log" | sed 's/.*OutputDebugStringA //'
 cp "$work/stub.log" "$ST_DEMO_OUT/update-stand-ins.log" 2>/dev/null
@@ -60,7 +61,7 @@ for _ in $(seq 100); do probe about >/dev/null && break; sleep 0.1; done
 sleep 0.3; shot update-about about || ok=0
 probe aboutok
 probe click 1004
-wait "$run"
+st_wait_pid "$run" 60 "update: Update.exe"
 
 echo "update: package installed silently ($installed), client started by its long path ($started)," \
      "wrong digest refused; screenshots update-progress/success/failure/about.png ($ST_DEMO_ARCH Update.exe)" \

@@ -49,7 +49,10 @@ st_build() {
   for tree in "$@"; do
     echo "== build $tree"
     st_configure "$tree" || return 1
-    cmake --build "$ST_BUILD/$tree" -j "$ST_JOBS" 2>&1 | grep -vE '^\[[0-9]+/[0-9]+\]' || true
-    [ "${PIPESTATUS[0]}" = 0 ] || { echo "build $tree failed" >&2; return 1; }
+    local log="$ST_BUILD/build-$tree.log" rc
+    cmake --build "$ST_BUILD/$tree" -j "$ST_JOBS" >"$log" 2>&1
+    rc=$?
+    grep -vE '^\[[0-9]+/[0-9]+\]' "$log"
+    [ $rc = 0 ] || { echo "build $tree failed (exit $rc, log $log)" >&2; return 1; }
   done
 }

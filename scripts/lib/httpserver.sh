@@ -8,6 +8,9 @@ st_start_http_server() {
   local work=$1; shift
   python3 "$ST_HTTP_SERVER" --port-file "$work/port" "$@" >/dev/null &
   ST_HTTP_PID=$!
-  for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+  for _ in $(seq 200); do [ -s "$work/port" ] && break; sleep 0.05; done
+  if [ ! -s "$work/port" ]; then
+    echo "httpserver: no port after 10 s" >&2; kill "$ST_HTTP_PID" 2>/dev/null; return 1
+  fi
   ST_HTTP_BASE="http://127.0.0.1:$(cat "$work/port")"
 }

@@ -25,10 +25,14 @@ st_start_xvfb() {
   echo $! >"$run/xvfb.pid"
   exec 7>&-
   local i
-  for i in $(seq 1 100); do
+  for i in $(seq 1 200); do
     [ -s "$run/xvfb/displayfd" ] && break
     sleep 0.05
   done
+  if [ ! -s "$run/xvfb/displayfd" ] || ! kill -0 "$(cat "$run/xvfb.pid")" 2>/dev/null; then
+    echo "services: Xvfb did not start (see $run/xvfb/log)" >&2
+    return 1
+  fi
   export DISPLAY=":$(head -n1 "$run/xvfb/displayfd")"
 }
 
@@ -90,7 +94,7 @@ st_services_start() {
   mkdir -p "$run"
   export ST_RUN="$run"
   st_ensure_locale
-  st_start_xvfb "$run"
+  st_start_xvfb "$run" || return 1
   st_ensure_wine_template
   cp -a "$ST_CACHE/wineprefix" "$run/prefix"
   export WINEPREFIX="$run/prefix"

@@ -61,12 +61,18 @@ def http_server(root, log=None):
     proc = subprocess.Popen(args, stdout=subprocess.DEVNULL)
     try:
         deadline = time.time() + 10
-        while not port_file.exists() and time.time() < deadline:
+        while not port_file.exists() and time.time() < deadline and proc.poll() is None:
             time.sleep(0.05)
+        if not port_file.exists():
+            raise RuntimeError("httpserver did not report its port (exit code %s)" % proc.poll())
         yield "http://127.0.0.1:%s" % port_file.read_text().strip()
     finally:
         proc.terminate()
-        proc.wait(timeout=10)
+        try:
+            proc.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            proc.kill()
+            proc.wait()
 
 
 def wine_popen(exe, args=(), env=None, **kw):

@@ -331,6 +331,18 @@ def test_installer_time_limit(site, client, runs):
     wait_until(lambda: [r[0] for r in run.stub_records()] == ["start", "end"])
 
 
+@pytest.mark.parametrize("send", ["window", "broadcast"])
+def test_installer_that_sends_to_the_dialog_gets_its_answer(site, client, runs, send):
+    # The installer announces a settings change with a plain SendMessage and waits for the hidden
+    # dialog's answer; the dialog answers while it waits for the installer, so the run succeeds
+    # instead of running into the time limit.
+    run = runs(site["base"] + "/setup.exe", site["md5"]["setup.exe"], client, exe="UpdateTest.exe",
+               extra={"UPDATE_STUB_SEND": send, "UPDATE_TEST_INSTALL_LIMIT_MS": "20000"})
+    state = wait_for(result_state, what="result state")
+    assert state["1002"]["text"] == "    升级完成!"
+    assert [r[:2] for r in run.stub_records()][1:] == [["sent", send], ["end", run.stub_records()[0][1]]]
+
+
 def test_no_guid_text_is_reported_even_before_the_window_exists(site, client, runs):
     # The worker fails at once; the dialog comes a second later and still shows the report.
     run = runs(site["base"] + "/setup.exe", "", client, exe="UpdateTest.exe",

@@ -103,6 +103,7 @@ CASES = {
     "close_request": ("/slow/400000/gen/4000000", 0, None,
                       ["--at", "342,0", "--probe", "1500,2000,2500", "--keys", "400", "--hittest",
                        "1", "--close-after", "2800"]),
+    "close_at_once": ("/slow/400000/gen/4000000", 0, None, ["--close-after", "0"]),
     "bad_address": ("http://127.0.0.1:1/nothing", 0, None, []),
     "fast": ("/gen/20000000", 0, "memory", ["--at", "0,190", "--probe", "800,1200,1600,2000,2400"]),
 }
@@ -290,6 +291,13 @@ def test_close_request_gives_up_and_keeps_the_partial_file(runs):
         assert int(probe["exstyle"], 16) & 0x88 == 0x88, run
     # The amount line appears from the second speed sample with data on (later on a busy machine).
     assert int(probes[-1]["ink"]) > 20, run
+
+
+def test_close_request_at_once_after_the_start_gives_up_cleanly(runs):
+    # The close comes while the worker may not have looked at anything yet.
+    run, _ = result_of(runs, "close_at_once")
+    assert run.protocol() == [(WINDOW,), (RESULT, "6 9")], run
+    assert run.exit == 1, run
 
 
 def test_fast_transfer_still_shows_the_amount_line(runs):

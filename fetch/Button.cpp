@@ -66,15 +66,18 @@ void CButtonEx::DoPaint(HDC dc)
         return;
     {
         // The strip is decoded anew on every paint: the cells are tiny and nothing is cached.
+        // Without the resource there is nothing to decode, and GDI+ is not asked to.
         CResStream stream(m_nImageRes, false);
-        Gdiplus::Bitmap strip(&stream);
-        Gdiplus::Bitmap* cell = nullptr;
-        if (strip.GetLastStatus() == Gdiplus::Ok && image >= 0)
-            cell = strip.Clone(image * m_nCellWidth, 0, m_nCellWidth, m_nCellHeight,
-                               PixelFormat32bppARGB);
-        if (cell) {
-            graphics.DrawImage(cell, 0, 0, m_nCellWidth, m_nCellHeight);
-            delete cell;
+        if (stream.IsValid() && image >= 0) {
+            Gdiplus::Bitmap strip(&stream);
+            Gdiplus::Bitmap* cell = nullptr;
+            if (strip.GetLastStatus() == Gdiplus::Ok)
+                cell = strip.Clone(image * m_nCellWidth, 0, m_nCellWidth, m_nCellHeight,
+                                   PixelFormat32bppARGB);
+            if (cell) {
+                graphics.DrawImage(cell, 0, 0, m_nCellWidth, m_nCellHeight);
+                delete cell;
+            }
         }
     }
     if (m_nDrawMode != 1 || !m_pFont)

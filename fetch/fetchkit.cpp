@@ -4,33 +4,19 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
-#include <process.h>
 
 #include "framework/gdiplusinc.h"
 
-#include <string>
-
-#include "fetch/DldEngine.h"
 #include "fetch/DlgDownloadFile.h"
 #include "fetch/cmdline.h"
+#include "fetch/dldworker.h"
 #include "framework/msgloop.h"
 
 namespace {
 
 // Start-up values: written once before the dialog and the worker exist, only read afterwards.
 HWND g_hWndNotify = nullptr;
-int g_nDownloadType = 0;
-std::wstring g_strDownloadUrl;
-std::wstring g_strDownloadPath;
-
-unsigned __stdcall DldThreadProc(void* param)
-{
-    CDlgDldFile* dialog = static_cast<CDlgDldFile*>(param);
-    const HWND hWndDialog = dialog->m_hWnd;
-    CDldEngine engine;
-    engine.Download(g_strDownloadUrl, g_strDownloadPath, g_nDownloadType, hWndDialog);
-    return 0;
-}
+DldJob g_job;
 
 int Run()
 {
@@ -49,9 +35,7 @@ int Run()
             // Off the taskbar and above other windows.
             const LONG exStyle = ::GetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE);
             ::SetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
-            unsigned threadId = 0;
-            HANDLE thread = reinterpret_cast<HANDLE>(
-                _beginthreadex(nullptr, 0, &DldThreadProc, &dialog, 0, &threadId));
+            HANDLE thread = StartDldWorker(dialog.m_hWnd, g_job);
             if (thread)
                 ::CloseHandle(thread);
             dialog.ShowWindow(SW_SHOW);
@@ -80,9 +64,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, LPWSTR, int)
     int result = -1;
     if (ParseDldCommandLine(line ? line : L"", &parsed)) {
         g_hWndNotify = reinterpret_cast<HWND>(static_cast<LONG_PTR>(parsed.hwnd));
-        g_nDownloadType = parsed.type;
-        g_strDownloadUrl = parsed.url;
-        g_strDownloadPath = parsed.path;
+        g_job.type = parsed.type;
+        g_job.url = parsed.url;
+        g_job.path = parsed.path;
         result = Run();
     }
     ::CoUninitialize();

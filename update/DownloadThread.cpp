@@ -121,8 +121,7 @@ DWORD ReceiveBody(CUpdateApp* app, Transfer& t) {
             return !app->m_bLengthKnown || app->m_dwReceived == app->m_dwTotal ? 0 : upd::UPD_ERR_TRANSFER;
         if (!WriteChunk(t.file, chunk, count)) return upd::UPD_ERR_WRITE;
         app->m_dwReceived += count;
-        app->PostReport(WM_UPDATE_PROGRESS, reinterpret_cast<WPARAM>(&app->m_dwTotal),
-                        reinterpret_cast<LPARAM>(&app->m_dwReceived));
+        app->PostReport(WM_UPDATE_PROGRESS, WPARAM(app->m_dwTotal), LPARAM(app->m_dwReceived));
     }
 }
 

@@ -2,6 +2,35 @@
 #pragma once
 #include <windows.h>
 
-// Checks the package against g_strExpectedMd5 and runs it with " /S", waiting up to the time
-// limit. Returns 0 when the installer ended in time, else the failure code (9, 10 or 11).
+#include <string>
+
+// The downloaded package, held open from its digest check until the installer has started from
+// it: read access and read sharing only, so that meanwhile nobody can write, replace or delete
+// it. A package that cannot be opened is not held (and has no digest).
+class CHeldPackage {
+public:
+    explicit CHeldPackage(const char* path);
+    ~CHeldPackage();
+    CHeldPackage(const CHeldPackage&) = delete;
+    CHeldPackage& operator=(const CHeldPackage&) = delete;
+
+    const char* Path() const { return m_szPath; }
+    // 0 when the package may be installed: no digest is expected, or its digest is exactly the
+    // expected one. With a digest expected, a package that could not be read fails (code 9).
+    DWORD Check(const std::string& expectedMd5) const;
+    // Lets go of the package.
+    void Release();
+
+private:
+    char m_szPath[520];
+    HANDLE m_hFile;
+};
+
+// Starts the package with " /S", lets go of it once the process exists, and waits for the
+// installer up to the time limit while answering messages sent to this thread's windows.
+// 0 when it ended in time, else the failure code 10 (still running) or 11 (not started).
+DWORD RunInstaller(CHeldPackage& package);
+
+// Check against g_strExpectedMd5, then RunInstaller. Returns 0 when the installer ended in
+// time, else the failure code (9, 10 or 11).
 DWORD CheckAndInstallPackage(const char* packagePath);

@@ -87,7 +87,7 @@ BOOL CUpdateDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRES
         OnDownloadComplete(reinterpret_cast<const char*>(lp));
         return TRUE;
     case WM_UPDATE_PROGRESS:
-        OnDownloadProgress(reinterpret_cast<const DWORD*>(wp), reinterpret_cast<const DWORD*>(lp));
+        OnDownloadProgress(DWORD(wp), DWORD(lp));
         return TRUE;
     case WM_UPDATE_FAILED:
         OnDownloadFailed(reinterpret_cast<const DWORD*>(lp));
@@ -129,16 +129,15 @@ void CUpdateDlg::OnCancelButton() {
     if (!m_bUpdated) EndDialog(0);
 }
 
-void CUpdateDlg::OnDownloadProgress(const DWORD* total, const DWORD* received) {
-    if (!total || !received) return;
-    if (*total == 0) {
+void CUpdateDlg::OnDownloadProgress(DWORD total, DWORD received) {
+    if (total == 0) {
         SetBar(g_nAlternateBar ? 100 : 50);
         g_nAlternateBar = !g_nAlternateBar;
         UpdateData();
         return;
     }
-    SetBar(upd::ProgressPercent(*total, *received));
-    m_strInfo = upd::FormatSizeLine(*total, *received);
+    SetBar(upd::ProgressPercent(total, received));
+    m_strInfo = upd::FormatSizeLine(total, received);
     UpdateData();
 }
 

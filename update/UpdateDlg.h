@@ -29,7 +29,7 @@ private:
     void OnPaint();
     void OnActionButton();
     void OnCancelButton();
-    void OnDownloadProgress(const DWORD* total, const DWORD* received);
+    void OnDownloadProgress(DWORD total, DWORD received);
     void OnDownloadComplete(const char* path);
     void OnDownloadFailed(const DWORD* code);
     void OnDestroy();

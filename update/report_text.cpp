@@ -41,7 +41,7 @@ int ProgressPercent(uint32_t total, uint32_t received) {
 }
 
 bool DigestAccepted(bool computed, const std::string& actual, const std::string& expected) {
-    return !computed || expected.empty() || actual == expected;
+    return expected.empty() || (computed && actual == expected);
 }
 
 }  // namespace upd

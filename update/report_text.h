@@ -33,8 +33,9 @@ std::string FormatSizeLine(uint32_t total, uint32_t received);
 // Bar position received * 100 / total for an announced total (> 0), without overflow.
 int ProgressPercent(uint32_t total, uint32_t received);
 
-// True when the package may be installed: no digest could be computed, none was expected, or
-// the computed one equals the expected text exactly (case-sensitive, whole string).
+// True when the package may be installed: no digest was expected, or one was computed and it
+// equals the expected text exactly (case-sensitive, whole string). With a digest expected, a
+// package whose digest could not be computed is refused.
 bool DigestAccepted(bool computed, const std::string& actual, const std::string& expected);
 
 }  // namespace upd

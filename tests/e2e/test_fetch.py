@@ -7,16 +7,21 @@ messages with their times. The cases are independent, so they all start at once 
 """
 import hashlib
 import json
+import random
 import shutil
 import stat
+import subprocess
 import sys
 import tempfile
+import threading
+import time
 from concurrent.futures import ThreadPoolExecutor
 from pathlib import Path
 
 import pytest
 
-from conftest import ROOT, http_server, windows_path, wine_run
+from conftest import ROOT, http_server, windows_path, wine_popen, wine_run
+from wine_kill import kill_wine
 
 sys.path.insert(0, str(ROOT / "tools" / "httpserver"))
 from httpserver import generated  # noqa: E402  the server's own generated content
@@ -98,6 +103,7 @@ CASES = {
     "close_request": ("/slow/400000/gen/4000000", 0, None,
                       ["--at", "342,0", "--probe", "1500,2000,2500", "--keys", "400", "--hittest",
                        "1", "--close-after", "2800"]),
+    "close_at_once": ("/slow/400000/gen/4000000", 0, None, ["--close-after", "0"]),
     "bad_address": ("http://127.0.0.1:1/nothing", 0, None, []),
     "fast": ("/gen/20000000", 0, "memory", ["--at", "0,190", "--probe", "800,1200,1600,2000,2400"]),
 }
@@ -287,6 +293,13 @@ def test_close_request_gives_up_and_keeps_the_partial_file(runs):
     assert int(probes[-1]["ink"]) > 20, run
 
 
+def test_close_request_at_once_after_the_start_gives_up_cleanly(runs):
+    # The close comes while the worker may not have looked at anything yet.
+    run, _ = result_of(runs, "close_at_once")
+    assert run.protocol() == [(WINDOW,), (RESULT, "6 9")], run
+    assert run.exit == 1, run
+
+
 def test_fast_transfer_still_shows_the_amount_line(runs):
     # Reports every 2048 bytes keep the queue busy, which holds back the sample timer; the amount
     # line must show up anyway while the transfer runs.
@@ -324,3 +337,85 @@ def test_blanks_in_address_and_path_are_taken_whole(server, tmp_path):
                       "/downloadpath=%s" % (server["base"], windows_path(dest))])
     assert_completed(run)
     assert dest.read_bytes() == generated(0, 70000)
+
+
+# -- crashes ---------------------------------------------------------------------------------
+
+CRASH_SIZE = 20 << 20          # one file, resumed after every kill
+CRASH_RATE = 2 << 20           # bytes per second from the server: ~10 s of transfer in all
+CRASH_KILLS = 20
+CRASH_MARGIN = 1 << 20         # no kill this close to the end, so every killed run is cut short
+
+
+class LiveClient:
+    """A dldclient run whose lines are read as they come, so that the test can act in between."""
+
+    def __init__(self, args):
+        self.proc = wine_popen("dldclient.exe", ["--timeout", "60000", *args], stdout=subprocess.PIPE,
+                               text=True)
+        self.lines, self.changed = [], threading.Condition()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.proc.stdout:
+            with self.changed:
+                self.lines.append(line.rstrip("\n"))
+                self.changed.notify_all()
+        with self.changed:
+            self.lines.append(None)      # the client has ended
+            self.changed.notify_all()
+
+    def wait_line(self, kind):
+        """Blocks until a line of that kind (or the end of the client) has come."""
+        with self.changed:
+            self.changed.wait_for(lambda: any(l is None or l.split(" ")[1:2] == [kind] for l in self.lines))
+
+    def run(self):
+        """The whole record, once the client has ended."""
+        self.proc.wait(60)
+        self.wait_line("EXIT")
+        return Run("\n".join(l for l in self.lines if l is not None))
+
+
+def grow_past(dest, size, client):
+    """Waits until the destination holds at least size bytes (or the client has ended)."""
+    while dest.stat().st_size < size and client.proc.poll() is None:
+        time.sleep(0.002)
+
+
+def test_resume_after_kills_at_random_moments_gives_the_source(server, tmp_path):
+    """fetchkit killed with SIGKILL at a random moment of the transfer, 20 times in a row on one
+    file, each run resuming what the last one left: every partial file is a prefix of the source,
+    no killed run reported success, and the last run completes the file byte for byte."""
+    seed = random.randrange(1 << 30)
+    rng = random.Random(seed)
+    source = generated(0, CRASH_SIZE)
+    dest = tmp_path / "crash.bin"
+    dest.write_bytes(b"")
+    url = "%s/slow/%d/gen/%d" % (server["base"], CRASH_RATE, CRASH_SIZE)
+    args = ["--type", "2", "--url", url, "--path", windows_path(dest), *SHARED_PLACE]
+    kept, early = [], []
+    for kill in range(CRASH_KILLS):
+        before = dest.stat().st_size
+        room = CRASH_SIZE - CRASH_MARGIN - before
+        # About one kill in five as soon as the dialog exists, the others spread over the rest.
+        spread = min(room, 2 * room // (CRASH_KILLS - kill))
+        target = before if rng.random() < 0.2 else before + rng.randrange(spread + 1)
+        client = LiveClient(args)
+        client.wait_line("WINDOW")
+        grow_past(dest, target, client)
+        assert client.proc.poll() is None, "kill %d (seed %d): ended first\n%r" % (kill, seed, client.run())
+        kill_wine("fetchkit.exe", windows_path(dest))
+        run = client.run()
+        data = dest.read_bytes()
+        kept.append(len(data))
+        if run.kinds(RESULT):
+            early.append((kill, run))
+        assert data == source[:len(data)], "kill %d (seed %d) left a file that is no prefix" % (kill, seed)
+    final = LiveClient(args).run()
+    identical = sha(dest.read_bytes()) == sha(source)
+    print("crash-resume: seed %d, %d kills, kept bytes %s, killed runs reporting a result: %d, "
+          "final file identical: %s" % (seed, CRASH_KILLS, kept, len(early), identical))
+    assert not early, early
+    assert_completed(final)
+    assert identical

@@ -4,6 +4,7 @@ process by update_probe.exe. Run under scripts/with-services with ST_BUILD set."
 import hashlib
 import json
 import os
+import random
 import shutil
 import socket
 import subprocess
@@ -14,6 +15,7 @@ from pathlib import Path
 import pytest
 
 from conftest import WIN_BIN, free_port, http_server, windows_path, wine_env, wine_popen, wine_run
+from wine_kill import kill_wine
 
 FAIL_HEAD = "自动升级失败！\r失败原因："
 SC_CLOSE = 61536
@@ -331,6 +333,18 @@ def test_installer_time_limit(site, client, runs):
     wait_until(lambda: [r[0] for r in run.stub_records()] == ["start", "end"])
 
 
+@pytest.mark.parametrize("send", ["window", "broadcast"])
+def test_installer_that_sends_to_the_dialog_gets_its_answer(site, client, runs, send):
+    # The installer announces a settings change with a plain SendMessage and waits for the hidden
+    # dialog's answer; the dialog answers while it waits for the installer, so the run succeeds
+    # instead of running into the time limit.
+    run = runs(site["base"] + "/setup.exe", site["md5"]["setup.exe"], client, exe="UpdateTest.exe",
+               extra={"UPDATE_STUB_SEND": send, "UPDATE_TEST_INSTALL_LIMIT_MS": "20000"})
+    state = wait_for(result_state, what="result state")
+    assert state["1002"]["text"] == "    升级完成!"
+    assert [r[:2] for r in run.stub_records()][1:] == [["sent", send], ["end", run.stub_records()[0][1]]]
+
+
 def test_no_guid_text_is_reported_even_before_the_window_exists(site, client, runs):
     # The worker fails at once; the dialog comes a second later and still shows the report.
     run = runs(site["base"] + "/setup.exe", "", client, exe="UpdateTest.exe",
@@ -363,3 +377,41 @@ def test_wrong_argument_count_ends_without_window(site, runs, args):
     assert run.wait(15) == 0
     assert run.trace() == ["CUpdateApp::InitInstance() called"]
     assert probe("state") is None
+
+
+def temp_packages():
+    """The packages in the temporary folder of Wine's user, by path."""
+    users = Path(os.environ["WINEPREFIX"]) / "drive_c" / "users"
+    return set(users.glob("*/Temp/*_korvane.exe"))
+
+
+def test_killed_mid_download_then_run_again_installs_once(site, client, runs):
+    """Update killed with SIGKILL at a random moment of the package download; the next run starts
+    over in a new file, checks the digest and installs once; the partial package never runs."""
+    big = (site["www"] / "big.exe").read_bytes()
+    seed = random.randrange(1 << 30)
+    target = random.Random(seed).randrange(64 << 10, len(big) - (4 << 20))
+    url = site["base"] + "/slow/8000000/big.exe"
+    earlier = temp_packages()
+    first = runs(url, site["md5"]["big.exe"], client)
+    partial = wait_until(lambda: next(iter(temp_packages() - earlier), None), what="the package file")
+    while partial.stat().st_size < target and first.proc.poll() is None:
+        time.sleep(0.002)
+    kill_wine("Update.exe", url)
+    first.proc.wait(10)
+    kept = partial.read_bytes()
+    assert 0 < len(kept) < len(big) and kept == big[:len(kept)], seed
+    assert first.stub_records() == []                  # the partial package never ran
+
+    second = runs(site["base"] + "/big.exe", site["md5"]["big.exe"], client)
+    state = wait_for(result_state, what="the second run's result")
+    assert state["1002"]["text"] == "    升级完成!"
+    started = [r for r in second.stub_records() if r[0] == "start"]
+    new = temp_packages() - earlier - {partial}
+    print("update kill: seed %d, killed at %d of %d bytes, installers started after the rerun: %d"
+          % (seed, len(kept), len(big), len(started)))
+    assert len(started) == 1 and len(new) == 1
+    package = new.pop()
+    assert started[0][1].endswith("\\Temp\\" + package.name)
+    assert hashlib.md5(package.read_bytes()).hexdigest() == site["md5"]["big.exe"]
+    assert partial.read_bytes() == kept                # the partial file is left as it was

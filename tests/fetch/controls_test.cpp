@@ -92,8 +92,9 @@ TEST(ResStream, MissingResourceIsAnEmptyStream)
     EXPECT_EQ(S_OK, s.Read(buf, sizeof(buf), &got));
     EXPECT_EQ(0u, got);
     EXPECT_EQ(0u, SeekTo(s, 50, STREAM_SEEK_SET));
-    Gdiplus::Bitmap bmp(&s);
-    EXPECT_NE(Gdiplus::Ok, bmp.GetLastStatus());
+    STATSTG st;
+    ASSERT_EQ(S_OK, s.Stat(&st, STATFLAG_NONAME));
+    EXPECT_EQ(0u, st.cbSize.QuadPart);
 }
 
 TEST(ResStream, ComSurface)

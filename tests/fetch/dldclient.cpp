@@ -11,7 +11,8 @@
 //   --args TEXT         command line after the program path; "{hwnd}" becomes our handle in
 //                       decimal (default built from --type, --url and --path)
 //   --type N --url U --path P
-//   --close-after MS    post WM_DLD_CLOSE to the dialog MS after WM_DLD_WINDOW
+//   --close-after MS    post WM_DLD_CLOSE to the dialog MS after WM_DLD_WINDOW (0: at once, from
+//                       the handler of WM_DLD_WINDOW itself)
 //   --probe MS[,MS...]  read pixels of the dialog that long after WM_DLD_WINDOW
 //   --keys MS           type Tab, Enter and Esc MS after WM_DLD_WINDOW
 //   --hittest 1         ask the dialog for hit tests in and below its title band
@@ -235,6 +236,8 @@ LRESULT CALLBACK ClientProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             static_cast<unsigned long long>(static_cast<UINT_PTR>(lp)));
         if (g_opt.hittest)
             HitTest();
+        if (g_opt.closeAfter == 0)
+            Tick();
         return 0;
     case WM_DLD_RESULT:
         Say("RESULT %llu %lld", static_cast<unsigned long long>(wp), static_cast<long long>(lp));

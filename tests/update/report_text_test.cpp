@@ -54,7 +54,8 @@ TEST(DigestRule, ExactLowercaseMatchOrNoCheck) {
     const std::string digest = "d41d8cd98f00b204e9800998ecf8427e";
     EXPECT_TRUE(DigestAccepted(true, digest, digest));
     EXPECT_TRUE(DigestAccepted(true, digest, ""));                // no digest expected
-    EXPECT_TRUE(DigestAccepted(false, "", digest));               // none could be computed
+    EXPECT_TRUE(DigestAccepted(false, "", ""));                   // nor computed: no check
+    EXPECT_FALSE(DigestAccepted(false, "", digest));              // expected, none computed
     EXPECT_FALSE(DigestAccepted(true, digest, "D41D8CD98F00B204E9800998ECF8427E"));
     EXPECT_FALSE(DigestAccepted(true, digest, digest + " "));
     EXPECT_FALSE(DigestAccepted(true, digest, digest.substr(0, 31)));

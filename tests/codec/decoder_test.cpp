@@ -1,5 +1,5 @@
-// Frame decoder: pitch delay decoding, parity handling, fixed codebook, and the decoded output
-// of a reference bitstream against the reference decoder's output.
+// Frame decoder: parity handling across frames, any bit pattern, and the decoded output of a
+// reference bitstream against the reference decoder's output.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -7,75 +7,10 @@
 
 #include "vectors.h"
 #include "voice/codec/bitpack.h"
+#include "voice/codec/codebooks.h"
 #include "voice/codec/decoder.h"
 
 namespace {
-
-struct Delay {
-  int T, frac;
-};
-
-Delay First(int index) {
-  Delay d;
-  g729::DecodeDelay1(index, &d.T, &d.frac);
-  return d;
-}
-
-TEST(PitchDelay, SubframeOneBoundaries) {
-  EXPECT_EQ(19, First(0).T);
-  EXPECT_EQ(1, First(0).frac);
-  EXPECT_EQ(84, First(195).T);
-  EXPECT_EQ(1, First(195).frac);
-  EXPECT_EQ(85, First(196).T);
-  EXPECT_EQ(-1, First(196).frac);
-  EXPECT_EQ(85, First(197).T);
-  EXPECT_EQ(0, First(197).frac);
-  EXPECT_EQ(143, First(255).T);
-  EXPECT_EQ(0, First(255).frac);
-  // The fractional range walks in thirds: every index below 197 is 1/3 above the previous.
-  for (int i = 1; i < 197; ++i) {
-    Delay a = First(i - 1), b = First(i);
-    ASSERT_EQ(3 * a.T + a.frac + 1, 3 * b.T + b.frac) << "index " << i;
-  }
-}
-
-TEST(PitchDelay, SubframeTwoWindowStaysInRange) {
-  int T, frac;
-  g729::DecodeDelay2(17, 60, &T, &frac);  // middle of the window: same delay
-  EXPECT_EQ(60, T);
-  EXPECT_EQ(0, frac);
-  g729::DecodeDelay2(2, 21, &T, &frac);  // window 20..29 starts at 20, not 16
-  EXPECT_EQ(20, T);
-  EXPECT_EQ(0, frac);
-  g729::DecodeDelay2(29, 143, &T, &frac);  // window 134..143 ends at 143
-  EXPECT_EQ(143, T);
-  EXPECT_EQ(0, frac);
-}
-
-TEST(PitchParity, OddCountOfOnesOverBitsTwoToSeven) {
-  // Bits 0 and 1 of parameter 3 do not take part.
-  EXPECT_FALSE(g729::PitchParityError(0x00, 1));
-  EXPECT_TRUE(g729::PitchParityError(0x00, 0));
-  EXPECT_FALSE(g729::PitchParityError(0x03, 1));
-  EXPECT_FALSE(g729::PitchParityError(0x04, 0));
-  EXPECT_FALSE(g729::PitchParityError(0x80, 0));
-  EXPECT_TRUE(g729::PitchParityError(0x84, 0));
-  EXPECT_FALSE(g729::PitchParityError(0xfc, 1));
-}
-
-TEST(FixedCodebook, PulsePositionsAndSigns) {
-  double code[40];
-  // positions: track 0 index 7, track 1 index 0, track 2 index 3, track 3 index 7 + odd bit
-  int c = 7 | (0 << 3) | (3 << 6) | (1 << 9) | (7 << 10);
-  g729::FixedCodebookVector(c, 0x5, code);
-  int nonzero = 0;
-  for (double v : code) nonzero += v != 0.0;
-  EXPECT_EQ(4, nonzero);
-  EXPECT_EQ(1.0, code[35]);
-  EXPECT_EQ(-1.0, code[1]);
-  EXPECT_EQ(1.0, code[17]);
-  EXPECT_EQ(-1.0, code[39]);
-}
 
 // Parameters of a frame with the given subframe delays and parity.
 void Frame(int p1, int parity, int p2, int prm[11]) {

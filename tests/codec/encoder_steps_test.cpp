@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "voice/codec/acelp_search.h"
+#include "voice/codec/codebooks.h"
 #include "voice/codec/constants.h"
-#include "voice/codec/decoder.h"
 #include "voice/codec/filters.h"
 #include "voice/codec/gain.h"
 #include "voice/codec/gain_quantiser.h"
@@ -154,77 +154,6 @@ TEST(EncoderPitch, OpenLoopFindsThePeriodOfAVoicedSignal) {
 TEST(EncoderPitch, SilenceGivesTheShortestDelay) {
   double buf[kPitchMax + kFrame] = {};
   EXPECT_EQ(kPitchMin, OpenLoopPitch(buf + kPitchMax));
-}
-
-TEST(EncoderPitch, ClosedLoopWindowsAreMovedIntoRange) {
-  PitchWindow w = FirstSubframeWindow(60);
-  EXPECT_EQ(57, w.min);
-  EXPECT_EQ(63, w.max);
-  for (int t : {20, 21, 22}) {
-    w = FirstSubframeWindow(t);
-    EXPECT_EQ(20, w.min);
-    EXPECT_EQ(26, w.max);
-  }
-  for (int t : {141, 142, 143}) {
-    w = FirstSubframeWindow(t);
-    EXPECT_EQ(137, w.min);
-    EXPECT_EQ(143, w.max);
-  }
-  w = SecondSubframeWindow(22);
-  EXPECT_EQ(20, w.min);
-  EXPECT_EQ(29, w.max);
-  w = SecondSubframeWindow(140);
-  EXPECT_EQ(134, w.min);
-  EXPECT_EQ(143, w.max);
-  w = SecondSubframeWindow(80);
-  EXPECT_EQ(75, w.min);
-  EXPECT_EQ(84, w.max);
-}
-
-TEST(EncoderPitch, DelayCodesRoundTripThroughTheDecoder) {
-  EXPECT_EQ(1, EncodeDelayFirst(20, -1));
-  EXPECT_EQ(195, EncodeDelayFirst(84, 1));
-  EXPECT_EQ(196, EncodeDelayFirst(85, -1));
-  EXPECT_EQ(197, EncodeDelayFirst(85, 0));
-  EXPECT_EQ(198, EncodeDelayFirst(86, 0));
-  EXPECT_EQ(255, EncodeDelayFirst(143, 0));
-  for (int t = kPitchMin; t <= kPitchMax; ++t) {
-    for (int frac = -1; frac <= 1; ++frac) {
-      if (t > 84 && frac != 0) continue;  // subframe 1 searches no fractions above 84
-      int index = EncodeDelayFirst(t, frac);
-      ASSERT_GE(index, 0);
-      ASSERT_LT(index, 256);
-      int dt, df;
-      DecodeDelay1(index, &dt, &df);
-      ASSERT_EQ(t, dt) << index;
-      ASSERT_EQ(frac, df) << index;
-    }
-  }
-  for (int t1 = kPitchMin; t1 <= kPitchMax; ++t1) {
-    PitchWindow w = SecondSubframeWindow(t1);
-    for (int t = w.min; t <= w.max; ++t) {
-      for (int frac = -1; frac <= 1; ++frac) {
-        int index = EncodeDelaySecond(t, frac, w);
-        ASSERT_GE(index, 0);
-        ASSERT_LT(index, 32);
-        int dt, df;
-        DecodeDelay2(index, t1, &dt, &df);
-        ASSERT_EQ(t, dt) << "t1 " << t1 << " index " << index;
-        ASSERT_EQ(frac, df) << "t1 " << t1 << " index " << index;
-      }
-    }
-  }
-}
-
-TEST(EncoderPitch, ParityCountsBitsTwoToSeven) {
-  EXPECT_EQ(1, PitchParity(0x00));
-  EXPECT_EQ(1, PitchParity(0x03));  // bits 0 and 1 do not count
-  EXPECT_EQ(0, PitchParity(0x04));
-  EXPECT_EQ(0, PitchParity(0x80));
-  EXPECT_EQ(1, PitchParity(0x84));
-  EXPECT_EQ(1, PitchParity(0xfc));  // six ones: even
-  EXPECT_EQ(0, PitchParity(0xf8));
-  for (int i = 0; i < 256; ++i) EXPECT_FALSE(PitchParityError(i, PitchParity(i))) << i;
 }
 
 // Impulse response of a simple resonant weighted synthesis filter.

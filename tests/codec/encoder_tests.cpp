@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "encoder_vectors.h"
+#include "voice/codec/codebooks.h"
 #include "voice/codec/encoder.h"
-#include "voice/codec/pitch_closedloop.h"
 #include "voice/codec/tables.h"
 
 namespace {
@@ -25,11 +25,11 @@ void ExpectValidFrame(const int prm[11]) {
 }
 
 bool StateIsFinite(const g729::EncoderState& st) {
-  for (double v : st.exc) if (!std::isfinite(v)) return false;
+  for (double v : st.past.excitation) if (!std::isfinite(v)) return false;
   for (double v : st.wsp) if (!std::isfinite(v)) return false;
   for (double v : st.memError) if (!std::isfinite(v)) return false;
-  for (double v : st.pastEnergy) if (!std::isfinite(v)) return false;
-  return std::isfinite(st.sharpening);
+  for (double v : st.past.gainEnergy) if (!std::isfinite(v)) return false;
+  return std::isfinite(st.past.sharpening);
 }
 
 class EncoderTest : public ::testing::Test {

@@ -1,13 +1,10 @@
 #include "voice/codec/acelp_search.h"
 
-#include "voice/codec/constants.h"
-#include "voice/codec/decoder.h"
+#include "voice/codec/codebooks.h"
 #include "voice/codec/weighting.h"
 
 namespace g729 {
 namespace {
-
-constexpr int kPulses = 4;
 
 // Everything the search needs: |d| and the correlation matrix of h with the signs of d
 // folded in, so every pulse counts as positive.
@@ -56,7 +53,7 @@ Candidate Worst() {
   return c;
 }
 
-void FillTables(const double x[40], const double h[40], SearchTables* s) {
+void FillTables(const double x[kSubframe], const double h[kSubframe], SearchTables* s) {
   double dn[kSubframe];
   BackwardFilter(h, x, dn);
   const double* sign = s->sign;
@@ -126,15 +123,7 @@ Candidate DepthFirst(const SearchTables& s, const int tracks[kPulses]) {
 
 }  // namespace
 
-void SharpenForPitch(double v[40], int t, double sharp) {
-  for (int i = t; i < kSubframe; ++i) v[i] += sharp * v[i - t];
-}
-
-double SharpeningFactor(double gainPitch) {
-  return gainPitch < kSharpMin ? kSharpMin : gainPitch > kSharpMax ? kSharpMax : gainPitch;
-}
-
-FixedCodeword SearchFixedCodebook(const double x[40], const double h[40]) {
+FixedCodeword SearchFixedCodebook(const double x[kSubframe], const double h[kSubframe]) {
   SearchTables s;
   FillTables(x, h, &s);
 
@@ -163,8 +152,8 @@ FixedCodeword SearchFixedCodebook(const double x[40], const double h[40]) {
   return cw;
 }
 
-void RenderFixedCodeword(FixedCodeword cw, const double h[40], int t, double sharp,
-                         double code[40], double y[40]) {
+void RenderFixedCodeword(FixedCodeword cw, const double h[kSubframe], int t, double sharp,
+                         double code[kSubframe], double y[kSubframe]) {
   FixedCodebookVector(cw.positions, cw.signs, code);
   for (int i = 0; i < kSubframe; ++i) y[i] = 0.0;
   for (int p = 0; p < kSubframe; ++p) {

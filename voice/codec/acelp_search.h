@@ -3,6 +3,8 @@
 // tree search.
 #pragma once
 
+#include "voice/codec/constants.h"
+
 namespace g729 {
 
 // The chosen code vector of one subframe.
@@ -11,21 +13,13 @@ struct FixedCodeword {
   int signs;      // 4-bit sign index (parameter 6 or 10): bit k set for a positive pulse k
 };
 
-// Pitch sharpening of the codebook: when the pitch delay t is below 40, every code vector
-// c is used as c[n] + sharp * c[n - t] (in place, n = t..39); the search sees it through the
-// impulse response h sharpened the same way.
-void SharpenForPitch(double v[40], int t, double sharp);
-
-// Sharpening factor of the next subframe: the pitch gain limited to 0.2..0.7945.
-double SharpeningFactor(double gainPitch);
-
 // Searches the codebook for the target x through the (sharpened) weighted synthesis
 // impulse response h.
-FixedCodeword SearchFixedCodebook(const double x[40], const double h[40]);
+FixedCodeword SearchFixedCodebook(const double x[kSubframe], const double h[kSubframe]);
 
 // The code vector of cw, sharpened for delay t, to code, and its response through h (the
 // sharpened impulse response) to y.
-void RenderFixedCodeword(FixedCodeword cw, const double h[40], int t, double sharp,
-                         double code[40], double y[40]);
+void RenderFixedCodeword(FixedCodeword cw, const double h[kSubframe], int t, double sharp,
+                         double code[kSubframe], double y[kSubframe]);
 
 }  // namespace g729

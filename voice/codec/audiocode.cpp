@@ -1,20 +1,9 @@
 #include "voice/codec/audiocode.h"
 
-#include <cstring>
-
-#include "voice/codec/bitpack.h"
 #include "voice/codec/codec_state.h"
-#include "voice/codec/decoder.h"
+#include "voice/codec/constants.h"
 
 namespace g729 {
-namespace {
-
-// Both constant-initialised, so a CAudioCode constructed during another file's static
-// initialisation still finds them in place.
-bool g_initialised = false;
-DecoderState g_decoder;
-
-}  // namespace
 
 short ToPcm16(double x) {
   double y = x >= 0.0 ? x + 0.5 : x - 0.5;
@@ -23,42 +12,11 @@ short ToPcm16(double x) {
   return static_cast<short>(y);
 }
 
-void EncodeCodecFrame(const unsigned char* pcm, unsigned char out[kFrameBytes]) {
-  double speech[kFrame];
-  for (int n = 0; n < kFrame; ++n) {
-    short v;
-    std::memcpy(&v, pcm + 2 * n, sizeof v);
-    speech[n] = v;
-  }
-  int prm[kParams];
-  EncodeSpeechFrame(speech, prm);
-  PackFrame(prm, out);
-}
-
-void DecodeCodecFrame(const unsigned char in[kFrameBytes], unsigned char* pcm) {
-  int prm[kParams];
-  UnpackFrame(in, prm);
-  double speech[kFrame];
-  DecodeFrame(g_decoder, prm, speech);
-  for (int n = 0; n < kFrame; ++n) {
-    short v = ToPcm16(speech[n]);
-    std::memcpy(pcm + 2 * n, &v, sizeof v);
-  }
-}
-
-void ResetCodecStates() {
-  InitSpeechEncoder();
-  InitDecoder(g_decoder);
-  g_initialised = true;
-}
-
 }  // namespace g729
 
 using namespace g729;
 
-CAudioCode::CAudioCode() {
-  if (!g_initialised) ResetCodecStates();
-}
+CAudioCode::CAudioCode() { PrepareCodecStates(); }
 
 CAudioCode::~CAudioCode() {}
 

@@ -5,15 +5,15 @@
 namespace g729 {
 
 void PackFrame(const int prm[kParams], unsigned char out[kFrameBytes]) {
-  // A 16-bit accumulator: at most one byte falls due per parameter, and with these widths
-  // it never holds more than 16 bits.
+  // Bits wait in the low `count` bits of the accumulator (never more than 7 plus one
+  // parameter's 13); every whole byte goes out as soon as it is complete.
   unsigned acc = 0;
   int count = 0;
   int n = 0;
   for (int p = 0; p < kParams; ++p) {
-    acc = ((acc << bitsno[p]) | static_cast<unsigned>(prm[p])) & 0xffffu;
+    acc = (acc << bitsno[p]) | static_cast<unsigned>(prm[p]);
     count += bitsno[p];
-    if (count >= 8) {
+    while (count >= 8) {
       count -= 8;
       out[n++] = static_cast<unsigned char>(acc >> count);
     }

@@ -1,6 +1,6 @@
-// The library-wide encoder state behind CAudioCode, and the reset used only by the codec's
-// own tests and tools that need a state as fresh as after load. The voice library's exported
-// interface does not reach these functions.
+// The library-wide encoder and decoder states behind CAudioCode, one frame through each, and
+// the reset used only by the codec's own tests and tools that need states as fresh as after
+// load. The voice library's exported interface does not reach these functions.
 #pragma once
 
 #include "voice/codec/constants.h"
@@ -10,9 +10,8 @@ namespace g729 {
 // Sets the library-wide encoder and decoder states to their initial values.
 void ResetCodecStates();
 
-// The library-wide encoder state: initialise, and encode one frame of 80 unscaled samples.
-void InitSpeechEncoder();
-void EncodeSpeechFrame(const double speech[kFrame], int prm[kParams]);
+// Resets the states the first time it is called, and does nothing after that.
+void PrepareCodecStates();
 
 // One frame through the library-wide states, as CAudioCode codes each frame of a block (for
 // frames outside whole blocks): 80 16-bit samples (native byte order, 160 bytes) to 10 coded

@@ -1,7 +1,7 @@
 #include "voice/codec/encoder.h"
 
 #include "voice/codec/acelp_search.h"
-#include "voice/codec/decoder.h"
+#include "voice/codec/codebooks.h"
 #include "voice/codec/filters.h"
 #include "voice/codec/gain.h"
 #include "voice/codec/gain_quantiser.h"
@@ -11,21 +11,13 @@
 #include "voice/codec/lsp_quantiser.h"
 #include "voice/codec/pitch_closedloop.h"
 #include "voice/codec/pitch_openloop.h"
-#include "voice/codec/tables.h"
+#include "voice/codec/preprocess.h"
 #include "voice/codec/weighting.h"
 
 namespace g729 {
 namespace {
 
 constexpr int kCurrent = kWindow - kFrame - kLookAhead;  // 120: start of the coded frame
-constexpr int kTamingZones = 4;
-
-// Parameter positions in the frame.
-constexpr int kPrmDelay[kSubframes] = {2, 7};
-constexpr int kPrmParity = 3;
-constexpr int kPrmPositions[kSubframes] = {4, 8};
-constexpr int kPrmSigns[kSubframes] = {5, 9};
-constexpr int kPrmGains[kSubframes] = {6, 10};
 
 template <typename T, int N>
 void CopyArray(const T (&from)[N], T (&to)[N]) {
@@ -48,19 +40,19 @@ struct FrameCoder {
 
 // LP analysis and LSP quantisation of the frame: the interpolated quantised LP
 // coefficients of both subframes go to aq, parameters 1 and 2 to prm.
-void AnalyseFrame(FrameCoder& fc, double aq[2 * kOrderP1]) {
+void AnalyseFrame(FrameCoder& fc, double aq[kSubframes * kOrderP1]) {
   EncoderState& st = fc.st;
   double a[kOrderP1];
   AnalyseLpc(st.speech, a);
   double lsp[kOrder], lspQ[kOrder];
-  LpcToLsp(a, st.lspOld, lsp);
-  SelectLspIndices(lsp, st.lsfMemory, fc.prm);
+  LpcToLsp(a, st.lspUnquantised, lsp);
+  SelectLspIndices(lsp, st.past.lsfMemory, fc.prm);
   // The reconstruction is the decoder's own, so both sides keep identical MA memories.
   const int used[2] = {fc.Used(0), fc.Used(1)};
-  LspDecode(used, st.lsfMemory, lspQ);
-  InterpolateLsp(st.lspOldQ, lspQ, aq);
-  CopyArray(lsp, st.lspOld);
-  CopyArray(lspQ, st.lspOldQ);
+  LspDecode(used, st.past.lsfMemory, lspQ);
+  InterpolateLsp(st.past.lsp, lspQ, aq);
+  CopyArray(lsp, st.lspUnquantised);
+  CopyArray(lspQ, st.past.lsp);
 }
 
 // Adaptive codebook of subframe sub: searches the delay in *window (exc then holds the
@@ -74,9 +66,9 @@ int ChoosePitch(FrameCoder& fc, int sub, const double d[kSubframe], double* exc,
   if (sub == 0) fc.prm[kPrmParity] = PitchParity(fc.prm[k]);
   if (fc.follow && fc.follow[k] != fc.prm[k]) {
     if (sub == 0) {
-      DecodeDelay1(fc.follow[k], &t, frac);
+      DecodeDelayFirst(fc.follow[k], &t, frac);
     } else {
-      DecodeDelay2(fc.follow[k], fc.t1, &t, frac);
+      DecodeDelaySecond(fc.follow[k], fc.t1, &t, frac);
     }
     AdaptiveCodebookVector(exc, t, *frac, kSubframe);
   }
@@ -91,7 +83,8 @@ int ChoosePitch(FrameCoder& fc, int sub, const double d[kSubframe], double* exc,
 // error filter memory, sharpening and taming.
 void EncodeSubframe(FrameCoder& fc, const double aq[kOrderP1], int sub, PitchWindow* window) {
   EncoderState& st = fc.st;
-  double* exc = st.exc + kExcHistory + sub * kSubframe;
+  CodedPast& past = st.past;
+  double* exc = past.excitation + kExcHistory + sub * kSubframe;
 
   double ap[kOrderP1], h[kSubframe];
   WeightLpc(aq, kGamma1, ap);
@@ -117,20 +110,20 @@ void EncodeSubframe(FrameCoder& fc, const double aq[kOrderP1], int sub, PitchWin
 
   double xn2[kSubframe];
   for (int i = 0; i < kSubframe; ++i) xn2[i] = xn[i] - gp * y1[i];
-  SharpenForPitch(h, t, st.sharpening);
+  SharpenForPitch(h, t, past.sharpening);
   FixedCodeword cw = SearchFixedCodebook(xn2, h);
   fc.prm[kPrmPositions[sub]] = cw.positions;
   fc.prm[kPrmSigns[sub]] = cw.signs;
   cw = {fc.Used(kPrmPositions[sub]), fc.Used(kPrmSigns[sub])};
   double code[kSubframe], y2[kSubframe];
-  RenderFixedCodeword(cw, h, t, st.sharpening, code, y2);
+  RenderFixedCodeword(cw, h, t, past.sharpening, code, y2);
 
   CodeGainTerms(xn, y1, y2, &terms);
-  fc.prm[kPrmGains[sub]] = SelectGains(code, terms, taming, st.pastEnergy);
+  fc.prm[kPrmGains[sub]] = SelectGains(code, terms, taming, past.gainEnergy);
   double gc = 0.0;
-  DecodeGains(fc.Used(kPrmGains[sub]), st.pastEnergy, code, &gp, &gc);
+  DecodeGains(fc.Used(kPrmGains[sub]), past.gainEnergy, code, &gp, &gc);
 
-  st.sharpening = SharpeningFactor(gp);
+  past.sharpening = SharpeningFactor(gp);
   for (int i = 0; i < kSubframe; ++i) exc[i] = gp * exc[i] + gc * code[i];
   UpdateTamingErrors(st.tamingErrors, gp, t);
   for (int j = 0; j < kOrder; ++j) {
@@ -139,16 +132,17 @@ void EncodeSubframe(FrameCoder& fc, const double aq[kOrderP1], int sub, PitchWin
   }
 }
 
-void CodeFrame(EncoderState& st, const double speech[80], const int* follow, int prm[11]) {
+void CodeFrame(EncoderState& st, const double speech[kFrame], const int* follow,
+               int prm[kParams]) {
   HighPassInput(st.highPass, speech, st.speech + kWindow - kFrame, kFrame);
   FrameCoder fc{st, prm, follow};
 
-  double aq[2 * kOrderP1];
+  double aq[kSubframes * kOrderP1];
   AnalyseFrame(fc, aq);
 
   // The LP residual of the frame goes into the excitation buffer: the target and, for
   // short delays, the adaptive-codebook search read it there.
-  double* exc = st.exc + kExcHistory;
+  double* exc = st.past.excitation + kExcHistory;
   double* wsp = st.wsp + kPitchMax;
   WeightSpeech(aq, st.speech + kCurrent, exc, wsp, st.memWeighted);
 
@@ -158,27 +152,17 @@ void CodeFrame(EncoderState& st, const double speech[80], const int* follow, int
 
   ShiftHistory(st.speech, kWindow, kWindow - kFrame);
   ShiftHistory(st.wsp, kPitchMax + kFrame, kPitchMax);
-  ShiftHistory(st.exc, kExcHistory + kFrame, kExcHistory);
+  ShiftHistory(st.past.excitation, kExcHistory + kFrame, kExcHistory);
 }
 
 }  // namespace
 
-void InitEncoder(EncoderState& st) {
-  st = EncoderState{};
-  CopyArray(lsp_reset, st.lspOld);
-  CopyArray(lsp_reset, st.lspOldQ);
-  for (auto& row : st.lsfMemory) CopyArray(freq_prev_reset, row);
-  CopyArray(past_qua_en_reset, st.pastEnergy);
-  st.sharpening = kSharpMin;
-  for (int k = 0; k < kTamingZones; ++k) st.tamingErrors[k] = 1.0;
-}
-
-void EncodeFrame(EncoderState& st, const double speech[80], int prm[11]) {
+void EncodeFrame(EncoderState& st, const double speech[kFrame], int prm[kParams]) {
   CodeFrame(st, speech, nullptr, prm);
 }
 
-void EncodeFrameFollowing(EncoderState& st, const double speech[80], const int follow[11],
-                          int prm[11]) {
+void EncodeFrameFollowing(EncoderState& st, const double speech[kFrame], const int follow[kParams],
+                          int prm[kParams]) {
   CodeFrame(st, speech, follow, prm);
 }
 

@@ -1,24 +1,21 @@
-// Linear filters and the fractional-delay adaptive-codebook vector shared by encoder and decoder.
+// Linear filters shared by the encoder and the decoder.
 #pragma once
+
+#include "voice/codec/constants.h"
 
 namespace g729 {
 
 // y[i] = sum_{j=0..10} a[j] * x[i-j] for i = 0..n-1; reads x[-10..n-1].
-void ResidualFilter(const double a[11], const double* x, double* y, int n);
+void ResidualFilter(const double a[kOrderP1], const double* x, double* y, int n);
 
 // All-pole filter 1/A(z): y[i] = x[i] - sum_{j=1..10} a[j] * y[i-j]. mem holds the last 10
 // outputs of the previous call, oldest first; with updateMem it receives the last 10 of y.
 // x and y may be the same buffer.
-void SynthesisFilter(const double a[11], const double* x, double* y, int n, double mem[10],
-                     bool updateMem);
+void SynthesisFilter(const double a[kOrderP1], const double* x, double* y, int n,
+                     double mem[kOrder], bool updateMem);
 
 // out[i] = a[i] * gamma^i (coefficients of A(z/gamma)).
-void WeightLpc(const double a[11], double gamma, double out[11]);
-
-// Writes exc[0..n-1] as the past excitation at delay T + frac/3 (frac in -1..1), read from
-// exc[-T-10 ..] through the 1/3-resolution interpolation filter. For T < n the vector reads
-// samples it has just written, as the adaptive codebook requires.
-void AdaptiveCodebookVector(double* exc, int T, int frac, int n);
+void WeightLpc(const double a[kOrderP1], double gamma, double out[kOrderP1]);
 
 // Memory of a second-order filter: the last two inputs and outputs.
 struct BiquadMemory {

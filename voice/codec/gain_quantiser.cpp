@@ -1,6 +1,5 @@
 #include "voice/codec/gain_quantiser.h"
 
-#include "voice/codec/constants.h"
 #include "voice/codec/gain.h"
 #include "voice/codec/tables.h"
 
@@ -35,8 +34,9 @@ double GainError(const GainTerms& g, double gp, double gc) {
 
 }  // namespace
 
-void CodeGainTerms(const double x[40], const double y[40], const double z[40], GainTerms* g) {
-  double zz = 0.01, xz = 0.0, yz = 0.0;
+void CodeGainTerms(const double x[kSubframe], const double y[kSubframe], const double z[kSubframe],
+                   GainTerms* g) {
+  double zz = kEnergyFloor, xz = 0.0, yz = 0.0;
   for (int i = 0; i < kSubframe; ++i) {
     zz += z[i] * z[i];
     xz += x[i] * z[i];
@@ -47,8 +47,8 @@ void CodeGainTerms(const double x[40], const double y[40], const double z[40], G
   g->c[4] = 2.0 * yz;
 }
 
-int SelectGains(const double code[40], const GainTerms& g, bool taming,
-                const double pastEnergy[4]) {
+int SelectGains(const double code[kSubframe], const GainTerms& g, bool taming,
+                const double pastEnergy[kMaOrder]) {
   const double* c = g.c;
   double gcode0 = PredictGain(pastEnergy, code);
 
@@ -83,7 +83,7 @@ int SelectGains(const double code[40], const GainTerms& g, bool taming,
   return map1[best1] * kGainCb2 + map2[best2];
 }
 
-bool NeedsTaming(const double errors[4], int t, int frac) {
+bool NeedsTaming(const double errors[kTamingZones], int t, int frac) {
   int t1 = frac > 0 ? t + 1 : t;
   int from = t1 - kSubframe - kInterp10;
   if (from < 0) from = 0;
@@ -94,7 +94,7 @@ bool NeedsTaming(const double errors[4], int t, int frac) {
   return worst > kTameThreshold;
 }
 
-void UpdateTamingErrors(double errors[4], double gp, int t) {
+void UpdateTamingErrors(double errors[kTamingZones], double gp, int t) {
   double worst = -1.0;
   if (t < kSubframe) {
     // The delay reaches into the subframe itself: the error feeds back twice.
@@ -108,7 +108,7 @@ void UpdateTamingErrors(double errors[4], double gp, int t) {
       if (e > worst) worst = e;
     }
   }
-  for (int k = 3; k > 0; --k) errors[k] = errors[k - 1];
+  for (int k = kTamingZones - 1; k > 0; --k) errors[k] = errors[k - 1];
   errors[0] = worst;
 }
 

@@ -1,11 +1,10 @@
 #include "voice/codec/lpc_analysis.h"
 
-#include "voice/codec/constants.h"
 #include "voice/codec/tables.h"
 
 namespace g729 {
 
-void WindowedAutocorrelation(const double* x, double r[11]) {
+void WindowedAutocorrelation(const double* x, double r[kOrderP1]) {
   double y[kWindow];
   for (int i = 0; i < kWindow; ++i) y[i] = x[i] * hamwindow[i];
   for (int k = 0; k <= kOrder; ++k) {
@@ -13,14 +12,14 @@ void WindowedAutocorrelation(const double* x, double r[11]) {
     for (int j = 0; j < kWindow - k; ++j) s += y[j] * y[j + k];
     r[k] = s;
   }
-  if (r[0] < 1.0) r[0] = 1.0;
+  if (r[0] < kAutocorrFloor) r[0] = kAutocorrFloor;
 }
 
-void ApplyLagWindow(double r[11]) {
+void ApplyLagWindow(double r[kOrderP1]) {
   for (int k = 0; k <= kOrder; ++k) r[k] *= lwindow[k];
 }
 
-double LevinsonDurbin(const double r[11], double a[11]) {
+double LevinsonDurbin(const double r[kOrderP1], double a[kOrderP1]) {
   a[0] = 1.0;
   double k = -r[1] / r[0];
   a[1] = k;
@@ -38,12 +37,12 @@ double LevinsonDurbin(const double r[11], double a[11]) {
     }
     a[i] = k;
     err += k * s;
-    if (err < 0.001) err = 0.001;
+    if (err < kLevinsonErrorFloor) err = kLevinsonErrorFloor;
   }
   return err;
 }
 
-void AnalyseLpc(const double* window, double a[11]) {
+void AnalyseLpc(const double* window, double a[kOrderP1]) {
   double r[kOrderP1];
   WindowedAutocorrelation(window, r);
   ApplyLagWindow(r);

@@ -1,6 +1,5 @@
 #include "voice/codec/lpc_to_lsp.h"
 
-#include "voice/codec/constants.h"
 #include "voice/codec/tables.h"
 
 namespace g729 {
@@ -8,7 +7,7 @@ namespace {
 
 // Evaluates the order-5 polynomial f (in x = cos w) by the Chebyshev recurrence:
 // C(x) = T5(x) + f1 T4(x) + ... + f4 T1(x) + f5 / 2.
-double ChebyshevValue(double x, const double f[6]) {
+double ChebyshevValue(double x, const double f[kLspHalf + 1]) {
   double x2 = 2.0 * x;
   double b2 = 1.0;
   double b1 = x2 + f[1];
@@ -22,7 +21,8 @@ double ChebyshevValue(double x, const double f[6]) {
 
 // Sum and difference polynomials with the trivial roots at z = -1 and z = +1 removed:
 // F1(z) = (A(z) + z^-11 A(1/z)) / (1 + z^-1), F2(z) = (A(z) - z^-11 A(1/z)) / (1 - z^-1).
-void SumDifferencePolynomials(const double a[11], double f1[6], double f2[6]) {
+void SumDifferencePolynomials(const double a[kOrderP1], double f1[kLspHalf + 1],
+                              double f2[kLspHalf + 1]) {
   f1[0] = 1.0;
   f2[0] = 1.0;
   for (int i = 1, j = kOrder; i <= kLspHalf; ++i, --j) {
@@ -33,7 +33,7 @@ void SumDifferencePolynomials(const double a[11], double f1[6], double f2[6]) {
 
 }  // namespace
 
-bool LpcToLsp(const double a[11], const double lspPrev[10], double lsp[10]) {
+bool LpcToLsp(const double a[kOrderP1], const double lspPrev[kOrder], double lsp[kOrder]) {
   double f1[kLspHalf + 1], f2[kLspHalf + 1];
   SumDifferencePolynomials(a, f1, f2);
   const double* poly[2] = {f1, f2};

@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "voice/codec/constants.h"
 #include "voice/codec/tables.h"
 
 namespace g729 {
@@ -11,7 +10,7 @@ namespace {
 
 // Coefficients f[0..5] of the symmetric (or antisymmetric) polynomial whose roots are the
 // five LSPs lsp[0], lsp[2], ..., lsp[8]: the product of (1 - 2 lsp z^-1 + z^-2).
-void PolynomialFromLsp(const double* lsp, double f[6]) {
+void PolynomialFromLsp(const double* lsp, double f[kLspHalf + 1]) {
   f[0] = 1.0;
   f[1] = -2.0 * lsp[0];
   for (int i = 2; i <= kLspHalf; ++i) {
@@ -24,8 +23,8 @@ void PolynomialFromLsp(const double* lsp, double f[6]) {
 
 }  // namespace
 
-void LspToLpc(const double lsp[10], double a[11]) {
-  double f1[6], f2[6];
+void LspToLpc(const double lsp[kOrder], double a[kOrderP1]) {
+  double f1[kLspHalf + 1], f2[kLspHalf + 1];
   PolynomialFromLsp(lsp, f1);
   PolynomialFromLsp(lsp + 1, f2);
   // Multiply F1 by (1 + z^-1) and F2 by (1 - z^-1).
@@ -40,14 +39,15 @@ void LspToLpc(const double lsp[10], double a[11]) {
   }
 }
 
-void InterpolateLsp(const double lspOld[10], const double lspNew[10], double aq[22]) {
+void InterpolateLsp(const double lspOld[kOrder], const double lspNew[kOrder],
+                    double aq[kSubframes * kOrderP1]) {
   double mean[kOrder];
   for (int i = 0; i < kOrder; ++i) mean[i] = 0.5 * (lspOld[i] + lspNew[i]);
   LspToLpc(mean, aq);
   LspToLpc(lspNew, aq + kOrderP1);
 }
 
-void RearrangeLsf(double buf[10], double gap) {
+void RearrangeLsf(double buf[kOrder], double gap) {
   for (int j = 1; j < kOrder; ++j) {
     double half = 0.5 * (buf[j - 1] - buf[j] + gap);
     if (half > 0.0) {
@@ -57,7 +57,8 @@ void RearrangeLsf(double buf[10], double gap) {
   }
 }
 
-void StabiliseLsf(double lsf[10]) {
+void StabiliseLsf(double lsf[kOrder]) {
+  // One pass of neighbour swaps.
   for (int j = 0; j < kOrder - 1; ++j) {
     if (lsf[j + 1] < lsf[j]) {
       double t = lsf[j + 1];
@@ -78,8 +79,8 @@ void StabiliseLsf(double lsf[10]) {
   }
 }
 
-void ComposeLsf(const double residual[10], const double memory[4][10], int mode,
-                double lsf[10]) {
+void ComposeLsf(const double residual[kOrder], const double memory[kMaOrder][kOrder], int mode,
+                double lsf[kOrder]) {
   for (int j = 0; j < kOrder; ++j) {
     double s = residual[j] * fg_sum[mode][j];
     for (int k = 0; k < kMaOrder; ++k) s += memory[k][j] * fg[mode][k][j];
@@ -87,14 +88,14 @@ void ComposeLsf(const double residual[10], const double memory[4][10], int mode,
   }
 }
 
-void UpdateLsfMemory(double memory[4][10], const double residual[10]) {
+void UpdateLsfMemory(double memory[kMaOrder][kOrder], const double residual[kOrder]) {
   for (int k = kMaOrder - 1; k > 0; --k) {
     for (int j = 0; j < kOrder; ++j) memory[k][j] = memory[k - 1][j];
   }
   for (int j = 0; j < kOrder; ++j) memory[0][j] = residual[j];
 }
 
-void LsfResidual(int index1, int indexLow, int indexHigh, double residual[10]) {
+void LsfResidual(int index1, int indexLow, int indexHigh, double residual[kOrder]) {
   for (int j = 0; j < kLspHalf; ++j) residual[j] = lspcb1[index1][j] + lspcb2[indexLow][j];
   for (int j = kLspHalf; j < kOrder; ++j) {
     residual[j] = lspcb1[index1][j] + lspcb2[indexHigh][j];
@@ -103,7 +104,7 @@ void LsfResidual(int index1, int indexLow, int indexHigh, double residual[10]) {
   RearrangeLsf(residual, kLsfGap2);
 }
 
-void LspDecode(const int prm[2], double memory[4][10], double lsp[10]) {
+void LspDecode(const int prm[2], double memory[kMaOrder][kOrder], double lsp[kOrder]) {
   int mode = (prm[0] >> 7) & 1;
   double residual[kOrder];
   LsfResidual(prm[0] & 0x7f, (prm[1] >> 5) & 0x1f, prm[1] & 0x1f, residual);

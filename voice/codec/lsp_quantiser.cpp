@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "voice/codec/constants.h"
 #include "voice/codec/lsp.h"
 #include "voice/codec/tables.h"
 
@@ -17,12 +16,12 @@ struct LsfCandidate {
 
 double WeightFor(double spacing) {
   double t = spacing - 1.0;
-  return t > 0.0 ? 1.0 : 10.0 * t * t + 1.0;
+  return t > 0.0 ? 1.0 : kLsfWeightSlope * t * t + 1.0;
 }
 
 // Target of the codebooks: what remains of lsf after the MA prediction, rescaled.
-void PredictionResidual(const double lsf[10], const double memory[4][10], int mode,
-                        double target[10]) {
+void PredictionResidual(const double lsf[kOrder], const double memory[kMaOrder][kOrder], int mode,
+                        double target[kOrder]) {
   for (int j = 0; j < kOrder; ++j) {
     double s = lsf[j];
     for (int k = 0; k < kMaOrder; ++k) s -= fg[mode][k][j] * memory[k][j];
@@ -31,7 +30,7 @@ void PredictionResidual(const double lsf[10], const double memory[4][10], int mo
 }
 
 // First stage: nearest of the 128 vectors, unweighted.
-int SearchFirstStage(const double target[10]) {
+int SearchFirstStage(const double target[kOrder]) {
   int best = 0;
   double bestDist = kFloatMax;
   for (int i = 0; i < kLspCb1Size; ++i) {
@@ -50,7 +49,7 @@ int SearchFirstStage(const double target[10]) {
 
 // Second stage for coefficients from..from+4: weighted nearest of the 32 vectors to what the
 // first stage left.
-int SearchSecondStage(const double target[10], const double w[10], int first, int from) {
+int SearchSecondStage(const double target[kOrder], const double w[kOrder], int first, int from) {
   int best = 0;
   double bestDist = kFloatMax;
   for (int i = 0; i < kLspCb2Size; ++i) {
@@ -69,8 +68,8 @@ int SearchSecondStage(const double target[10], const double w[10], int first, in
 
 // Codebook search under one predictor; the distortion is measured on the rearranged sum (the
 // decoder's residual), scaled back to the LSF domain.
-LsfCandidate SearchPredictor(const double lsf[10], const double w[10],
-                             const double memory[4][10], int mode) {
+LsfCandidate SearchPredictor(const double lsf[kOrder], const double w[kOrder],
+                             const double memory[kMaOrder][kOrder], int mode) {
   double target[kOrder];
   PredictionResidual(lsf, memory, mode, target);
   LsfCandidate c;
@@ -89,15 +88,15 @@ LsfCandidate SearchPredictor(const double lsf[10], const double w[10],
 
 }  // namespace
 
-void LsfWeights(const double lsf[10], double w[10]) {
-  w[0] = WeightFor(lsf[1] - 0.04 * kPi);
+void LsfWeights(const double lsf[kOrder], double w[kOrder]) {
+  w[0] = WeightFor(lsf[1] - kLsfWeightLowEdge);
   for (int i = 1; i < kOrder - 1; ++i) w[i] = WeightFor(lsf[i + 1] - lsf[i - 1]);
-  w[kOrder - 1] = WeightFor(0.92 * kPi - lsf[kOrder - 2]);
-  w[4] *= 1.2;
-  w[5] *= 1.2;
+  w[kOrder - 1] = WeightFor(kLsfWeightHighEdge - lsf[kOrder - 2]);
+  w[4] *= kLsfWeightMiddle;
+  w[5] *= kLsfWeightMiddle;
 }
 
-void SelectLspIndices(const double lsp[10], const double memory[4][10], int prm[2]) {
+void SelectLspIndices(const double lsp[kOrder], const double memory[kMaOrder][kOrder], int prm[2]) {
   double lsf[kOrder];
   for (int j = 0; j < kOrder; ++j) lsf[j] = std::acos(lsp[j]);
   double w[kOrder];
@@ -111,7 +110,8 @@ void SelectLspIndices(const double lsp[10], const double memory[4][10], int prm[
   prm[1] = (c[mode].low << 5) | c[mode].high;
 }
 
-void QuantiseLsp(const double lsp[10], double memory[4][10], double lspQ[10], int prm[2]) {
+void QuantiseLsp(const double lsp[kOrder], double memory[kMaOrder][kOrder], double lspQ[kOrder],
+                 int prm[2]) {
   SelectLspIndices(lsp, memory, prm);
   // The reconstruction is the decoder's own, so both sides keep identical MA memories.
   LspDecode(prm, memory, lspQ);

@@ -32,7 +32,7 @@ int BestDelay(const double* wsp, int first, int last, int step, double* best) {
 
 // Normalises a correlation by the energy of the delayed signal.
 double Normalised(const double* wsp, int t, double corr) {
-  double e = 0.01;
+  double e = kEnergyFloor;
   for (int i = 0; i < kFrame; i += 2) e += wsp[i - t] * wsp[i - t];
   return corr / std::sqrt(e);
 }
@@ -41,9 +41,9 @@ double Normalised(const double* wsp, int t, double corr) {
 
 int OpenLoopPitch(const double* wsp) {
   double max1, max2, max3;
-  int t1 = BestDelay(wsp, 20, 39, 1, &max1);
-  int t2 = BestDelay(wsp, 40, 79, 1, &max2);
-  int t3 = BestDelay(wsp, 80, 142, 2, &max3);
+  int t1 = BestDelay(wsp, kPitchMin, kOpenLoopMiddle - 1, 1, &max1);
+  int t2 = BestDelay(wsp, kOpenLoopMiddle, kOpenLoopTop - 1, 1, &max2);
+  int t3 = BestDelay(wsp, kOpenLoopTop, kPitchMax - 1, kOpenLoopTopStep, &max3);
   // Refine the coarse upper range by one delay on either side.
   int centre = t3;
   for (int d : {centre + 1, centre - 1}) {
@@ -58,10 +58,10 @@ int OpenLoopPitch(const double* wsp) {
   max3 = Normalised(wsp, t3, max3);
 
   // Favour the shorter delays against their multiples. Each test adds independently.
-  if (std::abs(2 * t2 - t3) < 5) max2 += 0.25 * max3;
-  if (std::abs(3 * t2 - t3) < 7) max2 += 0.25 * max3;
-  if (std::abs(2 * t1 - t2) < 5) max1 += 0.20 * max2;
-  if (std::abs(3 * t1 - t2) < 7) max1 += 0.20 * max2;
+  if (std::abs(2 * t2 - t3) < kDoubleTolerance) max2 += kFavourMiddle * max3;
+  if (std::abs(3 * t2 - t3) < kTripleTolerance) max2 += kFavourMiddle * max3;
+  if (std::abs(2 * t1 - t2) < kDoubleTolerance) max1 += kFavourLow * max2;
+  if (std::abs(3 * t1 - t2) < kTripleTolerance) max1 += kFavourLow * max2;
 
   int t = t1;
   double best = max1;

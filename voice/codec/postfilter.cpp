@@ -7,11 +7,6 @@
 
 namespace g729 {
 
-void InitPostFilter(PostFilterState& s) {
-  std::memset(&s, 0, sizeof s);
-  s.gain = 1.0;
-}
-
 void LongTermPostFilter(const double* res, int tMin, int tMax, int n, double* out) {
   double best = -kFloatMax;
   int delay = tMin;
@@ -23,14 +18,14 @@ void LongTermPostFilter(const double* res, int tMin, int tMax, int n, double* ou
       delay = d;
     }
   }
-  double energyDelayed = 0.5, energy = 0.5;
+  double energyDelayed = kLtpEnergyFloor, energy = kLtpEnergyFloor;
   for (int i = 0; i < n; ++i) {
     energyDelayed += res[i - delay] * res[i - delay];
     energy += res[i] * res[i];
   }
   if (best < 0.0) best = 0.0;
   double gainNow = 1.0, gainPast = 0.0;
-  if (best * best >= 0.5 * energy * energyDelayed) {
+  if (best * best >= kLtpVoicing * energy * energyDelayed) {
     if (best > energyDelayed) {
       gainNow = 1.0 / (1.0 + kGammaPitch);
       gainPast = kGammaPitch / (1.0 + kGammaPitch);
@@ -43,7 +38,7 @@ void LongTermPostFilter(const double* res, int tMin, int tMax, int n, double* ou
   for (int i = 0; i < n; ++i) out[i] = gainNow * res[i] + gainPast * res[i - delay];
 }
 
-double TiltFactor(const double num[11], const double den[11]) {
+double TiltFactor(const double num[kOrderP1], const double den[kOrderP1]) {
   double h[kImpulseLen] = {};
   for (int i = 0; i <= kOrder; ++i) h[i] = num[i];
   double zero[kOrder] = {};
@@ -72,8 +67,8 @@ void AdaptiveGainControl(const double* in, double* out, int n, double* gain) {
   *gain = g;
 }
 
-void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[11], int T,
-                        double* out) {
+void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[kOrderP1],
+                        int t, double* out) {
   double num[kOrderP1], den[kOrderP1];
   WeightLpc(a, kGammaNum, num);
   WeightLpc(a, kGammaDen, den);
@@ -81,9 +76,9 @@ void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[
   double* res = s.residual + kPitchMax;
   ResidualFilter(num, synth, res, kSubframe);
 
-  int tMax = T + 3 > kPitchMax ? kPitchMax : T + 3;
+  int tMax = t + kPostPitchReach > kPitchMax ? kPitchMax : t + kPostPitchReach;
   double filtered[kSubframe];
-  LongTermPostFilter(res, tMax - 6, tMax, kSubframe, filtered);
+  LongTermPostFilter(res, tMax - 2 * kPostPitchReach, tMax, kSubframe, filtered);
 
   double k = TiltFactor(num, den);
   double last = filtered[kSubframe - 1];

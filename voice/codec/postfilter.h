@@ -2,30 +2,21 @@
 #pragma once
 
 #include "voice/codec/constants.h"
+#include "voice/codec/states.h"
 
 namespace g729 {
 
-struct PostFilterState {
-  // Residual of A(z/0.55): 143 past samples followed by the current subframe.
-  double residual[kPitchMax + kSubframe];
-  double poleMemory[kOrder];  // 1/A(z/0.7) memory, oldest first
-  double tiltMemory;          // last long-term output sample of the previous subframe
-  double gain;                // adaptive gain of the previous sample
-};
-
-void InitPostFilter(PostFilterState& s);
-
 // Filters one subframe. synth points to the 40 decoded samples, with the 10 samples before
-// them readable at synth[-10..-1]; a holds the subframe's LP coefficients, T its integer
+// them readable at synth[-10..-1]; a holds the subframe's LP coefficients, t its integer
 // pitch delay. Writes 40 samples to out.
-void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[11], int T,
-                        double* out);
+void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[kOrderP1],
+                        int t, double* out);
 
 // Long-term post-filter on res[0..n-1] (res[-143..-1] readable) with delays tMin..tMax.
 void LongTermPostFilter(const double* res, int tMin, int tMax, int n, double* out);
 
 // Tilt compensation factor k of A(z/0.55)/A(z/0.7): 0.8 r1/r0 when r1 > 0, else 0.
-double TiltFactor(const double num[11], const double den[11]);
+double TiltFactor(const double num[kOrderP1], const double den[kOrderP1]);
 
 // Scales out[0..n-1] so its energy follows in[0..n-1]; gain carries between calls.
 void AdaptiveGainControl(const double* in, double* out, int n, double* gain);

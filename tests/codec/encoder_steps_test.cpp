@@ -66,11 +66,17 @@ void SpreadLsp(double lsp[10]) {
 }
 
 TEST(EncoderLsp, RootSearchRecoversTheLspsOfAFilter) {
-  double lsp[10], a[11], found[10];
-  SpreadLsp(lsp);
-  LspToLpc(lsp, a);
-  ASSERT_TRUE(LpcToLsp(a, lsp_reset, found));
-  for (int j = 0; j < 10; ++j) EXPECT_NEAR(lsp[j], found[j], 2e-3) << j;
+  // Well spread; and with LSFs 5 and 6 (one root of each polynomial) inside one interval of
+  // the search grid (25 pi/50 .. 26 pi/50), and so LSFs 7 and 8 (31 pi/50 .. 32 pi/50).
+  const double sets[][10] = {{0.25, 0.45, 0.8, 1.05, 1.4, 1.7, 2.0, 2.3, 2.55, 2.85},
+                             {0.25, 0.45, 0.8, 1.05, 1.58, 1.62, 1.95, 1.99, 2.55, 2.85}};
+  for (const auto& lsf : sets) {
+    double lsp[10], a[11], found[10];
+    for (int j = 0; j < 10; ++j) lsp[j] = std::cos(lsf[j]);
+    LspToLpc(lsp, a);
+    ASSERT_TRUE(LpcToLsp(a, lsp_reset, found)) << lsf[4];
+    for (int j = 0; j < 10; ++j) EXPECT_NEAR(lsp[j], found[j], 2e-3) << lsf[4] << " " << j;
+  }
 }
 
 TEST(EncoderLsp, RootSearchFallsBackToThePreviousLsps) {

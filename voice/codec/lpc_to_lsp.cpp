@@ -42,14 +42,13 @@ bool LpcToLsp(const double a[kOrderP1], const double lspPrev[kOrder], double lsp
   int which = 0;
   double xLow = grid[0];
   double yLow = ChebyshevValue(xLow, poly[which]);
-  for (int j = 1; j <= kGridPoints && found < kOrder;) {
+  // Every step moves on to the next grid point, also after a root: the next interval runs
+  // from that root to the next grid point.
+  for (int j = 1; j <= kGridPoints && found < kOrder; ++j) {
     double xHigh = xLow, yHigh = yLow;
     xLow = grid[j];
     yLow = ChebyshevValue(xLow, poly[which]);
-    if (yLow * yHigh > 0.0) {
-      ++j;
-      continue;
-    }
+    if (yLow * yHigh > 0.0) continue;
     // Sign change between the grid points: halve the interval twice, then interpolate.
     for (int step = 0; step < 2; ++step) {
       double xMid = 0.5 * (xLow + xHigh);
@@ -65,8 +64,7 @@ bool LpcToLsp(const double a[kOrderP1], const double lspPrev[kOrder], double lsp
     double dy = yHigh - yLow;
     double root = dy != 0.0 ? xLow - yLow * (xHigh - xLow) / dy : xLow;
     lsp[found++] = root;
-    // The roots of the two polynomials interlace: continue from this root on the other one,
-    // staying in the same grid interval.
+    // The roots of the two polynomials interlace: continue from this root on the other one.
     which = 1 - which;
     xLow = root;
     yLow = ChebyshevValue(xLow, poly[which]);

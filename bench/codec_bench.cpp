@@ -44,16 +44,16 @@ class RealTimeReporter : public benchmark::ConsoleReporter {
 
 void EncodeBlock(benchmark::State& state) {
   static std::vector<unsigned char> pcm = ReadVector("speech.in");
-  size_t blocks = pcm.size() / 960;
+  size_t blocks = pcm.size() / g729::kBlockPcmBytes;
   if (blocks == 0) {
     state.SkipWithError("speech.in not found");
     return;
   }
   CAudioCode codec;
-  unsigned char out[60];
+  unsigned char out[g729::kBlockCodedBytes];
   size_t b = 0;
   for (auto _ : state) {
-    codec.Encode(&pcm[960 * b], 960, out, nullptr);
+    codec.Encode(&pcm[g729::kBlockPcmBytes * b], g729::kBlockPcmBytes, out, nullptr);
     benchmark::DoNotOptimize(out);
     b = (b + 1) % blocks;
   }
@@ -61,16 +61,16 @@ void EncodeBlock(benchmark::State& state) {
 
 void DecodeBlock(benchmark::State& state) {
   static std::vector<unsigned char> coded = codectest::SerialToPacked(ReadVector("speech.bit"));
-  size_t blocks = coded.size() / 60;
+  size_t blocks = coded.size() / g729::kBlockCodedBytes;
   if (blocks == 0) {
     state.SkipWithError("speech.bit not found");
     return;
   }
   CAudioCode codec;
-  short pcm[480];
+  short pcm[g729::kBlockPcmBytes / 2];
   size_t b = 0;
   for (auto _ : state) {
-    codec.Decode(&coded[60 * b], pcm, nullptr);
+    codec.Decode(&coded[g729::kBlockCodedBytes * b], pcm, nullptr);
     benchmark::DoNotOptimize(pcm);
     b = (b + 1) % blocks;
   }

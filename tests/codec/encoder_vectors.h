@@ -6,9 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "voice/codec/constants.h"
+
 namespace encoder_vectors {
 
-using Params = std::array<int, 11>;
+using Params = std::array<int, g729::kParams>;
 
 // Raw 16-bit little-endian samples; a trailing partial frame is dropped. False when the
 // file cannot be read.
@@ -21,7 +23,7 @@ bool ReadSerial(const std::string& path, std::vector<Params>* frames);
 // Per-parameter count of frames in which the encoder's value equals the reference.
 struct Agreement {
   int frames = 0;
-  std::array<int, 11> same{};
+  std::array<int, g729::kParams> same{};
   double Share(int param) const { return frames ? double(same[param]) / frames : 0.0; }
 };
 

@@ -16,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kFrameSamples = 80;
+constexpr int kFrameSamples = g729::kFrame;
 constexpr size_t kCodecDelay = 40;            // samples from input to decoded output
 constexpr double kDecoderBar = 20.0;        // dB, every vector without erased frames
 constexpr double kChainMargin = 1.0;        // dB below the reference chain on speech

@@ -8,8 +8,11 @@
 namespace g729a {
 namespace {
 
+using g729::kFrameBits;
+using g729::kFrameBytes;
+
 constexpr unsigned kSync = 0x6b21;
-constexpr unsigned kSizeWord = 80;
+constexpr unsigned kSizeWord = kFrameBits;
 constexpr unsigned kBit0 = 0x007f;
 constexpr unsigned kBit1 = 0x0081;
 
@@ -54,7 +57,8 @@ bool WriteFile(const std::string& path, const std::vector<unsigned char>& data,
 bool ParseSerial(const std::vector<unsigned char>& data, std::vector<SerialFrame>* frames,
                  std::string* error) {
   if (data.size() % kSerialFrameBytes != 0) {
-    *error = "bitstream length " + std::to_string(data.size()) + " is not a multiple of 164";
+    *error = "bitstream length " + std::to_string(data.size()) + " is not a multiple of " +
+             std::to_string(kSerialFrameBytes);
     return false;
   }
   frames->clear();
@@ -67,7 +71,7 @@ bool ParseSerial(const std::vector<unsigned char>& data, std::vector<SerialFrame
     }
     SerialFrame frame{};
     int zeros = 0;
-    for (int i = 0; i < 80; ++i) {
+    for (int i = 0; i < kFrameBits; ++i) {
       unsigned w = Word(p + 4 + 2 * i);
       if (w == 0) ++zeros;
       frame.bits[i] = w == kBit1 ? 1 : 0;
@@ -76,25 +80,25 @@ bool ParseSerial(const std::vector<unsigned char>& data, std::vector<SerialFrame
         return false;
       }
     }
-    if (zeros != 0 && zeros != 80) {
+    if (zeros != 0 && zeros != kFrameBits) {
       *error = "partly erased " + where;
       return false;
     }
-    frame.erased = zeros == 80;
+    frame.erased = zeros == kFrameBits;
     frames->push_back(frame);
   }
   return true;
 }
 
-void AppendSerial(const unsigned char bits[80], std::vector<unsigned char>* out) {
+void AppendSerial(const unsigned char bits[kFrameBits], std::vector<unsigned char>* out) {
   AppendWord(kSync, out);
   AppendWord(kSizeWord, out);
-  for (int i = 0; i < 80; ++i) AppendWord(bits[i] ? kBit1 : kBit0, out);
+  for (int i = 0; i < kFrameBits; ++i) AppendWord(bits[i] ? kBit1 : kBit0, out);
 }
 
 std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames, int* erasedCount) {
-  std::vector<unsigned char> packed(frames.size() * 10);
-  unsigned char last[10] = {};
+  std::vector<unsigned char> packed(frames.size() * kFrameBytes);
+  unsigned char last[kFrameBytes] = {};
   *erasedCount = 0;
   for (size_t f = 0; f < frames.size(); ++f) {
     if (frames[f].erased) {
@@ -102,18 +106,20 @@ std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames, in
     } else {
       BitsToBytes(frames[f].bits, last);
     }
-    std::copy(last, last + 10, &packed[f * 10]);
+    std::copy(last, last + kFrameBytes, &packed[f * kFrameBytes]);
   }
   return packed;
 }
 
-void BytesToBits(const unsigned char* bytes, unsigned char bits[80]) {
-  for (int i = 0; i < 80; ++i) bits[i] = (bytes[i / 8] >> (7 - i % 8)) & 1;
+void BytesToBits(const unsigned char* bytes, unsigned char bits[kFrameBits]) {
+  for (int i = 0; i < kFrameBits; ++i) bits[i] = (bytes[i / 8] >> (7 - i % 8)) & 1;
 }
 
-void BitsToBytes(const unsigned char bits[80], unsigned char* bytes) {
-  std::memset(bytes, 0, 10);
-  for (int i = 0; i < 80; ++i) bytes[i / 8] |= static_cast<unsigned char>(bits[i] << (7 - i % 8));
+void BitsToBytes(const unsigned char bits[kFrameBits], unsigned char* bytes) {
+  std::memset(bytes, 0, kFrameBytes);
+  for (int i = 0; i < kFrameBits; ++i) {
+    bytes[i / 8] |= static_cast<unsigned char>(bits[i] << (7 - i % 8));
+  }
 }
 
 std::vector<short> ToSamples(const std::vector<unsigned char>& data) {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "voice/codec/constants.h"
+
 namespace g729a {
 
 // Reads a whole file; false with a message in *error when it cannot be read.
@@ -13,25 +15,25 @@ bool WriteFile(const std::string& path, const std::vector<unsigned char>& data,
                std::string* error);
 
 struct SerialFrame {
-  unsigned char bits[80];  // 0 or 1
-  bool erased;             // all bit words zero: the frame was lost
+  unsigned char bits[g729::kFrameBits];  // 0 or 1
+  bool erased;  // all bit words zero: the frame was lost
 };
 
-constexpr int kSerialFrameBytes = 164;
+constexpr int kSerialFrameBytes = 2 * (2 + g729::kFrameBits);  // 164
 
 // Parses a serial bitstream; false with a message on a wrong length, sync or size word, or a
 // bit word other than 0x007f/0x0081 in a frame that is not erased.
 bool ParseSerial(const std::vector<unsigned char>& data, std::vector<SerialFrame>* frames,
                  std::string* error);
-void AppendSerial(const unsigned char bits[80], std::vector<unsigned char>* out);
+void AppendSerial(const unsigned char bits[g729::kFrameBits], std::vector<unsigned char>* out);
 
 // Packed frames from a serial bitstream; an erased frame repeats the last good frame (a
 // zero frame at the start). erasedCount receives the number of erased frames.
 std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames, int* erasedCount);
 
 // Bits of a packed 10-byte frame (most significant bit of byte 0 first) and back.
-void BytesToBits(const unsigned char* bytes, unsigned char bits[80]);
-void BitsToBytes(const unsigned char bits[80], unsigned char* bytes);
+void BytesToBits(const unsigned char* bytes, unsigned char bits[g729::kFrameBits]);
+void BitsToBytes(const unsigned char bits[g729::kFrameBits], unsigned char* bytes);
 
 // 16-bit little-endian samples <-> values.
 std::vector<short> ToSamples(const std::vector<unsigned char>& data);

@@ -20,15 +20,15 @@ int EncodeCommand(const std::string& in, const std::string& out, bool serial) {
   std::string error;
   if (!ReadFile(in, &pcm, &error)) return Fail(error);
   if (pcm.size() % 2 != 0) return Fail(in + ": odd byte count, not 16-bit PCM");
-  size_t tail = pcm.size() % 160;
+  size_t tail = pcm.size() % (2 * g729::kFrame);
   if (tail != 0) {
     std::fprintf(stderr, "g729a: ignoring the last %zu samples (less than a frame)\n", tail / 2);
   }
   std::vector<unsigned char> packed = EncodePcm(pcm);
   std::vector<unsigned char> result;
   if (serial) {
-    for (size_t off = 0; off < packed.size(); off += 10) {
-      unsigned char bits[80];
+    for (size_t off = 0; off < packed.size(); off += g729::kFrameBytes) {
+      unsigned char bits[g729::kFrameBits];
       BytesToBits(&packed[off], bits);
       AppendSerial(bits, &result);
     }
@@ -53,7 +53,9 @@ int DecodeCommand(const std::string& in, const std::string& out, bool serial) {
       std::fprintf(stderr, "g729a: %d erased frames repeat the previous frame\n", erased);
     }
   } else {
-    if (data.size() % 10 != 0) return Fail(in + ": length is not a multiple of 10-byte frames");
+    if (data.size() % g729::kFrameBytes != 0) {
+      return Fail(in + ": length is not a multiple of 10-byte frames");
+    }
     packed = data;
   }
   std::vector<short> samples = DecodePacked(packed);

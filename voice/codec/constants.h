@@ -10,6 +10,7 @@ constexpr int kSubframe = 40;      // samples per subframe
 constexpr int kSubframes = 2;
 constexpr int kParams = 11;        // parameters per frame
 constexpr int kFrameBytes = 10;
+constexpr int kFrameBits = 8 * kFrameBytes;
 constexpr int kWindow = 240;       // LP analysis window
 constexpr int kLookAhead = 40;
 

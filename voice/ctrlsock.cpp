@@ -43,10 +43,23 @@ private:
     ULONGLONG m_ullDeadline;
 };
 
-// Reads one control message into pBuf; false when handling stops (a failed or cut-off read, or
-// a header without the magic, whose body is then left unread).
+// Whether the stream has a byte to read now (or has ended), asked without waiting. Windows
+// Sockets posts a read notice again after a receive that leaves bytes behind, so once a message
+// read in several receives is done, one notice may come with nothing behind it.
+bool BytesWaiting(CAsyncSocket& sock)
+{
+    unsigned char byte = 0;
+    return sock.CAsyncSocket::Receive(&byte, 1, MSG_PEEK) > 0;
+}
+
+// Reads one control message into pBuf; false when handling stops (no bytes waiting, a failed or
+// cut-off read, or a header without the magic, whose body is then left unread).
 bool ReadMessage(CAsyncSocket& sock, CSocket* pBlocking, unsigned char* pBuf, uint32_t& nCode)
 {
+    // Only a notice with bytes behind it starts a read: a wait for a header that is not coming
+    // would hold the client's thread, and with it the voice uplink, for the whole bound.
+    if (!BytesWaiting(sock))
+        return false;
     SocketSource source(sock, pBlocking);
     ControlHeader header;
     if (ReadControlMessage(source, pBuf, header) != ControlRead::Message)

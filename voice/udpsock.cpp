@@ -24,7 +24,6 @@ int CUdpSocket::Send(const void* lpBuf, int nBufLen, int nFlags)
 CRecSocket::CRecSocket(CSortData::PlayAction play) : m_sort(play), m_bCreated(FALSE)
 {
     std::memset(m_recvBuf, 0, sizeof(m_recvBuf));
-    SetTimeout(kVoiceWaitMs);
 }
 
 CRecSocket::~CRecSocket() = default;
@@ -38,7 +37,9 @@ void CRecSocket::OnReceive(int nErrorCode)
 {
     std::string strFrom;
     UINT nFromPort = 0;
-    int n = ReceiveFrom(m_recvBuf, sizeof(m_recvBuf), strFrom, nFromPort);
+    // The datagram is there or not: a notice without one returns at once instead of holding the
+    // client's thread until the next datagram comes.
+    int n = CAsyncSocket::ReceiveFrom(m_recvBuf, sizeof(m_recvBuf), strFrom, nFromPort);
     // The store ignores a datagram too short to be a voice packet (a stray hello, say).
     if (n > 0)
         m_sort.Insert(m_recvBuf, n);

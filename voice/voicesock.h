@@ -18,9 +18,6 @@ const int kVoiceBufferSize = 1024;
 // How long the control socket waits for the rest of a control message (or for its reply to go
 // out) before it gives up on that message: a peer that stalls must not hold the thread forever.
 const DWORD kControlWaitMs = 3000;
-// A read notice on the voice socket always has a datagram behind it; should one come without,
-// the receive gives up after this long instead of holding the thread until the next datagram.
-const DWORD kVoiceWaitMs = 500;
 
 class CUdpSocket : public CAsyncSocket {
 public:

@@ -88,14 +88,18 @@ CClientSocket::CClientSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSoc
 
 CClientSocket::~CClientSocket() { delete[] m_pBuf; }
 
+// The client's handler of a talk notification may end the call or delete its interface, and
+// with it the engine and this socket. So each handler below calls the base's handler first,
+// changes every state before it notifies, and makes the notification the last thing it does.
+
 void CClientSocket::OnReceive(int nErrorCode)
 {
     uint32_t nCode = 0;
     if (!ReadMessage(*this, this, m_pBuf, nCode))
         return;
+    CSocket::OnReceive(nErrorCode);
     if (nCode == TALK_REQUEST)
         AnswerRequest();
-    CSocket::OnReceive(nErrorCode);
 }
 
 void CClientSocket::AnswerRequest()
@@ -110,16 +114,16 @@ void CClientSocket::AnswerRequest()
     }
     if (nSent != kControlHeaderSize)
         return;
-    m_pInterface->OnTalkBegin(strPeer);
     m_pUdp->SetHost(strPeer);
     m_pWaveIn->SetSend(TRUE);
     m_pInterface->m_bTalking = TRUE;
+    m_pInterface->OnTalkBegin(strPeer);
 }
 
 void CClientSocket::OnClose(int nErrorCode)
 {
-    m_pInterface->OnPeerClosed();
     CSocket::OnClose(nErrorCode);
+    m_pInterface->OnPeerClosed();
 }
 
 CListenSocket::CListenSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSocket* pUdp)
@@ -148,22 +152,22 @@ void CSendClient::OnReceive(int nErrorCode)
     uint32_t nCode = 0;
     if (!ReadMessage(*this, nullptr, m_pBuf, nCode))
         return;
+    CAsyncSocket::OnReceive(nErrorCode);
     if (nCode == TALK_ACCEPT) {
-        m_pInterface->OnTalkBegin(PeerAddress(*this));
         m_pWaveIn->SetSend(TRUE);
         m_pInterface->m_bTalking = TRUE;
+        m_pInterface->OnTalkBegin(PeerAddress(*this));
     }
-    CAsyncSocket::OnReceive(nErrorCode);
 }
 
 void CSendClient::OnConnect(int nErrorCode)
 {
-    m_pInterface->OnConnected(nErrorCode);
     CAsyncSocket::OnConnect(nErrorCode);
+    m_pInterface->OnConnected(nErrorCode);
 }
 
 void CSendClient::OnClose(int nErrorCode)
 {
-    m_pInterface->OnPeerClosed();
     CAsyncSocket::OnClose(nErrorCode);
+    m_pInterface->OnPeerClosed();
 }

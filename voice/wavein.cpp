@@ -58,6 +58,9 @@ int CWaveIn::StartThread()
                     &m_hWnd, &m_hThread, &m_dwThreadId))
         return 0;
     m_bThreadRun = 1;
+    // A former stop (the undo of a failed start, say) set the stopping flag; a new run requeues
+    // its blocks again.
+    m_bStopping = 0;
     return 1;
 }
 

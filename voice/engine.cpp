@@ -70,9 +70,13 @@ CInterface::CInterface(HWND hNotifyWnd)
 HWND CInterface::TalkNotifyWindow() const
 {
     // A client in the background (minimised, or in the tray) has no active window; it still
-    // hears of its talks at the window it gave the interface.
+    // hears of its talks at the window it gave the interface, when that window is this
+    // thread's (a window of another thread would make the send wait for that thread).
     HWND hWnd = AppThreadMainWnd();
-    return hWnd || GetActiveWindow() ? hWnd : m_hNotifyWnd;
+    if (hWnd || GetActiveWindow() || !m_hNotifyWnd)
+        return hWnd;
+    return GetWindowThreadProcessId(m_hNotifyWnd, nullptr) == GetCurrentThreadId() ? m_hNotifyWnd
+                                                                                     : nullptr;
 }
 
 void CInterface::OnTalkEnd()

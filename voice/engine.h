@@ -60,7 +60,8 @@ public:
 
 private:
     // Where WM_TALK_BEGIN and WM_TALK_END go: the thread's main window (its active window on
-    // the thread that loaded the library); when the thread has no active window, m_hNotifyWnd.
+    // the thread that loaded the library); when the thread has no active window, m_hNotifyWnd
+    // if it belongs to this thread.
     HWND TalkNotifyWindow() const;
     // Steps 2 to 5 of hanging up: sending off, both TCP sockets closed, no session.
     void HangUp();

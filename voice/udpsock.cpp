@@ -47,7 +47,8 @@ CRecSocket::~CRecSocket() = default;
 
 void CRecSocket::SendHello(const std::string& host, UINT port)
 {
-    SendTo(kHelloDatagram, kHelloSize, port, host.c_str());
+    // Sent without waiting: its result is not used, and a datagram that would block is dropped.
+    CAsyncSocket::SendTo(kHelloDatagram, kHelloSize, port, host.c_str());
 }
 
 void CRecSocket::OnReceive(int nErrorCode)

@@ -6,10 +6,10 @@
 //
 // WM_TALK_BEGIN and WM_TALK_END are sent (SendMessage) to the active window of the thread that
 // loaded the library; when that thread has no active window (a client that is minimised or
-// lives in the tray), to the window given to the constructor, if it is a window of that thread. The session's state has changed
-// before either is sent, and the library touches nothing of the session after the handler
-// returns: the handler may call End, delete the CTalkInterface, or run a modal loop (a message
-// box), inside which the talk may end.
+// lives in the tray), to the window given to the constructor, if it is a window of that thread.
+// The session's state has changed before either is sent, and the library touches nothing of the
+// session after the handler returns: the handler may call End, delete the CTalkInterface, or
+// run a modal loop (a message box), inside which the talk may end.
 //
 // MinGW clients link libvocalis.dll.a, MSVC clients vocalis.lib; the DLL carries both compilers'
 // C++ names for the class. An object an MSVC client made with `new` goes back to ucrtbase.dll's

@@ -176,6 +176,12 @@ int CAsyncSocket::SendTo(const void* lpBuf, int nBufLen, UINT nHostPort, LPCSTR 
                   reinterpret_cast<sockaddr*>(&sa), sizeof sa);
 }
 
+int CAsyncSocket::SendTo(const void* lpBuf, int nBufLen, const sockaddr_in& to, int nFlags)
+{
+    return sendto(m_hSocket, static_cast<const char*>(lpBuf), nBufLen, nFlags,
+                  reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
 int CAsyncSocket::ReceiveFrom(void* lpBuf, int nBufLen, std::string& rSocketAddress,
                               UINT& rSocketPort, int nFlags)
 {

@@ -63,6 +63,8 @@ public:
     // One datagram to (host, port); the host is resolved on every call.
     virtual int SendTo(const void* lpBuf, int nBufLen, UINT nHostPort, LPCSTR lpszHostAddress,
                        int nFlags = 0);
+    // One datagram to an address already resolved.
+    int SendTo(const void* lpBuf, int nBufLen, const sockaddr_in& to, int nFlags = 0);
     virtual int ReceiveFrom(void* lpBuf, int nBufLen, std::string& rSocketAddress,
                             UINT& rSocketPort, int nFlags = 0);
 

@@ -43,10 +43,23 @@ private:
     ULONGLONG m_ullDeadline;
 };
 
-// Reads one control message into pBuf; false when handling stops (a failed or cut-off read, or
-// a header without the magic, whose body is then left unread).
+// Whether the stream has a byte to read now (or has ended), asked without waiting. Windows
+// Sockets posts a read notice again after a receive that leaves bytes behind, so once a message
+// read in several receives is done, one notice may come with nothing behind it.
+bool BytesWaiting(CAsyncSocket& sock)
+{
+    unsigned char byte = 0;
+    return sock.CAsyncSocket::Receive(&byte, 1, MSG_PEEK) > 0;
+}
+
+// Reads one control message into pBuf; false when handling stops (no bytes waiting, a failed or
+// cut-off read, or a header without the magic, whose body is then left unread).
 bool ReadMessage(CAsyncSocket& sock, CSocket* pBlocking, unsigned char* pBuf, uint32_t& nCode)
 {
+    // Only a notice with bytes behind it starts a read: a wait for a header that is not coming
+    // would hold the client's thread, and with it the voice uplink, for the whole bound.
+    if (!BytesWaiting(sock))
+        return false;
     SocketSource source(sock, pBlocking);
     ControlHeader header;
     if (ReadControlMessage(source, pBuf, header) != ControlRead::Message)
@@ -75,14 +88,18 @@ CClientSocket::CClientSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSoc
 
 CClientSocket::~CClientSocket() { delete[] m_pBuf; }
 
+// The client's handler of a talk notification may end the call or delete its interface, and
+// with it the engine and this socket. So each handler below calls the base's handler first,
+// changes every state before it notifies, and makes the notification the last thing it does.
+
 void CClientSocket::OnReceive(int nErrorCode)
 {
     uint32_t nCode = 0;
     if (!ReadMessage(*this, this, m_pBuf, nCode))
         return;
+    CSocket::OnReceive(nErrorCode);
     if (nCode == TALK_REQUEST)
         AnswerRequest();
-    CSocket::OnReceive(nErrorCode);
 }
 
 void CClientSocket::AnswerRequest()
@@ -97,16 +114,16 @@ void CClientSocket::AnswerRequest()
     }
     if (nSent != kControlHeaderSize)
         return;
-    m_pInterface->OnTalkBegin(strPeer);
     m_pUdp->SetHost(strPeer);
     m_pWaveIn->SetSend(TRUE);
     m_pInterface->m_bTalking = TRUE;
+    m_pInterface->OnTalkBegin(strPeer);
 }
 
 void CClientSocket::OnClose(int nErrorCode)
 {
-    m_pInterface->OnPeerClosed();
     CSocket::OnClose(nErrorCode);
+    m_pInterface->OnPeerClosed();
 }
 
 CListenSocket::CListenSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSocket* pUdp)
@@ -135,22 +152,22 @@ void CSendClient::OnReceive(int nErrorCode)
     uint32_t nCode = 0;
     if (!ReadMessage(*this, nullptr, m_pBuf, nCode))
         return;
+    CAsyncSocket::OnReceive(nErrorCode);
     if (nCode == TALK_ACCEPT) {
-        m_pInterface->OnTalkBegin(PeerAddress(*this));
         m_pWaveIn->SetSend(TRUE);
         m_pInterface->m_bTalking = TRUE;
+        m_pInterface->OnTalkBegin(PeerAddress(*this));
     }
-    CAsyncSocket::OnReceive(nErrorCode);
 }
 
 void CSendClient::OnConnect(int nErrorCode)
 {
-    m_pInterface->OnConnected(nErrorCode);
     CAsyncSocket::OnConnect(nErrorCode);
+    m_pInterface->OnConnected(nErrorCode);
 }
 
 void CSendClient::OnClose(int nErrorCode)
 {
-    m_pInterface->OnPeerClosed();
     CAsyncSocket::OnClose(nErrorCode);
+    m_pInterface->OnPeerClosed();
 }

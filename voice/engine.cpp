@@ -67,15 +67,27 @@ CInterface::CInterface(HWND hNotifyWnd)
     m_pSendClient = new CSendClient(m_pWaveIn, this);
 }
 
+HWND CInterface::TalkNotifyWindow() const
+{
+    // A client in the background (minimised, or in the tray) has no active window; it still
+    // hears of its talks at the window it gave the interface, when that window is this
+    // thread's (a window of another thread would make the send wait for that thread).
+    HWND hWnd = AppThreadMainWnd();
+    if (hWnd || GetActiveWindow() || !m_hNotifyWnd)
+        return hWnd;
+    return GetWindowThreadProcessId(m_hNotifyWnd, nullptr) == GetCurrentThreadId() ? m_hNotifyWnd
+                                                                                     : nullptr;
+}
+
 void CInterface::OnTalkEnd()
 {
-    if (HWND hWnd = AppThreadMainWnd())
+    if (HWND hWnd = TalkNotifyWindow())
         SendMessageA(hWnd, WM_TALK_END, 0, 0);
 }
 
 void CInterface::OnTalkBegin(std::string strPeer)
 {
-    if (HWND hWnd = AppThreadMainWnd())
+    if (HWND hWnd = TalkNotifyWindow())
         SendMessageA(hWnd, WM_TALK_BEGIN, 0, 0);
 }
 
@@ -205,11 +217,14 @@ int CInterface::Stop()
 void CInterface::OnPeerClosed()
 {
     LibraryLock().Lock();
-    if (m_bTalking) {
+    BOOL bWasTalking = m_bTalking;
+    if (bWasTalking)
         HangUp();
-        OnTalkEnd();
-    }
     LibraryLock().Unlock();
+    // Last, and outside the lock: the client's handler may run a modal loop, or end the call
+    // and so destroy this engine.
+    if (bWasTalking)
+        OnTalkEnd();
 }
 
 void CInterface::OnConnected(int nErrorCode)
@@ -219,6 +234,7 @@ void CInterface::OnConnected(int nErrorCode)
         OnConnectResult(0);
         return;
     }
+    // The result is posted, so the client's handler runs later, not inside this call.
     OnConnectResult(1);
     m_pSendClient->SendRequest();
 }

@@ -32,7 +32,8 @@ class CInterface {
 public:
     explicit CInterface(HWND hNotifyWnd);
 
-    // Notification hooks, in this slot order.
+    // Notification hooks, in this slot order. OnTalkBegin and OnTalkEnd run the client's
+    // handler, which may destroy this engine: every caller makes them its last step.
     virtual void OnTalkEnd();
     virtual void OnTalkBegin(std::string strPeer);
     virtual BOOL OnTalkRequest(std::string strPeer);
@@ -58,6 +59,10 @@ public:
     HWND m_hNotifyWnd;
 
 private:
+    // Where WM_TALK_BEGIN and WM_TALK_END go: the thread's main window (its active window on
+    // the thread that loaded the library); when the thread has no active window, m_hNotifyWnd
+    // if it belongs to this thread.
+    HWND TalkNotifyWindow() const;
     // Steps 2 to 5 of hanging up: sending off, both TCP sockets closed, no session.
     void HangUp();
     BOOL OpenVoiceSockets();

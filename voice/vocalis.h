@@ -2,8 +2,14 @@
 //
 // Calling order, all on one thread that runs a message loop: allocate a TLS index and store it
 // in g_dwTls; optionally SetLogInfoFuncA; construct a CTalkInterface with a window; Init; Start;
-// EnableSound as often as wanted; End (or destroy the object). WM_TALK_BEGIN and WM_TALK_END
-// are sent to the active window of the thread that loaded the library.
+// EnableSound as often as wanted; End (or destroy the object).
+//
+// WM_TALK_BEGIN and WM_TALK_END are sent (SendMessage) to the active window of the thread that
+// loaded the library; when that thread has no active window (a client that is minimised or
+// lives in the tray), to the window given to the constructor, if it is a window of that thread.
+// The session's state has changed before either is sent, and the library touches nothing of the
+// session after the handler returns: the handler may call End, delete the CTalkInterface, or
+// run a modal loop (a message box), inside which the talk may end.
 //
 // MinGW clients link libvocalis.dll.a, MSVC clients vocalis.lib; the DLL carries both compilers'
 // C++ names for the class. An object an MSVC client made with `new` goes back to ucrtbase.dll's
@@ -27,7 +33,9 @@ class CInterface;
 class VOCALIS_API CTalkInterface {
 public:
     explicit CTalkInterface(HWND hNotifyWnd);
-    // Copies share one engine: once one copy is ended or destroyed, do not use the other.
+    // A copy (and an assignment) shares the other object's engine; it does not get one of its
+    // own. Once one of two such copies has been ended (End) or destroyed, the other must be
+    // neither used nor destroyed: its engine is gone.
     CTalkInterface(const CTalkInterface& other);
     virtual ~CTalkInterface();
     CTalkInterface& operator=(const CTalkInterface& other);

@@ -18,9 +18,6 @@ const int kVoiceBufferSize = 1024;
 // How long the control socket waits for the rest of a control message (or for its reply to go
 // out) before it gives up on that message: a peer that stalls must not hold the thread forever.
 const DWORD kControlWaitMs = 3000;
-// A read notice on the voice socket always has a datagram behind it; should one come without,
-// the receive gives up after this long instead of holding the thread until the next datagram.
-const DWORD kVoiceWaitMs = 500;
 
 class CUdpSocket : public CAsyncSocket {
 public:
@@ -36,6 +33,18 @@ public:
     std::string m_strHost;
     unsigned char m_packet[kVoiceBufferSize];
     UINT m_nPort;
+
+private:
+    // The destination's address, resolved once per change of (m_strHost, m_nPort): a host name
+    // is not looked up again for every 60 ms packet. A name that did not resolve fails every
+    // send, with the lookup's error, until the destination changes.
+    bool Destination();
+
+    bool m_bDestKnown;
+    std::string m_strDestHost;
+    UINT m_nDestPort;
+    sockaddr_in m_destAddr;
+    int m_nDestError;   // 0 when m_destAddr holds the destination
 };
 
 class CRecSocket : public CSocket {

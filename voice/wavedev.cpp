@@ -166,6 +166,14 @@ bool DispatchOneMessage(HWND hWnd)
     return true;
 }
 
+bool DispatchPendingMessages(HWND hWnd)
+{
+    bool bAny = false;
+    while (DispatchOneMessage(hWnd))
+        bAny = true;
+    return bAny;
+}
+
 WAVEFORMATEX PcmFormat(int nChannels, int nSamplesPerSec, int nBitsPerSample)
 {
     WAVEFORMATEX fmt = {};

@@ -78,6 +78,9 @@ void EndRelay(HANDLE* phThread, DWORD dwThreadId, const std::function<bool(int)>
 
 // Takes at most one pending message of hWnd off the queue and dispatches it. True if there was one.
 bool DispatchOneMessage(HWND hWnd);
+// Dispatches every message of hWnd waiting in the queue, so that a stop wait never sleeps while
+// returned blocks wait for it. True if there was one.
+bool DispatchPendingMessages(HWND hWnd);
 
 // The devices' PCM format from their three format fields.
 WAVEFORMATEX PcmFormat(int nChannels, int nSamplesPerSec, int nBitsPerSample);

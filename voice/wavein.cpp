@@ -58,6 +58,9 @@ int CWaveIn::StartThread()
                     &m_hWnd, &m_hThread, &m_dwThreadId))
         return 0;
     m_bThreadRun = 1;
+    // A former stop (the undo of a failed start, say) set the stopping flag; a new run requeues
+    // its blocks again.
+    m_bStopping = 0;
     return 1;
 }
 
@@ -250,11 +253,11 @@ int CWaveIn::StopThread()
     return 1;
 }
 
-// One timed-out step of the stop wait: dispatch a returned block; once none is queued close the
-// device, whose close notification ends the thread. Returns true if a block was dispatched.
+// One timed-out step of the stop wait: dispatch the returned blocks; once none is queued close
+// the device, whose close notification ends the thread. Returns true if a block was dispatched.
 bool CWaveIn::StopStep(int nIdleSteps)
 {
-    bool bDispatched = DispatchOneMessage(m_hWnd);
+    bool bDispatched = DispatchPendingMessages(m_hWnd);
     if (m_hWaveIn && m_nQueued == 0) {
         // A failed close forgets the handle and sends no close notification: end the thread here.
         if (!CloseDev())

@@ -165,8 +165,9 @@ int CWaveOut::CloseDev()
     return 1;
 }
 
-// Dispatches one returned block per 100 ms wait until none is queued. Stops early when the relay
-// thread has ended (nothing more can come back) or nothing has come back for a few seconds.
+// Dispatches the returned blocks after each 100 ms wait until none is queued. Stops early when
+// the relay thread has ended (nothing more can come back) or nothing has come back for a few
+// seconds.
 void CWaveOut::DrainReturnedBlocks()
 {
     int idle = 0;
@@ -174,7 +175,7 @@ void CWaveOut::DrainReturnedBlocks()
     do {
         if (WaitForSingleObject(m_hThread, 100) != WAIT_TIMEOUT)
             break;
-        idle = DispatchOneMessage(m_hWnd) ? 0 : idle + 1;
+        idle = DispatchPendingMessages(m_hWnd) ? 0 : idle + 1;
         nQueued = QueuedCount();
     } while (nQueued != 0 && idle < kGiveUpAfterIdleSteps);
 }

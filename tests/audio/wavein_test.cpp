@@ -223,6 +223,21 @@ TEST_F(WaveIn, PartWayBufferFailureReleasesWhatWasQueuedAndAllocated)
     EXPECT_TRUE(allocprobe::Live().empty());
 }
 
+TEST_F(WaveIn, StartRetriedAfterAFailedStartKeepsRecording)
+{
+    // The engine's Init may be retried after the capture start failed; the undo of the failed
+    // start stops the relay thread, and the retried start must still requeue every block.
+    RecordingWaveIn w;
+    allocprobe::FailNext(CWaveIn::kBlockBytes);
+    ASSERT_EQ(w.StartCapture(), 0);
+    ASSERT_EQ(w.StartCapture(), 1);
+    // Ten buffers: more blocks than twice that means used buffers went back to the device.
+    EXPECT_TRUE(PumpUntil([&] { return w.calls.size() > 2 * CWaveIn::kBufferCount; }, 20000))
+        << w.calls.size() << " blocks";
+    EXPECT_EQ(w.StopCapture(), 1);
+    EXPECT_TRUE(allocprobe::Live().empty());
+}
+
 TEST_F(WaveIn, UndoingAStartThatNeverRecordedTakesTheBuffersBackBeforeFreeing)
 {
     // The undo after a failed OpenRecord: the buffers are still queued in the device.

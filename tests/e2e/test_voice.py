@@ -264,6 +264,59 @@ def test_stalled_control_message_does_not_freeze(session, tools):
     assert len(resumed) >= 10
 
 
+CONTROL_BODIES = (0, 4, 1000, 5000)
+
+
+def test_control_messages_mid_call_keep_the_uplink_paced(session, tools):
+    """Talk requests with bodies of several sizes, each whole and split in two sends, arrive
+    during a call: each gets its one reply and the uplink keeps its pace around every one."""
+    s = session
+    messages = [(body, how) for body in CONTROL_BODIES for how in ("request", "split")]
+    first, spacing = 4.0, 1.0   # the first message once capture runs (~2 s after Init)
+    ctl = ["--ctl", "0.2:request"]
+    for i, (body, how) in enumerate(messages):
+        ctl += ["--ctl", f"{first + i * spacing:.2f}:{how}+body={body}"]
+    last = first + (len(messages) - 1) * spacing
+    s.start_peer(*ctl, duration=last + 1.5)
+    script = "init; start 127.0.0.1 %d %d; waitmsg begin 3000; wait %d; end; exit" % (
+        s.tcp, s.udp, int((last + 1.2) * 1000))
+    assert s.run_client(script, timeout=60) == 0
+    s.wait_peer()
+
+    # When each message went out (a split one: its first half) and the replies that came back.
+    sent = [t for t, _, f in s.events("ctl-sent") if f["action"] in ("request", "head")][1:]
+    assert len(sent) == len(messages)
+    accepts = s.accepts()
+    times = np.array([t for t, _ in s.received_seqs()])
+    assert len(times) and times[0] < sent[0], "speech flowed before the first message"
+    starts, ends = times[:-1], times[1:]
+
+    def longest_over(lo, hi):
+        """The longest gap between uplink packets that overlaps the time from lo to hi."""
+        overlap = (ends > lo) & (starts < hi)
+        return float((ends - starts)[overlap].max()) if overlap.any() else float("inf")
+
+    report = []
+    for i, ((body, how), at) in enumerate(zip(messages, sent)):
+        until = sent[i + 1] if i + 1 < len(sent) else at + spacing
+        replies = [t for t in accepts if at <= t < until]
+        # While the client read the message (until its reply), and up to the next message.
+        reading = longest_over(at, replies[0]) if replies else float("inf")
+        report.append((body, how, len(replies), reading, longest_over(at, until)))
+    call = times[(times >= sent[0] - spacing / 2) & (times < sent[-1] + spacing)]
+    longest = float(gaps(call).max())
+    print("\nbody  sent     replies  longest uplink gap: while reading, up to the next message")
+    for body, how, n, reading, around in report:
+        print(f"{body:5d}  {how:7s}  {n:7d}  {reading * 1000:6.0f} ms  {around * 1000:6.0f} ms")
+    print(f"longest uplink gap over the messages: {longest * 1000:.0f} ms "
+          f"({len(call)} packets, {len(accepts)} replies)")
+    assert [row[2] for row in report] == [1] * len(messages), report
+    assert len(accepts) == len(messages) + 1
+    # Pacing is 60 ms; a read that waits for a header that is not coming costs up to 3 s, or
+    # until the peer's next message (1 s here).
+    assert longest < 0.4, report
+
+
 def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
     """Tone blocks with a repeated packet, a swapped pair and a lost packet: the blocks heard on
     the speaker come in the order the ordering store prescribes."""

@@ -57,6 +57,19 @@ TEST(PeerOptions, ParsesActionsAndFaultLists)
     EXPECT_EQ("partial", o.actions[1].verb);
     EXPECT_EQ("close", o.actions[2].verb);
 
+    // A split request becomes its two halves, and the actions run in time order.
+    PeerOptions split;
+    ASSERT_TRUE(Parse({"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:split+body=4",
+                       "--ctl", "1.02:close"},
+                      split, error))
+        << error;
+    ASSERT_EQ(3u, split.actions.size());
+    EXPECT_EQ("head", split.actions[0].verb);
+    EXPECT_EQ("close", split.actions[1].verb);
+    EXPECT_EQ("tail", split.actions[2].verb);
+    EXPECT_EQ(4, split.actions[2].value);
+    EXPECT_DOUBLE_EQ(1 + kSplitDelay, split.actions[2].at);
+
     PeerOptions d;
     ASSERT_TRUE(Parse({"--tcp", "1", "--udp", "2", "--out", "x"}, d, error));
     ASSERT_EQ(1u, d.actions.size()) << "one request by default";

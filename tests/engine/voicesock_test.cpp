@@ -1,6 +1,7 @@
 // The voice sockets on real loopback sockets: numbering and layout of outgoing packets, and which
 // datagrams reach the ordering store.
 #include "tests/engine/enginehost.h"
+#include "tests/engine/resolve_probe.h"
 #include "voice/voicesock.h"
 #include "voice/wire.h"
 
@@ -37,6 +38,32 @@ TEST(UdpSocket, NumbersPacketsFromOneAndCountsSendsThatFail)
 
     EXPECT_EQ(76, udp.Send(Payload(0x22).data(), 60));
     EXPECT_EQ(3u, ReadLe32(peer.ReceiveDatagram(2000).data()));
+}
+
+TEST(UdpSocket, ResolvesANamedDestinationOncePerChange)
+{
+    ASSERT_TRUE(resolveprobe::Install());
+    LoopbackPeer peer, other;
+    CUdpSocket udp;
+    ASSERT_TRUE(udp.Create(0, SOCK_DGRAM));
+    // Each round: a destination, then three sends, which must reach it; the resolver is asked
+    // once per round whose destination names a host.
+    struct Round {
+        const char* host;
+        const LoopbackPeer* to;
+        long resolved;
+    };
+    for (const Round& r : {Round{"localhost", &peer, 1}, Round{"127.0.0.1", &peer, 0},
+                           Round{"localhost", &other, 1}, Round{"localhost", &peer, 1}}) {
+        udp.SetHost(r.host);
+        udp.m_nPort = r.to->UdpPort();
+        long before = resolveprobe::Calls();
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(76, udp.Send(Payload(0x55).data(), 60)) << r.host;
+            EXPECT_EQ(76u, const_cast<LoopbackPeer*>(r.to)->ReceiveDatagram(2000).size()) << r.host;
+        }
+        EXPECT_EQ(r.resolved, resolveprobe::Calls() - before) << r.host;
+    }
 }
 
 TEST(UdpSocket, RefusesPayloadsThatDoNotFitItsBuffer)

@@ -3,6 +3,8 @@
 // timed steps, logging every step's result, every log-hook line and every WM_TALK_* message.
 //
 //   helpclient.exe LOGFILE SCRIPT      (SCRIPT: a file name, or steps separated by ';')
+#include "harness.h"
+#include "notify.h"
 #include "script.h"
 #include "framework/critsec.h"
 #include "framework/window.h"
@@ -27,8 +29,9 @@ ULONGLONG g_ullStart = 0;
 
 std::vector<Step> g_steps;
 size_t g_nextStep = 0;
-CTalkInterface* g_pTalk = nullptr;
-HWND g_hWnd = nullptr;
+size_t g_loopStart = 0;                  // the step after the open loop step
+long g_nLoopLeft = 0;                    // rounds of the loop still to run, this one included
+bool g_bNextHeld = false;                // a step came due while a message box was up
 int g_nBegin = 0, g_nEnd = 0;            // messages received
 int g_nBeginTaken = 0, g_nEndTaken = 0;  // messages a waitmsg step has consumed
 
@@ -39,23 +42,9 @@ struct Wait {
     ULONGLONG ullDeadline = 0;
 } g_wait;
 
-void LogLine(const char* pszKind, const char* pszText)
-{
-    CScopedLock lock(g_logLock);
-    if (g_log) {
-        std::fprintf(g_log, "%9.3f %s %s\n", (GetTickCount64() - g_ullStart) / 1000.0, pszKind, pszText);
-        std::fflush(g_log);
-    }
-}
-
 void CALLBACK OnLogLine(const char* pszText, int) { LogLine("log:", pszText); }
 
-void LogResult(const Step& step, int nResult)
-{
-    char szText[512];
-    std::snprintf(szText, sizeof(szText), "%s -> %d", step.text.c_str(), nResult);
-    LogLine("step:", szText);
-}
+void LogResult(const Step& step, int nResult) { ::LogResult(step.text, nResult); }
 
 void NextStep() { PostMessageA(g_hWnd, WM_APP_NEXT, 0, 0); }
 
@@ -85,6 +74,8 @@ int CheckWait()
 
 void OnPollTick()
 {
+    if (BoxUp())
+        return;
     int nState = CheckWait();
     if (nState == 0)
         return;
@@ -97,6 +88,26 @@ void OnPollTick()
 
 int Num(const std::string& text) { return std::atoi(text.c_str()); }
 
+// Makes the thread's active window the harness's window (1) or none (0, a client in the
+// background); the result says whether that holds afterwards.
+int Activate(bool bActive)
+{
+    if (bActive) {
+        ShowWindow(g_hWnd, SW_SHOW);
+        SetActiveWindow(g_hWnd);
+        return GetActiveWindow() == g_hWnd;
+    }
+    ShowWindow(g_hWnd, SW_HIDE);
+    return GetActiveWindow() == nullptr;
+}
+
+// endloop: back to the step after loop while rounds are left.
+void EndLoop()
+{
+    if (--g_nLoopLeft > 0)
+        g_nextStep = g_loopStart;
+}
+
 // Runs the talk-interface steps; returns false for the steps that wait.
 bool RunStep(const Step& step)
 {
@@ -105,16 +116,31 @@ bool RunStep(const Step& step)
     if (v == "init") {
         LogResult(step, g_pTalk->Init());
     } else if (v == "start") {
+        SetMarkTarget(a[0], Num(a[2]));
         LogResult(step, g_pTalk->Start(a[0].c_str(), Num(a[1]), Num(a[2])));
     } else if (v == "sound") {
         g_pTalk->EnableSound(Num(a[0]));
         LogResult(step, Num(a[0]));
     } else if (v == "end") {
-        LogResult(step, g_pTalk->End());
+        LogResult(step, EndCall());
     } else if (v == "destroy") {
-        delete g_pTalk;  // hangs up like End
-        g_pTalk = new CTalkInterface(g_hWnd);
+        LogResult(step, DestroyInterface());
+    } else if (v == "onbegin" || v == "onend") {
+        HandlerAction action;
+        bool bKnown = ParseHandlerAction(a[0], action);
+        if (bKnown)
+            SetHandlerAction(v == "onbegin" ? WM_TALK_BEGIN : WM_TALK_END, action);
+        LogResult(step, bKnown);
+    } else if (v == "marks") {
+        EnableMarks();
         LogResult(step, 1);
+    } else if (v == "activate") {
+        LogResult(step, Activate(Num(a[0]) != 0));
+    } else if (v == "loop") {
+        g_loopStart = g_nextStep;
+        g_nLoopLeft = Num(a[0]);
+    } else if (v == "endloop") {
+        EndLoop();
     } else if (v == "loghook") {
         SetLogInfoFuncA(Num(a[0]) ? OnLogLine : nullptr);
         LogResult(step, Num(a[0]));
@@ -138,6 +164,11 @@ bool RunStep(const Step& step)
 
 void OnNextStep()
 {
+    // The script stands still while a handler's message box is up, as a client's would.
+    if (BoxUp()) {
+        g_bNextHeld = true;
+        return;
+    }
     while (g_nextStep < g_steps.size()) {
         const Step& step = g_steps[g_nextStep++];
         if (!RunStep(step))
@@ -146,13 +177,22 @@ void OnNextStep()
     PostQuitMessage(0);
 }
 
+void OnTalkMessage(UINT uMsg)
+{
+    RunHandlerAction(uMsg);
+    if (g_bNextHeld && !BoxUp()) {
+        g_bNextHeld = false;
+        NextStep();
+    }
+}
+
 LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
     case WM_APP_NEXT: OnNextStep(); return 0;
     case WM_TIMER: if (wParam == kWaitTimer) OnPollTick(); return 0;
-    case WM_TALK_BEGIN: ++g_nBegin; LogLine("msg:", "WM_TALK_BEGIN"); return 0;
-    case WM_TALK_END: ++g_nEnd; LogLine("msg:", "WM_TALK_END"); return 0;
+    case WM_TALK_BEGIN: ++g_nBegin; LogLine("msg:", "WM_TALK_BEGIN"); OnTalkMessage(uMsg); return 0;
+    case WM_TALK_END: ++g_nEnd; LogLine("msg:", "WM_TALK_END"); OnTalkMessage(uMsg); return 0;
     case WM_TALK_CONNECT: LogLine("msg:", wParam ? "WM_TALK_CONNECT 1" : "WM_TALK_CONNECT 0"); return 0;
     }
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
@@ -166,6 +206,18 @@ std::string LoadScript(const char* pszArg)
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+// A crash is logged and ends the process with the exception's code at once, instead of waiting
+// in the system's crash dialog.
+LONG WINAPI OnCrash(EXCEPTION_POINTERS* pInfo)
+{
+    char szText[128];
+    std::snprintf(szText, sizeof(szText), "exception 0x%08lX at %p",
+                  static_cast<unsigned long>(pInfo->ExceptionRecord->ExceptionCode),
+                  pInfo->ExceptionRecord->ExceptionAddress);
+    LogLine("crash:", szText);
+    return EXCEPTION_EXECUTE_HANDLER;
 }
 
 HWND CreateMainWindow(HINSTANCE hInstance)
@@ -188,6 +240,25 @@ HWND CreateMainWindow(HINSTANCE hInstance)
 
 }  // namespace
 
+CTalkInterface* g_pTalk = nullptr;
+HWND g_hWnd = nullptr;
+
+void LogLine(const char* pszKind, const char* pszText)
+{
+    CScopedLock lock(g_logLock);
+    if (g_log) {
+        std::fprintf(g_log, "%9.3f %s %s\n", (GetTickCount64() - g_ullStart) / 1000.0, pszKind, pszText);
+        std::fflush(g_log);
+    }
+}
+
+void LogResult(const std::string& text, int nResult)
+{
+    char szText[512];
+    std::snprintf(szText, sizeof(szText), "%s -> %d", text.c_str(), nResult);
+    LogLine("step:", szText);
+}
+
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
     if (__argc < 3) {
@@ -195,6 +266,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         return 2;
     }
     g_ullStart = GetTickCount64();
+    SetUnhandledExceptionFilter(OnCrash);
     g_log = std::fopen(__argv[1], "w");
     std::string error;
     if (!g_log || !ParseScript(LoadScript(__argv[2]), g_steps, error)) {
@@ -205,6 +277,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     SetLogInfoFuncA(OnLogLine);
     g_hWnd = CreateMainWindow(hInstance);
     LogLine("info:", GetActiveWindow() == g_hWnd ? "window active" : "window not active");
+    WatchTalkNotifications();
     g_pTalk = new CTalkInterface(g_hWnd);
     NextStep();
     RunMessageLoop();

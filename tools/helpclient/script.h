@@ -1,6 +1,10 @@
 // The harness's step script: one step per line (or separated by ';'), '#' starts a comment.
 //   init | start HOST TCP UDP | sound 0|1 | end | destroy | loghook 0|1
 //   wait MS | waitfor PATH MS | waitmsg begin|end MS | exit
+//   onbegin|onend none|end|destroy|msgbox   what the window does on WM_TALK_BEGIN / WM_TALK_END
+//   marks          mark session begin and end in the voice stream (see notify.h)
+//   activate 0|1   the window active, or the thread without an active window
+//   loop N ... endloop   the steps between, N times (loops do not nest)
 #pragma once
 
 #include <string>

@@ -1,5 +1,6 @@
 #include "tools/voicepeer/options.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -33,7 +34,7 @@ bool ParseAction(const std::string& text, ControlAction& action)
     std::string rest = text.substr(colon + 1);
     size_t eq = rest.find('=');
     action.verb = rest.substr(0, eq);
-    if (action.verb == "request+body" || action.verb == "badmagic+body")
+    if (action.verb == "request+body" || action.verb == "badmagic+body" || action.verb == "split+body")
         action.verb.resize(action.verb.find('+'));
     else if (action.verb == "request" || action.verb == "close")
         return eq == std::string::npos;
@@ -65,7 +66,12 @@ bool ApplyOption(const std::string& name, const std::string& value, PeerOptions&
         ControlAction action;
         if (!ParseAction(value, action))
             return false;
-        o.actions.push_back(action);
+        if (action.verb == "split") {
+            o.actions.push_back({action.at, "head", action.value});
+            o.actions.push_back({action.at + kSplitDelay, "tail", action.value});
+        } else {
+            o.actions.push_back(action);
+        }
         return true;
     } else return false;
     return bNumber && number >= 0;
@@ -88,5 +94,8 @@ bool ParseOptions(int argc, char** argv, PeerOptions& options, std::string& erro
     }
     if (options.actions.empty())
         options.actions.push_back(ControlAction{0.2, "request", 0});
+    // The peer runs its actions in time order; a split's tail may fall behind a later action.
+    std::stable_sort(options.actions.begin(), options.actions.end(),
+                     [](const ControlAction& a, const ControlAction& b) { return a.at < b.at; });
     return true;
 }

@@ -6,8 +6,11 @@
 //     --send-seconds S     send at most S seconds of the source
 //     --drop LIST --swap LIST --dup LIST   faults on the numbered packets (LIST: 3,7,12)
 //     --ctl T:ACTION       control action T seconds after the accept (repeatable); ACTION is
-//                          request | request+body=N | badmagic+body=N | code=N | partial=N | close
-//                          (without any --ctl the peer sends one request at 0.2 s)
+//                          request | request+body=N | split+body=N | badmagic+body=N | code=N |
+//                          partial=N | close (without any --ctl the peer sends one request at
+//                          0.2 s); split sends a request with an N-byte body in two halves,
+//                          the second kSplitDelay seconds after the first
+
 //     --duration S         seconds after the accept until the peer closes and exits (default 30)
 //     --wait-accept S      seconds to wait for the client's connection (default 30)
 #pragma once
@@ -17,9 +20,13 @@
 #include <string>
 #include <vector>
 
+// How long a split request's second half follows its first.
+const double kSplitDelay = 0.05;
+
 struct ControlAction {
     double at = 0;          // seconds after the connection was accepted
-    std::string verb;       // request, badmagic, code, partial, close
+    // request, badmagic, code, partial, close; a split request becomes "head" and "tail"
+    std::string verb;
     long value = 0;         // body length, code or byte count
 };
 

@@ -144,6 +144,11 @@ void VoicePeer::DoAction(const ControlAction& a)
         SendControl(ControlMessage(TALK_REQUEST, a.value, true));
     } else if (a.verb == "code") {
         SendControl(ControlMessage(static_cast<uint32_t>(a.value), 0, false));
+    } else if (a.verb == "head" || a.verb == "tail") {
+        std::vector<unsigned char> msg = ControlMessage(TALK_REQUEST, a.value, false);
+        auto half = msg.begin() + static_cast<long>(msg.size() / 2);
+        SendControl(a.verb == "head" ? std::vector<unsigned char>(msg.begin(), half)
+                                     : std::vector<unsigned char>(half, msg.end()));
     } else if (a.verb == "partial") {
         std::vector<unsigned char> msg = ControlMessage(TALK_REQUEST, 0, false);
         msg.resize(static_cast<size_t>(a.value) < msg.size() ? a.value : msg.size());

@@ -46,8 +46,8 @@ st_have_wine32() {
 # Made after 32-bit Wine is installed, so its syswow64 holds the 32-bit system DLLs.
 st_ensure_wine_template() {
   mkdir -p "$ST_CACHE"
-  local mark=.ready-3
-  st_have_wine32 && mark=.ready-3-wow64
+  local mark=.ready-4
+  st_have_wine32 && mark=.ready-4-wow64
   (
     flock 9
     if [ ! -f "$ST_CACHE/wineprefix/$mark" ]; then
@@ -60,6 +60,10 @@ st_ensure_wine_template() {
       # No window manager runs: unmanaged windows close at once instead of after a 2 s wait.
       WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\X11 Driver' \
         /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+      # A program that crashes ends at once with its exception code instead of waiting in
+      # Wine's crash dialog until a test's time limit.
+      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\WineDbg' \
+        /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
       WINEPREFIX="$ST_CACHE/wineprefix" /usr/lib/wine/wineserver -w
       touch "$ST_CACHE/wineprefix/$mark"
     fi

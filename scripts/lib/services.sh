@@ -42,30 +42,33 @@ st_have_wine32() {
   [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ]
 }
 
-# One template prefix per machine, made once (~10 s) under a lock; each run copies it (~1 s).
-# Made after 32-bit Wine is installed, so its syswow64 holds the 32-bit system DLLs.
+# One template prefix per machine and recipe, made once (~10 s) under a lock; each run copies it
+# (~1 s). Made after 32-bit Wine is installed, so its syswow64 holds the 32-bit system DLLs. The
+# folder name carries the recipe's version, and a new template is built aside and moved into place
+# whole, so a run never copies a prefix that is half made or being replaced.
 st_ensure_wine_template() {
   mkdir -p "$ST_CACHE"
-  local mark=.ready-4
-  st_have_wine32 && mark=.ready-4-wow64
+  ST_WINE_TEMPLATE="$ST_CACHE/wineprefix-4"
+  st_have_wine32 && ST_WINE_TEMPLATE="$ST_WINE_TEMPLATE-wow64"
   (
     flock 9
-    if [ ! -f "$ST_CACHE/wineprefix/$mark" ]; then
-      rm -rf "$ST_CACHE/wineprefix"
-      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE wineboot -i >/dev/null 2>&1 || true
-      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+    if [ ! -d "$ST_WINE_TEMPLATE" ]; then
+      local p="$ST_WINE_TEMPLATE.new"
+      rm -rf "$p"
+      WINEPREFIX="$p" $ST_WINE wineboot -i >/dev/null 2>&1 || true
+      WINEPREFIX="$p" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
         /v SimSun /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
-      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
+      WINEPREFIX="$p" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
         /v "宋体" /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
       # No window manager runs: unmanaged windows close at once instead of after a 2 s wait.
-      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\X11 Driver' \
+      WINEPREFIX="$p" $ST_WINE reg add 'HKCU\Software\Wine\X11 Driver' \
         /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
       # A program that crashes ends at once with its exception code instead of waiting in
       # Wine's crash dialog until a test's time limit.
-      WINEPREFIX="$ST_CACHE/wineprefix" $ST_WINE reg add 'HKCU\Software\Wine\WineDbg' \
+      WINEPREFIX="$p" $ST_WINE reg add 'HKCU\Software\Wine\WineDbg' \
         /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-      WINEPREFIX="$ST_CACHE/wineprefix" /usr/lib/wine/wineserver -w
-      touch "$ST_CACHE/wineprefix/$mark"
+      WINEPREFIX="$p" /usr/lib/wine/wineserver -w
+      mv "$p" "$ST_WINE_TEMPLATE"
     fi
   ) 9>"$ST_CACHE/wineprefix.lock"
 }
@@ -100,7 +103,7 @@ st_services_start() {
   st_ensure_locale
   st_start_xvfb "$run" || return 1
   st_ensure_wine_template
-  cp -a "$ST_CACHE/wineprefix" "$run/prefix"
+  cp -a "$ST_WINE_TEMPLATE" "$run/prefix"
   export WINEPREFIX="$run/prefix"
   /usr/lib/wine/wineserver -p
   st_start_pulse "$run"

@@ -1,31 +1,28 @@
 #include "framework/httpget.h"
 
 #include <string>
+#include <type_traits>
 
 namespace {
 
 const DWORD kUrlChars = 2048;
 const DWORD kReadSize = 2048;
 
-// The WinINet calls whose narrow and wide forms differ, picked by character type.
+// The narrow or the wide form of a WinINet call, picked by character type.
+template <class Ch, class Narrow, class Wide>
+auto Pick(Narrow narrow, Wide wide)
+{
+    if constexpr (std::is_same_v<Ch, wchar_t>)
+        return wide;
+    else
+        return narrow;
+}
+
 template <class Ch>
-struct WinInet;
-
-template <>
-struct WinInet<char> {
-    static inline const auto Open = &::InternetOpenA;
-    static inline const auto Canonicalize = &::InternetCanonicalizeUrlA;
-    static inline const auto OpenUrl = &::InternetOpenUrlA;
-    static inline const auto QueryInfo = &::HttpQueryInfoA;
-};
-
-template <>
-struct WinInet<wchar_t> {
-    static inline const auto Open = &::InternetOpenW;
-    static inline const auto Canonicalize = &::InternetCanonicalizeUrlW;
-    static inline const auto OpenUrl = &::InternetOpenUrlW;
-    static inline const auto QueryInfo = &::HttpQueryInfoW;
-};
+BOOL QueryInfo(HINTERNET request, DWORD what, void* buffer, DWORD* size, DWORD* index)
+{
+    return Pick<Ch>(&::HttpQueryInfoA, &::HttpQueryInfoW)(request, what, buffer, size, index);
+}
 
 // The user agent in either character type (plain ASCII, so widening is exact).
 template <class Ch>
@@ -51,11 +48,11 @@ template <class Ch>
 BOOL CheckHttpStatus(HINTERNET request)
 {
     DWORD size = 0;
-    if (WinInet<Ch>::QueryInfo(request, HTTP_QUERY_STATUS_CODE, nullptr, &size, nullptr) ||
+    if (QueryInfo<Ch>(request, HTTP_QUERY_STATUS_CODE, nullptr, &size, nullptr) ||
         ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
         return FALSE;
     std::vector<BYTE> text(size + sizeof(Ch), 0);
-    if (!WinInet<Ch>::QueryInfo(request, HTTP_QUERY_STATUS_CODE, text.data(), &size, nullptr))
+    if (!QueryInfo<Ch>(request, HTTP_QUERY_STATUS_CODE, text.data(), &size, nullptr))
         return FALSE;
     return DecimalValue(reinterpret_cast<const Ch*>(text.data())) != 404;
 }
@@ -66,7 +63,7 @@ BOOL QueryContentLength(HINTERNET request, DWORD* total, bool* known)
 {
     DWORD size = sizeof(DWORD);
     DWORD index = 0;
-    *known = WinInet<Ch>::QueryInfo(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
+    *known = QueryInfo<Ch>(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
                                     total, &size, &index) != FALSE;
     if (*known)
         return TRUE;
@@ -124,14 +121,16 @@ HttpGetResult CHttpGet::Receive(HANDLE file, DWORD* present, const std::function
 template <class Ch>
 HttpGetResult CHttpGetT<Ch>::Open(const Ch* url)
 {
-    m_hSession = WinInet<Ch>::Open(UserAgent<Ch>().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                   nullptr, 0);
+    m_hSession = Pick<Ch>(&::InternetOpenA, &::InternetOpenW)(
+        UserAgent<Ch>().c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_hSession)
         return HttpGetResult::Session;
     m_url.assign(kUrlChars, Ch(0));
     DWORD size = kUrlChars;
-    WinInet<Ch>::Canonicalize(url, m_url.data(), &size, ICU_BROWSER_MODE);
-    m_hRequest = WinInet<Ch>::OpenUrl(m_hSession, m_url.data(), nullptr, 0, kHttpGetFlags, 0);
+    Pick<Ch>(&::InternetCanonicalizeUrlA, &::InternetCanonicalizeUrlW)(url, m_url.data(), &size,
+                                                                        ICU_BROWSER_MODE);
+    m_hRequest = Pick<Ch>(&::InternetOpenUrlA, &::InternetOpenUrlW)(m_hSession, m_url.data(),
+                                                                   nullptr, 0, kHttpGetFlags, 0);
     if (!m_hRequest)
         return HttpGetResult::Connect;
     if (!CheckHttpStatus<Ch>(m_hRequest))

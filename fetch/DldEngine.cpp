@@ -1,6 +1,7 @@
 #include "fetch/DldEngine.h"
 
 #include <cstdio>
+#include <iterator>
 
 #include "fetch/dldmsg.h"
 #include "fetch/httppos.h"
@@ -18,6 +19,7 @@ DWORD FailureCode(HttpGetResult result)
 {
     static const DWORD kCodes[] = {0, DLD_ERR_SESSION, DLD_ERR_CONNECT, DLD_ERR_STATUS,
                                    DLD_ERR_LENGTH, DLD_ERR_WRITE, DLD_ERR_READ};
+    static_assert(std::size(kCodes) == static_cast<size_t>(HttpGetResult::Read) + 1);
     return kCodes[static_cast<int>(result)];
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <io.h>
+#include <iterator>
 
 #include "framework/httpget.h"
 #include "update/UpdateApp.h"
@@ -42,6 +43,7 @@ bool MakePackagePath(char path[520]) {
 DWORD FailureCode(HttpGetResult result) {
     static const DWORD kCodes[] = {0, upd::UPD_ERR_SESSION, upd::UPD_ERR_CONNECT, upd::UPD_ERR_STATUS,
                                    upd::UPD_ERR_LENGTH, upd::UPD_ERR_WRITE, upd::UPD_ERR_TRANSFER};
+    static_assert(std::size(kCodes) == static_cast<size_t>(HttpGetResult::Read) + 1);
     return kCodes[static_cast<int>(result)];
 }
 

@@ -1,31 +1,26 @@
 #include "fetch/DldEngine.h"
 
 #include <cstdio>
-#include <vector>
+#include <iterator>
 
 #include "fetch/dldmsg.h"
 #include "fetch/httppos.h"
 
 namespace {
 
-const DWORD kOpenFlags = 0x84000D10;  // reload, no cache write, resynchronise, hyperlink,
-                                      // pragma no-cache, need file
-const DWORD kUrlChars = 2048;
-const DWORD kReadSize = 2048;
-const DWORD kBufferSize = 4096;
-
-void CloseInternet(HINTERNET request, HINTERNET session)
-{
-    if (request)
-        ::InternetCloseHandle(request);
-    if (session)
-        ::InternetCloseHandle(session);
-}
-
 HANDLE CreateForWrite(const std::wstring& path, DWORD disposition)
 {
     return ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// The failure code of each failing step of the shared recipe, in the order of HttpGetResult.
+DWORD FailureCode(HttpGetResult result)
+{
+    static const DWORD kCodes[] = {0, DLD_ERR_SESSION, DLD_ERR_CONNECT, DLD_ERR_STATUS,
+                                   DLD_ERR_LENGTH, DLD_ERR_WRITE, DLD_ERR_READ};
+    static_assert(std::size(kCodes) == static_cast<size_t>(HttpGetResult::Read) + 1);
+    return kCodes[static_cast<int>(result)];
 }
 
 }  // namespace
@@ -52,40 +47,31 @@ void CDldEngine::Download(std::wstring url, std::wstring path, int type, HWND hW
     m_strUrl = std::move(url);
     m_strPath = std::move(path);
 
-    HINTERNET session = ::InternetOpenW(L"korvane_update", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                        nullptr, 0);
-    if (!session)
-        return Fail(DLD_ERR_SESSION, true);
-
-    std::vector<wchar_t> canonical(kUrlChars, L'\0');
-    DWORD size = kUrlChars;
-    ::InternetCanonicalizeUrlW(m_strUrl.c_str(), canonical.data(), &size, ICU_BROWSER_MODE);
-
-    HINTERNET request = ::InternetOpenUrlW(session, canonical.data(), nullptr, 0, kOpenFlags, 0);
-    if (!request || !CheckHttpStatus(request)) {
-        CloseInternet(request, session);
-        return Fail(request ? DLD_ERR_STATUS : DLD_ERR_CONNECT, true);
+    // Failures before the read loop close what is open, then wait until the dialog has the report.
+    CHttpGetW request;
+    const HttpGetResult opened = request.Open(m_strUrl.c_str());
+    if (opened != HttpGetResult::Done) {
+        request.Close();
+        return Fail(FailureCode(opened), true);
     }
-    if (!QueryContentLength(request)) {
-        CloseInternet(request, session);
-        return Fail(DLD_ERR_LENGTH, true);
-    }
+    m_dwTotal = request.m_dwTotal;
+    m_bLengthKnown = request.m_bLengthKnown;
 
     bool failed = false;
     HANDLE file = OpenDestination(type, &failed);
     if (failed || file == INVALID_HANDLE_VALUE) {
-        CloseInternet(request, session);
+        request.Close();
         return Fail(failed ? DLD_ERR_SEEK : DLD_ERR_CREATE, true);
     }
     if (type == DLD_TYPE_RESUME && m_dwPresent != 0 && m_dwPresent != m_dwTotal)
-        file = PositionOrRestart(session, canonical.data(), &request, file);
+        file = PositionOrRestart(request, file);
 
     if (m_bLengthKnown && m_dwPresent >= m_dwTotal)
         Post(WM_DLD_COMPLETE, 0, 0);
     else
         TransferData(file, request);
 
-    CloseInternet(request, session);
+    request.Close();
     if (file && file != INVALID_HANDLE_VALUE)
         ::CloseHandle(file);
 }
@@ -133,10 +119,10 @@ HANDLE CDldEngine::OpenForResume()
     return file;
 }
 
-HANDLE CDldEngine::PositionOrRestart(HINTERNET session, const wchar_t* url, HINTERNET* request,
-                                     HANDLE file)
+HANDLE CDldEngine::PositionOrRestart(CHttpGetW& request, HANDLE file)
 {
-    if (PositionRequest(session, url, kOpenFlags, request, m_dwPresent) == m_dwPresent)
+    if (PositionRequest(request.m_hSession, request.Url(), kHttpGetFlags, &request.m_hRequest,
+                        m_dwPresent) == m_dwPresent)
         return file;
     // The server cannot continue: start the file over from the first byte, without a report.
     ::CloseHandle(file);
@@ -146,77 +132,14 @@ HANDLE CDldEngine::PositionOrRestart(HINTERNET session, const wchar_t* url, HINT
     return CreateForWrite(m_strPath, CREATE_ALWAYS);
 }
 
-bool CDldEngine::DataEndedShort() const
+// Posted reports only from here on: progress after every chunk written, then completion or the
+// failure. Data that end short of, or run past, the announced length are a read failure.
+void CDldEngine::TransferData(HANDLE file, CHttpGet& request)
 {
-    return m_bLengthKnown && m_dwPresent != m_dwTotal;
-}
-
-void CDldEngine::TransferData(HANDLE file, HINTERNET request)
-{
-    std::vector<BYTE> buffer(kBufferSize, 0);
-    for (;;) {
-        DWORD count = 0;
-        if (!::InternetReadFile(request, buffer.data(), kReadSize, &count))
-            return Fail(DLD_ERR_READ, false);
-        if (count == 0) {
-            // The data ended; with an announced length they must have matched it exactly.
-            if (DataEndedShort())
-                return Fail(DLD_ERR_READ, false);
-            return Post(WM_DLD_COMPLETE, 0, 0);
-        }
-        // More than announced is as wrong as less; counts beyond 32 bits cannot be reported.
-        if ((m_bLengthKnown && count > m_dwTotal - m_dwPresent) || count > 0xFFFFFFFFu - m_dwPresent)
-            return Fail(DLD_ERR_READ, false);
-        if (!WriteChunk(file, buffer.data(), count))
-            return Fail(DLD_ERR_WRITE, false);
-        m_dwPresent += count;
-        Post(WM_DLD_PROGRESS, m_dwTotal, m_dwPresent);
-    }
-}
-
-BOOL CDldEngine::WriteChunk(HANDLE file, const BYTE* data, DWORD count)
-{
-    if (file == INVALID_HANDLE_VALUE || !data)
-        return FALSE;
-    DWORD done = 0;
-    while (done < count) {
-        DWORD written = 0;
-        const BOOL ok = ::WriteFile(file, data + done, count - done, &written, nullptr);
-        ::FlushFileBuffers(file);
-        if (!ok)
-            return FALSE;
-        done += written;
-    }
-    return TRUE;
-}
-
-BOOL CDldEngine::CheckHttpStatus(HINTERNET request)
-{
-    if (!request)
-        return FALSE;
-    DWORD size = 0;
-    if (::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE, nullptr, &size, nullptr) ||
-        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return FALSE;
-    std::vector<BYTE> text(size + sizeof(wchar_t), 0);
-    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE, text.data(), &size, nullptr))
-        return FALSE;
-    const long status = std::wcstol(reinterpret_cast<const wchar_t*>(text.data()), nullptr, 10);
-    return status != 404;
-}
-
-BOOL CDldEngine::QueryContentLength(HINTERNET request)
-{
-    if (!request)
-        return FALSE;
-    DWORD size = sizeof(m_dwTotal);
-    DWORD index = 0;
-    if (::HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &m_dwTotal,
-                         &size, &index)) {
-        m_bLengthKnown = true;
-        return TRUE;
-    }
-    m_dwTotal = 0;
-    m_bLengthKnown = false;
-    return ::GetLastError() == ERROR_HTTP_HEADER_NOT_FOUND;
+    const HttpGetResult result = request.Receive(
+        file, &m_dwPresent, [this] { Post(WM_DLD_PROGRESS, m_dwTotal, m_dwPresent); });
+    if (result == HttpGetResult::Done)
+        Post(WM_DLD_COMPLETE, 0, 0);
+    else
+        Fail(FailureCode(result), false);
 }

@@ -1,11 +1,13 @@
 // Fetches one file over HTTP with WinINet into the destination path: a new file, a replaced file
 // or the continuation of a partial one. Runs on the worker thread for exactly one Download call
-// and reports to the dialog window with WM_DLD_PROGRESS, WM_DLD_COMPLETE and WM_DLD_FAILED.
+// and reports to the dialog window with WM_DLD_PROGRESS, WM_DLD_COMPLETE and WM_DLD_FAILED. The
+// request itself is the shared download recipe (framework/httpget.h) in its wide form.
 #pragma once
 #include <windows.h>
-#include <wininet.h>
 
 #include <string>
+
+#include "framework/httpget.h"
 
 class CDldEngine {
 public:
@@ -15,10 +17,8 @@ public:
 
     void Download(std::wstring url, std::wstring path, int type, HWND hWndNotify);
 
-    BOOL CheckHttpStatus(HINTERNET request);
-    BOOL QueryContentLength(HINTERNET request);
-    void TransferData(HANDLE file, HINTERNET request);
-    BOOL WriteChunk(HANDLE file, const BYTE* data, DWORD count);
+    // The read-and-write loop; ends with exactly one completion or failure report.
+    void TransferData(HANDLE file, CHttpGet& request);
 
     HWND m_hWndNotify = nullptr;
     std::wstring m_strPath;
@@ -30,15 +30,13 @@ public:
 
 private:
     // Opens the destination by type; INVALID_HANDLE_VALUE when it cannot be created (types 0
-    // and 1), nullptr for an unknown type. Reports failure 8 itself for type 2 and returns
-    // nullptr with *failed set.
+    // and 1), nullptr for an unknown type. For type 2, nullptr with *failed set when the file
+    // cannot be opened or positioned at its end.
     HANDLE OpenDestination(int type, bool* failed);
     HANDLE OpenForResume();
     HANDLE CreateFresh();
     // Continues at m_dwPresent, or starts the file over when the server cannot.
-    HANDLE PositionOrRestart(HINTERNET session, const wchar_t* url, HINTERNET* request,
-                             HANDLE file);
-    bool DataEndedShort() const;
+    HANDLE PositionOrRestart(CHttpGetW& request, HANDLE file);
     void Fail(DWORD code, bool wait);
     void Post(UINT msg, WPARAM wp, LPARAM lp);
 };

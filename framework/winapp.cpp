@@ -1,4 +1,5 @@
 #include "framework/winapp.h"
+#include "framework/msgloop.h"
 #include "framework/window.h"
 
 CWinApp* CWinApp::s_pApp = nullptr;
@@ -17,7 +18,8 @@ CWinApp::~CWinApp()
 
 int CWinApp::Run()
 {
-    m_nExitCode = RunMessageLoop();
+    CMessageLoop loop;
+    m_nExitCode = loop.Run();
     return m_nExitCode;
 }
 

@@ -17,45 +17,6 @@ void DestroyDetachedWindow(HWND hwnd)
     }
 }
 
-CMessageWindow::~CMessageWindow()
-{
-    DestroyDetachedWindow(m_hWnd);
-}
-
-HWND CMessageWindow::Create(const wchar_t* className, const wchar_t* title, DWORD style,
-                            DWORD exStyle, HWND parent, int x, int y, int w, int h)
-{
-    HINSTANCE inst = ModuleInstance();
-    WNDCLASSEXW wc = {};
-    if (!::GetClassInfoExW(inst, className, &wc)) {
-        wc.cbSize = sizeof(wc);
-        wc.lpfnWndProc = &CMessageWindow::WindowProc;
-        wc.hInstance = inst;
-        wc.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-        wc.lpszClassName = className;
-        if (!::RegisterClassExW(&wc) && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-            return nullptr;
-    }
-    return ::CreateWindowExW(exStyle, className, title, style, x, y, w, h, parent, nullptr, inst,
-                             this);
-}
-
-LRESULT CALLBACK CMessageWindow::WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
-{
-    CMessageWindow* self = WindowObject<CMessageWindow>(hwnd, msg, lp);
-    if (!self)
-        return ::DefWindowProcW(hwnd, msg, wp, lp);
-    LRESULT result = 0;
-    BOOL handled = self->ProcessWindowMessage(hwnd, msg, wp, lp, result);
-    if (!handled)
-        result = ::DefWindowProcW(hwnd, msg, wp, lp);
-    if (msg == WM_NCDESTROY) {
-        DetachWindowObject(hwnd, self);
-        self->OnFinalMessage();
-    }
-    return result;
-}
-
 CDialog::~CDialog()
 {
     if (!m_bModal && m_hWnd && ::IsWindow(m_hWnd)) {
@@ -132,19 +93,4 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             self->OnFinalMessage();
     }
     return ret;
-}
-
-int RunMessageLoop(HWND modelessDialog)
-{
-    MSG msg;
-    BOOL got;
-    while ((got = ::GetMessageW(&msg, nullptr, 0, 0)) != 0) {
-        if (got == -1)
-            return -1;
-        if (modelessDialog && ::IsWindow(modelessDialog) && ::IsDialogMessageW(modelessDialog, &msg))
-            continue;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-    return static_cast<int>(msg.wParam);
 }

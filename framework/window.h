@@ -1,5 +1,5 @@
-// Thin window and dialog classes over Win32: a handle wrapper, a window with a message handler,
-// dialogs from templates (modal and modeless) and the message loop. Each class wraps one Win32
+// Thin window and dialog classes over Win32: a handle wrapper, the link between a window and its
+// object, and dialogs from templates (modal and modeless). Each class wraps one Win32
 // concept and keeps no hidden state. Explicit W forms throughout, so ANSI and Unicode programs
 // can both use it (ANSI programs call the A forms on the handle themselves where they need to).
 #pragma once
@@ -62,32 +62,10 @@ void DetachWindowObject(HWND hwnd, T* self)
 // the object.
 void DestroyDetachedWindow(HWND hwnd);
 
-// A window of a registered class whose messages go to one virtual handler. The handler reads
-// like a message map: a switch over the messages the window handles, returning TRUE with the
-// result set for each one it handled; everything else goes to DefWindowProc.
-class CMessageWindow : public CWindow {
-public:
-    CMessageWindow() = default;
-    CMessageWindow(const CMessageWindow&) = delete;
-    CMessageWindow& operator=(const CMessageWindow&) = delete;
-    virtual ~CMessageWindow();
-
-    // Registers className once per process (with this module's instance) and creates the window.
-    // A null parent with HWND_MESSAGE style-less creation makes a hidden top-level window.
-    HWND Create(const wchar_t* className, const wchar_t* title, DWORD style, DWORD exStyle,
-                HWND parent = nullptr, int x = 0, int y = 0, int w = 0, int h = 0);
-
-protected:
-    virtual BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) = 0;
-    // Called after WM_NCDESTROY; m_hWnd is already null.
-    virtual void OnFinalMessage() {}
-
-private:
-    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-};
-
-// A dialog from a template resource. Modal with DoModal, modeless with Create. The handler
-// works as for CMessageWindow; unhandled WM_COMMAND IDOK/IDCANCEL go to OnOK/OnCancel.
+// A dialog from a template resource. Modal with DoModal, modeless with Create. Its messages go
+// to one virtual handler that reads like a message map: a switch over the messages the dialog
+// handles, returning TRUE with the result set for each one it handled. Unhandled WM_COMMAND
+// IDOK/IDCANCEL go to OnOK/OnCancel.
 class CDialog : public CWindow {
 public:
     explicit CDialog(UINT templateId) : m_nTemplate(templateId) {}
@@ -117,7 +95,3 @@ private:
     bool m_bModal = false;
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
 };
-
-// The smallest correct message loop. With a modeless dialog, its keyboard navigation messages
-// go through IsDialogMessage. Returns the WM_QUIT exit code.
-int RunMessageLoop(HWND modelessDialog = nullptr);

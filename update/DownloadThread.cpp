@@ -3,24 +3,18 @@
 #include <windows.h>
 #include <objbase.h>
 #include <rpc.h>
-#include <wininet.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <io.h>
+#include <iterator>
 
+#include "framework/httpget.h"
 #include "update/UpdateApp.h"
 #include "update/messages.h"
 #include "update/report_text.h"
 #include "update/settings.h"
 
 namespace {
-
-const char kUserAgent[] = "korvane_update";
-const DWORD kOpenUrlFlags = 0x84000D10;   // reload, no cache write, resynchronise, hyperlink,
-                                          // pragma no-cache, need file: always from the server
-const DWORD kChunkSize = 2048;
-const DWORD kUrlSize = 2048;
 
 // "<guid>_korvane.exe" from a new GUID; false when the GUID cannot be made or turned into text.
 bool MakePackageFileName(char name[128]) {
@@ -45,94 +39,32 @@ bool MakePackagePath(char path[520]) {
     return true;
 }
 
-// Every status but 404 passes: other answers are saved and stopped later by the digest check.
-BOOL CheckHttpStatus(HINTERNET request) {
-    DWORD size = 0;
-    if (::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE, nullptr, &size, nullptr) ||
-        ::GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-        return FALSE;
-    char* text = static_cast<char*>(std::calloc(size + 1, 1));
-    if (!text) return FALSE;
-    BOOL ok = ::HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE, text, &size, nullptr);
-    if (ok) ok = std::atol(text) != 404;
-    std::free(text);
-    return ok;
+// The failure code of each step of the shared recipe, in the order of HttpGetResult.
+DWORD FailureCode(HttpGetResult result) {
+    static const DWORD kCodes[] = {0, upd::UPD_ERR_SESSION, upd::UPD_ERR_CONNECT, upd::UPD_ERR_STATUS,
+                                   upd::UPD_ERR_LENGTH, upd::UPD_ERR_WRITE, upd::UPD_ERR_TRANSFER};
+    static_assert(std::size(kCodes) == static_cast<size_t>(HttpGetResult::Read) + 1);
+    return kCodes[static_cast<int>(result)];
 }
 
-// Reads the announced length into *total; a missing header is not a failure (length unknown).
-BOOL QueryContentLength(CUpdateApp* app, HINTERNET request, DWORD* total) {
-    DWORD size = sizeof(DWORD);
-    DWORD index = 0;
-    if (::HttpQueryInfoA(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, total, &size,
-                         &index)) {
-        app->m_bLengthKnown = 1;
-        return TRUE;
-    }
-    *total = 0;
-    return ::GetLastError() == ERROR_HTTP_HEADER_NOT_FOUND;
-}
-
-// Writes the whole chunk, flushing after every write.
-BOOL WriteChunk(HANDLE file, const char* data, DWORD count) {
-    while (count > 0) {
-        DWORD written = 0;
-        if (!::WriteFile(file, data, count, &written, nullptr)) return FALSE;
-        ::FlushFileBuffers(file);
-        data += written;
-        count -= written;
-    }
-    return TRUE;
-}
-
-// The open handles of one transfer, closed in reverse order whichever way it ends.
-struct Transfer {
-    HINTERNET session = nullptr;
-    HINTERNET request = nullptr;
-    HANDLE file = INVALID_HANDLE_VALUE;
-    ~Transfer() {
-        if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
-        if (request) ::InternetCloseHandle(request);
-        if (session) ::InternetCloseHandle(session);
-    }
-};
-
-DWORD OpenRequest(CUpdateApp* app, Transfer& t) {
-    t.session = ::InternetOpenA(kUserAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-    if (!t.session) return upd::UPD_ERR_SESSION;
-    char url[kUrlSize] = {};
-    DWORD size = kUrlSize;
-    ::InternetCanonicalizeUrlA(g_strPackageUrl.c_str(), url, &size, ICU_BROWSER_MODE);
-    t.request = ::InternetOpenUrlA(t.session, url, nullptr, 0, kOpenUrlFlags, 0);
-    if (!t.request) return upd::UPD_ERR_CONNECT;
-    if (!CheckHttpStatus(t.request)) return upd::UPD_ERR_STATUS;
-    if (!QueryContentLength(app, t.request, &app->m_dwTotal)) return upd::UPD_ERR_LENGTH;
-    return 0;
-}
-
-// Reads until the data ends. Complete when no length was announced or exactly the announced
-// length arrived; data that ends short of it (or runs past it) is a transfer failure.
-DWORD ReceiveBody(CUpdateApp* app, Transfer& t) {
-    char chunk[kChunkSize];
-    app->m_dwReceived = 0;
-    for (;;) {
-        DWORD count = 0;
-        if (!::InternetReadFile(t.request, chunk, kChunkSize, &count)) return upd::UPD_ERR_TRANSFER;
-        if (count == 0)
-            return !app->m_bLengthKnown || app->m_dwReceived == app->m_dwTotal ? 0 : upd::UPD_ERR_TRANSFER;
-        if (!WriteChunk(t.file, chunk, count)) return upd::UPD_ERR_WRITE;
-        app->m_dwReceived += count;
-        app->PostReport(WM_UPDATE_PROGRESS, WPARAM(app->m_dwTotal), LPARAM(app->m_dwReceived));
-    }
-}
-
+// Fetches the package into the new temporary file; 0 or the failure code. Every handle is closed
+// when it returns. Data that end short of, or run past, the announced length are a transfer
+// failure.
 DWORD DownloadPackage(CUpdateApp* app) {
-    Transfer t;
-    DWORD code = OpenRequest(app, t);
-    if (code) return code;
-    t.file = ::CreateFileA(app->m_szPackagePath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                           nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (t.file == INVALID_HANDLE_VALUE) return upd::UPD_ERR_TEMP_FILE;
-    return ReceiveBody(app, t);
+    CHttpGetA request;
+    const HttpGetResult opened = request.Open(g_strPackageUrl.c_str());
+    if (opened != HttpGetResult::Done) return FailureCode(opened);
+    app->m_dwTotal = request.m_dwTotal;
+    app->m_bLengthKnown = request.m_bLengthKnown;
+    HANDLE file = ::CreateFileA(app->m_szPackagePath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return upd::UPD_ERR_TEMP_FILE;
+    app->m_dwReceived = 0;
+    const HttpGetResult received = request.Receive(file, &app->m_dwReceived, [app] {
+        app->PostReport(WM_UPDATE_PROGRESS, WPARAM(app->m_dwTotal), LPARAM(app->m_dwReceived));
+    });
+    ::CloseHandle(file);
+    return FailureCode(received);
 }
 
 void ReportFailure(CUpdateApp* app, DWORD code) {

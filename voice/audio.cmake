@@ -1,6 +1,8 @@
 # Win32 wave capture and playback, the log hook and the library lock (library `vocalis_audio`).
-# Linked into the vocalis DLL; VOCALIS_EXPORTS makes SetLogInfoFuncA/W dllexport under their
-# plain names wherever loghook.cpp's object is linked in.
+# Linked into the vocalis DLL. VOCALIS_EXPORTS is the library's own build (vocalis.h then
+# declares its interface dllexport): it goes to everything built on these objects, so that
+# SetLogInfoFuncA/W are exported under their plain names wherever loghook.cpp's object is
+# linked in, and the engine and the test programs see the same declarations.
 set(st_audio_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(vocalis_audio STATIC
   ${st_audio_dir}/wavein.cpp
@@ -9,7 +11,7 @@ add_library(vocalis_audio STATIC
   ${st_audio_dir}/loghook.cpp
   ${st_audio_dir}/liblock.cpp)
 target_include_directories(vocalis_audio PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_definitions(vocalis_audio PRIVATE VOCALIS_EXPORTS)
+target_compile_definitions(vocalis_audio PUBLIC VOCALIS_EXPORTS)
 target_link_libraries(vocalis_audio PUBLIC framework winmm)
 # The two Chinese log lines are code page 936 narrow strings.
 set_source_files_properties(${st_audio_dir}/wavein.cpp ${st_audio_dir}/waveout.cpp

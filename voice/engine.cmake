@@ -3,9 +3,6 @@
 # vocalis.lib for MSVC clients. A tree with a dist folder (win32: dist/, win64: dist/x64/) copies
 # the DLL, both import libraries and the public header vocalis.h there.
 set(st_engine_dir ${CMAKE_CURRENT_LIST_DIR})
-if(NOT (TARGET voicecore AND TARGET vocalis_audio AND TARGET g729))
-  return()
-endif()
 # The engine's objects are shared by the DLL and the Windows-hosted engine tests.
 add_library(vocalisengine OBJECT
   ${st_engine_dir}/talkinterface.cpp
@@ -13,7 +10,6 @@ add_library(vocalisengine OBJECT
   ${st_engine_dir}/udpsock.cpp
   ${st_engine_dir}/ctrlsock.cpp)
 target_include_directories(vocalisengine PUBLIC ${CMAKE_SOURCE_DIR})
-target_compile_definitions(vocalisengine PUBLIC VOCALIS_EXPORTS)
 target_link_libraries(vocalisengine PUBLIC vocalis_audio voicecore g729 framework ws2_32 winmm user32)
 
 # msvcabi.cpp and its .def add the MSVC C++ names of the talk interface beside GCC's.
@@ -24,7 +20,6 @@ add_library(vocalis SHARED
   ${st_engine_dir}/vocalis.rc)
 set_target_properties(vocalis PROPERTIES PREFIX "" IMPORT_PREFIX "lib")
 target_include_directories(vocalis INTERFACE ${CMAKE_SOURCE_DIR})
-target_compile_definitions(vocalis PRIVATE VOCALIS_EXPORTS)
 target_compile_options(vocalis PRIVATE $<$<COMPILE_LANGUAGE:RC>:-c65001>)
 target_link_libraries(vocalis PRIVATE vocalisengine)  # brings the engine's objects in
 

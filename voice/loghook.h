@@ -3,27 +3,10 @@
 // narrow hook, from whichever thread reports; the wide hook is stored only.
 #pragma once
 
-#include <windows.h>
+#include "voice/vocalis.h"
 
-// The library build defines VOCALIS_EXPORTS so that the two setters are exported from the DLL
-// under their plain names; a client of the DLL may define VOCALIS_IMPORTS.
-#if defined(VOCALIS_EXPORTS)
-#define VOCALIS_LOG_API __declspec(dllexport)
-#elif defined(VOCALIS_IMPORTS)
-#define VOCALIS_LOG_API __declspec(dllimport)
-#else
-#define VOCALIS_LOG_API
-#endif
-
-// A callback receives the text and 0; it must not keep the pointer after it returns.
-typedef void CALLBACK LogInfoFuncA(const char* pszText, int nReserved);
-typedef void CALLBACK LogInfoFuncW(const wchar_t* pszText, int nReserved);
-
-extern "C" {
-// Replace the stored callback; null switches the hook off. Safe to call from any thread.
-VOCALIS_LOG_API void SetLogInfoFuncA(LogInfoFuncA* pfn);
-VOCALIS_LOG_API void SetLogInfoFuncW(LogInfoFuncW* pfn);
-}
+// The callback types and their setters SetLogInfoFuncA/W are declared in vocalis.h, the
+// library's public header.
 
 // Passes one complete line to the narrow hook, if one is set.
 void VoiceLog(const char* pszLine);

@@ -18,6 +18,7 @@
 
 #include <windows.h>
 
+// The library's own build defines VOCALIS_EXPORTS; a client gets the imports.
 #ifdef VOCALIS_EXPORTS
 #define VOCALIS_API __declspec(dllexport)
 #else
@@ -56,6 +57,7 @@ extern "C" {
 typedef void CALLBACK LogInfoFuncA(const char* pszText, int nReserved);
 typedef void CALLBACK LogInfoFuncW(const wchar_t* pszText, int nReserved);
 
+// Both setters may be called from any thread.
 VOCALIS_API void SetLogInfoFuncA(LogInfoFuncA* pfn);  // null switches the hook off
 VOCALIS_API void SetLogInfoFuncW(LogInfoFuncW* pfn);  // stored only
 

@@ -13,8 +13,8 @@
 #include "fetch/memdc.h"
 #include "fetch/resource.h"
 #include "framework/gdiplusinc.h"
-#include "framework/window.h"
 #include "pump.h"
+#include "tests/framework/msgwindow.h"
 
 namespace {
 

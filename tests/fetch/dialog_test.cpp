@@ -13,6 +13,7 @@
 #include "fetch/DlgDownloadFile.h"
 #include "fetch/dldmsg.h"
 #include "pump.h"
+#include "tests/framework/msgwindow.h"
 
 namespace {
 

@@ -1,8 +1,9 @@
 // The window layer under Wine: messages reach the object's handler, unhandled ones reach the
 // default procedure, destruction clears the handle and calls the final hook once, and the
-// message loop returns the quit code.
-#include "framework/window.h"
+// message loop offers each message to its filters and returns the quit code.
+#include "framework/msgloop.h"
 #include "framework/winapp.h"
+#include "tests/framework/msgwindow.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -52,14 +53,27 @@ TEST(Window, HandlerAnswersAndDefaultsTheRest)
     EXPECT_EQ(w.finals, 1);
 }
 
-TEST(Window, MessageLoopReturnsQuitCode)
+// Swallows the messages it is given the number of.
+class SwallowingFilter : public CMessageFilter {
+public:
+    explicit SwallowingFilter(UINT msg) : m_msg(msg) {}
+    BOOL PreTranslateMessage(MSG* msg) override { return msg->message == m_msg; }
+
+private:
+    UINT m_msg;
+};
+
+TEST(Window, MessageLoopFiltersAndReturnsQuitCode)
 {
     RecordingWindow w;
     ASSERT_NE(w.Create(L"TestRecordingWindow", L"t", WS_POPUP, 0), nullptr);
     w.PostMessage(WM_USER + 1, 1);
     w.PostMessage(WM_USER + 2, 7);
-    EXPECT_EQ(RunMessageLoop(), 7);
-    EXPECT_EQ(w.seen.size(), 2u);
+    CMessageLoop loop;
+    SwallowingFilter filter(WM_USER + 1);
+    loop.AddMessageFilter(&filter);
+    EXPECT_EQ(loop.Run(), 7);
+    EXPECT_EQ(w.seen, std::vector<UINT>{WM_USER + 2});
 }
 
 TEST(Window, DestructorDestroysTheWindow)

@@ -7,7 +7,7 @@
 #include "notify.h"
 #include "script.h"
 #include "framework/critsec.h"
-#include "framework/window.h"
+#include "framework/msgloop.h"
 #include "voice/vocalis.h"
 
 #include <windows.h>
@@ -280,7 +280,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     WatchTalkNotifications();
     g_pTalk = new CTalkInterface(g_hWnd);
     NextStep();
-    RunMessageLoop();
+    CMessageLoop().Run();
     delete g_pTalk;
     g_pTalk = nullptr;
     LogLine("info:", "exit");

@@ -1,7 +1,8 @@
 // The platform's share of the playback delay, without the voice library: reads 960-byte blocks of
 // 8 kHz 16-bit mono PCM from standard input and hands each to the default wave-out device the
 // moment it arrives, as the library does with a decoded packet. Finished blocks are counted back
-// through an event; the program ends when the input ends and everything has played.
+// through an event; the program prints "ready" once the device is open and ends when the input
+// ends and everything has played.
 //   bareplay < blocks.raw
 #include <windows.h>
 #include <mmsystem.h>
@@ -37,6 +38,8 @@ int main()
         std::fprintf(stderr, "bareplay: no wave-out device\n");
         return 1;
     }
+    std::printf("ready\n");  // the feeder starts its clock here
+    std::fflush(stdout);
     HANDLE input = ::GetStdHandle(STD_INPUT_HANDLE);
     std::vector<std::vector<char>> blocks;
     std::vector<WAVEHDR> headers;

@@ -6,7 +6,6 @@
 //   <ms> PROBE title=RRGGBB red=N ink=N notice=N bar=N exstyle=XXXXXXXX
 //   <ms> HITTEST band=N body=N                <ms> KEYS target=dialog|child|other
 //   <ms> CLOSE                                <ms> EXIT <code>     <ms> TIMEOUT
-//   <ms> CPU <the downloader's processor time in ms, after EXIT>
 // Options:
 //   --exe PATH          the downloader (default: fetchkit.exe beside this program)
 //   --args TEXT         command line after the program path; "{hwnd}" becomes our handle in
@@ -308,12 +307,6 @@ int wmain(int argc, wchar_t** argv)
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
     Say("EXIT %ld", static_cast<long>(code));
-    FILETIME created, exited, kernel, user;
-    if (GetProcessTimes(pi.hProcess, &created, &exited, &kernel, &user)) {
-        const ULONGLONG k = (ULONGLONG(kernel.dwHighDateTime) << 32) | kernel.dwLowDateTime;
-        const ULONGLONG u = (ULONGLONG(user.dwHighDateTime) << 32) | user.dwLowDateTime;
-        Say("CPU %llu", (k + u) / 10000);
-    }
     CloseHandle(pi.hProcess);
     DestroyWindow(self);
     return 0;

@@ -162,16 +162,26 @@ BOOL CDlgDldFile::OnNcHitTest(LPARAM lp, LRESULT& result)
 void CDlgDldFile::OnDownloadProgress(WPARAM total, LPARAM present)
 {
     m_dwCurrent = static_cast<DWORD>(present);
-    // Reports come every 2048 bytes; the bar is redrawn only when it shows something new, since
-    // a synchronous repaint per report would cost more than the transfer itself.
     if (m_strStatus.empty())
         TakeSpeedSample(false);
     const int position = ProgressPosition(static_cast<DWORD>(total), m_dwCurrent);
-    if (position < 0 || position == m_nBarPos)
+    if (position < 0)
         return;
-    m_nBarPos = position;
-    m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(position));
-    ::InvalidateRect(m_progress, nullptr, TRUE);
+    m_nBarWanted = position;
+    MoveBar(false);
+}
+
+// Reports come every 2048 bytes and the control repaints itself on every position change, which
+// would cost more than the transfer: the bar moves when BarMoveDue says the eye would see it, and
+// the sample timer (and a failure) shows what a pause in the reports left waiting.
+void CDlgDldFile::MoveBar(bool flush)
+{
+    const DWORD now = ::GetTickCount();
+    if (flush ? m_nBarWanted == m_nBarPos : !BarMoveDue(m_nBarPos, m_nBarWanted, now - m_dwBarMoved))
+        return;
+    m_nBarPos = m_nBarWanted;
+    m_dwBarMoved = now;
+    m_progress.SendMessage(PBM_SETPOS, static_cast<WPARAM>(m_nBarPos));
     ::UpdateWindow(m_progress);
 }
 
@@ -185,6 +195,7 @@ void CDlgDldFile::OnDownloadComplete()
 void CDlgDldFile::OnDownloadFailed(LPARAM code)
 {
     m_bSpeedValid = false;
+    MoveBar(true);
     const DldFailureText failure = FailureTextFor(static_cast<DWORD>(code));
     m_strStatus = failure.text;
     Notify(DLD_RESULT_FAILED, failure.reason);
@@ -195,6 +206,7 @@ void CDlgDldFile::OnDownloadFailed(LPARAM code)
 void CDlgDldFile::OnTimer(WPARAM id)
 {
     if (id == kTimerSample) {
+        MoveBar(true);
         TakeSpeedSample(true);
     } else if (id == kTimerClose) {
         PostCancel();

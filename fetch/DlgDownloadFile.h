@@ -34,6 +34,7 @@ private:
     void DoPaint(HDC dc);
     BOOL OnNcHitTest(LPARAM lp, LRESULT& result);
     void OnDownloadProgress(WPARAM total, LPARAM present);
+    void MoveBar(bool flush);
     void OnDownloadComplete();
     void OnDownloadFailed(LPARAM code);
     void OnTimer(WPARAM id);
@@ -47,6 +48,8 @@ private:
     CButtonEx* m_pBtnCancel = nullptr;
     CWindow m_progress;
     int m_nBarPos = 0;  // what the bar shows
+    int m_nBarWanted = 0;  // what the reports say
+    DWORD m_dwBarMoved = 0;  // GetTickCount when the bar last moved
     DWORD m_dwCurrent = 0;
     DWORD m_dwLastSample = 0;
     DWORD m_dwLastSampleTick = 0;  // GetTickCount of the previous sample

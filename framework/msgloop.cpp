@@ -19,7 +19,9 @@ int CMessageLoop::Run()
 {
     MSG msg = {};
     for (;;) {
-        if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
+        // The look at the queue is a round trip to the window system on some platforms, so it
+        // is made only when there is an idle handler to run.
+        if (!m_idleHandlers.empty() && !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE))
             RunIdleHandlers();
         const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
         if (got == -1) {

@@ -12,7 +12,7 @@ add_library(vocalis_audio STATIC
   ${st_audio_dir}/liblock.cpp)
 target_include_directories(vocalis_audio PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_definitions(vocalis_audio PUBLIC VOCALIS_EXPORTS)
-target_link_libraries(vocalis_audio PUBLIC framework winmm)
+target_link_libraries(vocalis_audio PUBLIC framework voicecore winmm)
 # The two Chinese log lines are code page 936 narrow strings.
 set_source_files_properties(${st_audio_dir}/wavein.cpp ${st_audio_dir}/waveout.cpp
   PROPERTIES COMPILE_OPTIONS -fexec-charset=GBK)

@@ -93,6 +93,7 @@ int CWaveOut::OpenDev()
                         "CWaveOut::OpenDev: waveOutOpen error step2"))
         return 0;
     m_bDevOpen = 1;
+    m_trim = CBacklogTrim();
     CScopedLock lock(m_csQueue);
     m_nQueued = 0;
     return 1;
@@ -108,7 +109,10 @@ int CWaveOut::Play(const void* pData, int nLength)
         VoiceLogFormat("CWaveOut::Play: invalid block (%d bytes)", nLength);
         return 0;
     }
-    if (QueuedCount() > kMaxQueuedBeforeDrop)
+    const int nQueued = QueuedCount();
+    if (TrimBacklog(nQueued, pData, nLength))
+        return 1;
+    if (nQueued > kMaxQueuedBeforeDrop)
         return 1;
     WAVEHDR* pHdr = new (std::nothrow) WAVEHDR;
     if (!pHdr) {
@@ -141,6 +145,19 @@ int CWaveOut::Play(const void* pData, int nLength)
     CScopedLock lock(m_csQueue);
     ++m_nQueued;
     return 1;
+}
+
+// A standing backlog is trimmed by leaving out quiet blocks (see CBacklogTrim); each one left out
+// is logged.
+bool CWaveOut::TrimBacklog(int nQueued, const void* pData, int nLength)
+{
+    const int nSamples = nLength / static_cast<int>(sizeof(int16_t));
+    const uint64_t energy = BlockEnergy(static_cast<const int16_t*>(pData), nSamples);
+    if (!m_trim.Drop(nQueued, GetTickCount(), energy))
+        return false;
+    VoiceLogFormat("CWaveOut::Play: backlog of %d blocks, a quiet block dropped (mean square %llu)",
+                   nQueued, static_cast<unsigned long long>(nSamples ? energy / nSamples : 0));
+    return true;
 }
 
 int CWaveOut::CloseDev()

@@ -1,7 +1,8 @@
 // Wave playback: plays 8 kHz 16-bit mono PCM blocks on the default wave-out device. Play copies
 // each block into a fresh buffer and queues it at once (no jitter buffer, only a cap on the
-// number of queued blocks). Finished buffers come back through a relay thread of the class's own
-// to a hidden window on the starting thread, which frees them.
+// number of queued blocks, and a trim of quiet blocks while a backlog stands). Finished buffers
+// come back through a relay thread of the class's own to a hidden window on the starting thread,
+// which frees them.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 struct DummyWindowClass;
 
 #include "framework/critsec.h"
+#include "voice/backlog.h"
 
 class CWaveOut {
 public:
@@ -53,6 +55,9 @@ private:
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static unsigned __stdcall AudioOutThreadProc(void* pParam);
     void OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr);
+    bool TrimBacklog(int nQueued, const void* pData, int nLength);
     void DrainReturnedBlocks();
     static void FreeBlock(WAVEHDR* pHdr);
+
+    CBacklogTrim m_trim;  // used by Play only, so on the playing thread
 };

@@ -1,6 +1,7 @@
 // Wave playback on the real default wave-out device (PulseAudio's "speaker" sink under Wine):
-// the queue cap, copies of exactly the caller's bytes, closing with blocks outstanding, log
-// lines, misuse of every guarded step, allocation failures and a failed close.
+// the queue cap, the trim of a standing backlog, copies of exactly the caller's bytes, closing
+// with blocks outstanding, log lines, misuse of every guarded step, allocation failures and a
+// failed close.
 #include "voice/waveout.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +110,47 @@ TEST_F(WaveOut, TwelfthBlockWithElevenOutstandingIsDroppedSilently)
     int queued = w.QueuedCount();
     EXPECT_EQ(w.Play(block.data(), kBlock), 1);
     EXPECT_EQ(w.QueuedCount(), queued + 1);
+    EXPECT_EQ(w.CloseDev(), 1);
+    EXPECT_EQ(w.StopThread(), 1);
+}
+
+int CountDrops(const LogRecorder& log)
+{
+    const auto all = log.All();
+    return static_cast<int>(std::count_if(all.begin(), all.end(), [](const std::string& line) {
+        return line.find("CWaveOut::Play: backlog of ") == 0 &&
+               line.find("a quiet block dropped") != std::string::npos;
+    }));
+}
+
+// Plays one block each time one comes back, so the queue keeps its depth unless Play drops.
+void PlayOnReturn(CWaveOut& w, const std::vector<short>& block)
+{
+    const int queued = w.QueuedCount();
+    ASSERT_TRUE(PumpUntil([&] { return w.QueuedCount() < queued; }, 10000));
+    ASSERT_EQ(w.Play(block.data(), kBlock), 1);
+}
+
+TEST_F(WaveOut, AStandingBacklogIsTrimmedToTwoBlocksWithALogLinePerDrop)
+{
+    CWaveOut w;
+    OpenPlayback(w, log);
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(w.Play(block.data(), kBlock), 1);
+    // Six blocks stay queued until the trim starts (after five seconds; 200 blocks are 12 s).
+    for (int i = 0; i < 200 && CountDrops(log) == 0; ++i)
+        PlayOnReturn(w, block);
+    ASSERT_GT(CountDrops(log), 0);
+    // While blocks keep coming at the rate they play, each drop leaves one less queued, down to
+    // two before a new block (three with it); then nothing more is dropped.
+    for (int i = 0; i < 40; ++i)
+        PlayOnReturn(w, block);
+    EXPECT_LE(w.QueuedCount(), 3);
+    const int drops = CountDrops(log);
+    EXPECT_GE(drops, 3);
+    for (int i = 0; i < 20; ++i)
+        PlayOnReturn(w, block);
+    EXPECT_EQ(CountDrops(log), drops);
     EXPECT_EQ(w.CloseDev(), 1);
     EXPECT_EQ(w.StopThread(), 1);
 }

@@ -46,7 +46,8 @@ TEST(PeerOptions, ParsesActionsAndFaultLists)
     PeerOptions o;
     std::string error;
     ASSERT_TRUE(Parse({"--tcp", "5000", "--udp", "5001", "--out", "/tmp", "--drop", "3,7",
-                       "--ctl", "1.5:badmagic+body=24", "--ctl", "2:partial=10", "--ctl", "3:close"},
+                       "--ctl", "1.5:badmagic+body=24", "--ctl", "2:partial=10", "--ctl", "3:close",
+                       "--slot-ms", "59.94"},
                       o, error))
         << error;
     EXPECT_EQ((std::set<uint32_t>{3, 7}), o.faults.drop);
@@ -56,6 +57,7 @@ TEST(PeerOptions, ParsesActionsAndFaultLists)
     EXPECT_DOUBLE_EQ(1.5, o.actions[0].at);
     EXPECT_EQ("partial", o.actions[1].verb);
     EXPECT_EQ("close", o.actions[2].verb);
+    EXPECT_DOUBLE_EQ(0.05994, o.slotSeconds);
 
     // A split request becomes its two halves, and the actions run in time order.
     PeerOptions split;
@@ -74,6 +76,7 @@ TEST(PeerOptions, ParsesActionsAndFaultLists)
     ASSERT_TRUE(Parse({"--tcp", "1", "--udp", "2", "--out", "x"}, d, error));
     ASSERT_EQ(1u, d.actions.size()) << "one request by default";
     EXPECT_EQ("request", d.actions[0].verb);
+    EXPECT_DOUBLE_EQ(0.060, d.slotSeconds);
 }
 
 TEST(PeerOptions, RefusesWhatItCannotCarryOut)
@@ -88,6 +91,8 @@ TEST(PeerOptions, RefusesWhatItCannotCarryOut)
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:request=3"},
              {"--tcp", "1", "--udp", "2", "--out", "x", "--drop", "0"},     // packets count from 1
              {"--tcp", "1", "--udp", "2", "--out", "x", "--loss"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--slot-ms", "0"},    // never sends
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--slot-ms", "fast"},
              {"--tcp", "x1", "--udp", "2", "--out", "x"}}) {
         PeerOptions o;
         EXPECT_FALSE(Parse(args, o, error)) << args.back();

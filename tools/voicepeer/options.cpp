@@ -58,6 +58,7 @@ bool ApplyOption(const std::string& name, const std::string& value, PeerOptions&
     else if (name == "--tones") o.tones = static_cast<unsigned>(number);
     else if (name == "--send-seconds") o.sendSeconds = number;
     else if (name == "--duration") o.duration = number;
+    else if (name == "--slot-ms") return bNumber && (o.slotSeconds = number / 1000) > 0;
     else if (name == "--wait-accept") o.waitAccept = number;
     else if (name == "--drop") return ParseList(value, o.faults.drop);
     else if (name == "--swap") return ParseList(value, o.faults.swap);

@@ -13,6 +13,8 @@
 
 //     --duration S         seconds after the accept until the peer closes and exits (default 30)
 //     --wait-accept S      seconds to wait for the client's connection (default 30)
+//     --slot-ms MS         send one packet every MS milliseconds (default 60; 59.94 is a clock
+//                          0.1% fast)
 #pragma once
 
 #include "tools/voicepeer/schedule.h"
@@ -40,6 +42,7 @@ struct PeerOptions {
     std::vector<ControlAction> actions;
     double duration = 30;
     double waitAccept = 30;
+    double slotSeconds = 0.060;
 };
 
 // Returns false and sets error for an unknown option, a missing value or a malformed action.

@@ -16,8 +16,6 @@
 
 namespace {
 
-const double kSlotSeconds = 0.060;
-
 int OpenBound(int type, int port)
 {
     int fd = socket(AF_INET, type, 0);
@@ -120,6 +118,8 @@ bool VoicePeer::AcceptClient()
         return false;
     m_start = MonotonicSeconds();
     Log("accepted from=%s", AddrText(from.sin_addr.s_addr, from.sin_port).c_str());
+    // The session times of this log on the machine's monotonic clock, for outside measurements.
+    Log("clock monotonic=%.6f", m_start);
     return true;
 }
 
@@ -230,7 +230,7 @@ void VoicePeer::SendDueVoice()
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = m_clientAddr;
     to.sin_port = m_clientPort;
-    while (m_nextSlot < m_slots.size() && m_voiceStart + m_nextSlot * kSlotSeconds <= Now()) {
+    while (m_nextSlot < m_slots.size() && m_voiceStart + m_nextSlot * m_options.slotSeconds <= Now()) {
         for (uint32_t seq : m_slots[m_nextSlot]) {
             unsigned char packet[kVoicePacketSize];
             BuildVoicePacket(packet, seq, &m_coded[(seq - 1) * kSpeechBytes], kSpeechBytes);
@@ -248,7 +248,7 @@ int VoicePeer::PollTimeoutMs() const
     if (m_nextAction < m_options.actions.size())
         next = std::min(next, m_options.actions[m_nextAction].at);
     if (m_voiceStart >= 0 && m_nextSlot < m_slots.size())
-        next = std::min(next, m_voiceStart + m_nextSlot * kSlotSeconds);
+        next = std::min(next, m_voiceStart + m_nextSlot * m_options.slotSeconds);
     double wait = next - Now();
     return wait <= 0 ? 0 : static_cast<int>(wait * 1000) + 1;
 }

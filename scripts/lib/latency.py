@@ -1,0 +1,366 @@
+"""Mouth-to-ear delay of a voice call, measured from outside with tone bursts on one clock.
+
+Everything is timed on the machine's monotonic clock: the feeder writes the microphone's audio in
+real time and notes when each burst was written; the recorder reads a sink's monitor and maps each
+sample to the time it was captured (the earliest time consistent with every read); the voice peer
+logs when each packet left or arrived. The same feeder and recorder without the library give the
+platform's share (Wine, PulseAudio, the pipes)."""
+import argparse
+import os
+import signal
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+import numpy as np
+
+RATE = 8000
+BLOCK = 480
+BURST = 240           # 30 ms of 1 kHz
+BURST_LEVEL = 16000
+SPEECH_PEAK = 3000    # the speech around the downlink bursts stays well under the detector
+THRESHOLD = 8000
+PERIOD = 1.5          # seconds between bursts
+
+
+def burst():
+    n = np.arange(BURST)
+    ramp = np.minimum(1.0, np.minimum(n, BURST - 1 - n) / 16.0)
+    return BURST_LEVEL * ramp * np.sin(2 * np.pi * 1000 * n / RATE)
+
+
+def onsets(sig, quiet=0.3):
+    """Sample indices where the signal first rises above the threshold after `quiet` s below it."""
+    loud = np.flatnonzero(np.abs(sig) > THRESHOLD)
+    out, last = [], -10 * RATE
+    for i in loud:
+        if i - last > quiet * RATE:
+            out.append(int(i))
+        last = i
+    return out
+
+
+def match(expected, found, window=PERIOD - 0.1):
+    """For each expected time, the delay to the first found time within the window, or None."""
+    found = sorted(found)
+    out = []
+    for t in expected:
+        d = next((f - t for f in found if 0 <= f - t < window), None)
+        out.append(d)
+    return out
+
+
+class Recorder:
+    """parec of a source, each sample mapped to its capture time."""
+
+    def __init__(self, source):
+        self.proc = subprocess.Popen(
+            ["parec", "--raw", "--latency-msec=10", "-d", source, "--rate=8000", "--channels=1",
+             "--format=s16le"], stdout=subprocess.PIPE)
+        self.chunks, self.offset = [], float("inf")
+        self.count = 0
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        while True:
+            data = self.proc.stdout.read1(640) if hasattr(self.proc.stdout, "read1") else \
+                self.proc.stdout.read(640)
+            if not data:
+                return
+            now = time.monotonic()
+            self.chunks.append(data)
+            self.count += len(data) // 2
+            self.offset = min(self.offset, now - self.count / RATE)
+
+    def stop(self):
+        self.proc.send_signal(signal.SIGINT)
+        self.proc.wait()
+        self.thread.join(2)
+        raw = b"".join(self.chunks)
+        return np.frombuffer(raw[:len(raw) // 2 * 2], dtype="<i2").astype(np.float64)
+
+    def time_of(self, index):
+        return self.offset + index / RATE
+
+
+class Feeder:
+    """Writes audio in real time, 20 ms at a time, into a program's standard input (pacat into the
+    mic sink, or bareplay); notes the write time of every burst."""
+
+    def __init__(self, argv, signal_, bursts, chunk=160, ready=None):
+        self.proc = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                     stderr=subprocess.STDOUT)
+        # Audio written before the program takes it would wait in the pipe for the whole run.
+        if ready:
+            for line in self.proc.stdout:
+                if ready in line.decode(errors="replace"):
+                    break
+        threading.Thread(target=self.proc.stdout.read, daemon=True).start()
+        self.signal, self.bursts, self.chunk = signal_, set(bursts), chunk
+        self.times = {}
+        self.stopped = False
+        self.thread = threading.Thread(target=self._write, daemon=True)
+        self.thread.start()
+
+    def _write(self):
+        start = time.monotonic()
+        pcm = np.clip(self.signal, -32768, 32767).astype("<i2").tobytes()
+        step = self.chunk * 2
+        for k in range(0, len(pcm), step):
+            if self.stopped:
+                break
+            due = start + k / 2 / RATE
+            wait = due - time.monotonic()
+            if wait > 0:
+                time.sleep(wait)
+            now = time.monotonic()
+            for b in self.bursts:
+                if k // 2 <= b < k // 2 + self.chunk:
+                    self.times[b] = now + (b - k // 2) / RATE
+            try:
+                self.proc.stdin.write(pcm[k:k + step])
+                self.proc.stdin.flush()
+            except BrokenPipeError:
+                break
+        try:
+            self.proc.stdin.close()
+        except BrokenPipeError:
+            pass
+
+    def stop(self, wait=True):
+        if not wait:
+            self.stopped = True
+        self.thread.join()
+        self.proc.wait(timeout=60)
+
+
+def mic_feeder(sig, bursts):
+    return Feeder(["pacat", "-v", "-p", "--raw", "--latency-msec=30", "-d", "mic", "--rate=8000",
+                   "--channels=1", "--format=s16le"], sig, bursts, ready="Stream successfully created")
+
+
+def with_bursts(base, seconds, first=1.0):
+    """base (looped to `seconds`) with a burst every PERIOD s from `first`, each at a block start;
+    returns the signal and the burst sample indices."""
+    n = int(seconds * RATE)
+    sig = np.resize(base, n).astype(np.float64) if len(base) else np.zeros(n)
+    starts = [int(round(t * RATE / BLOCK)) * BLOCK for t in np.arange(first, seconds - 0.5, PERIOD)]
+    for s in starts:
+        sig[s:s + BURST] = burst()
+    return sig, starts
+
+
+def speech(shared):
+    raw = np.frombuffer((Path(shared) / "g729a/vectors/speech.in").read_bytes(), dtype="<i2")
+    raw = raw.astype(np.float64)
+    return raw * (SPEECH_PEAK / max(1.0, np.abs(raw).max()))
+
+
+def stats(delays):
+    d = np.array([x for x in delays if x is not None]) * 1000
+    if not len(d):
+        return None
+    return {"n": len(d), "median": float(np.median(d)), "p95": float(np.percentile(d, 95)),
+            "max": float(d.max())}
+
+
+def fmt(s):
+    return "no bursts found" if not s else \
+        f"median {s['median']:6.1f}  p95 {s['p95']:6.1f}  max {s['max']:6.1f} ms  ({s['n']} bursts)"
+
+
+def platform(args, work):
+    """bareplay (the wave-out device alone) fed like the library feeds it, recorded from the
+    speaker sink. The uplink's reference needs no such run: its bursts are timed where the
+    capture device takes them, in the mic sink's own recording."""
+    secs = args.platform_seconds
+    down_sig, down_b = with_bursts(speech(args.shared), secs)
+    rec_spk = Recorder("speaker.monitor")
+    time.sleep(0.5)
+    play = Feeder([args.wine, str(args.bin / "bareplay.exe")], down_sig, down_b, chunk=BLOCK,
+                  ready="ready")
+    play.stop()
+    time.sleep(0.5)
+    spk = rec_spk.stop()
+    down = match([play.times[b] for b in down_b if b in play.times],
+                 [rec_spk.time_of(i) for i in onsets(spk)])
+    return stats(down)
+
+
+def free_ports():
+    import socket
+    t = socket.socket()
+    t.bind(("127.0.0.1", 0))
+    u = socket.socket(type=socket.SOCK_DGRAM)
+    u.bind(("127.0.0.1", 0))
+    ports = t.getsockname()[1], u.getsockname()[1]
+    t.close()
+    u.close()
+    return ports
+
+
+def read_events(path):
+    clock, sent, voice = 0.0, {}, []
+    for line in Path(path).read_text().splitlines():
+        parts = line.split()
+        if len(parts) < 2:
+            continue
+        f = dict(p.split("=", 1) for p in parts[2:] if "=" in p)
+        if parts[1] == "clock":
+            clock = float(f["monotonic"])
+        elif parts[1] == "sent":
+            sent[int(f["seq"])] = float(parts[0])
+        elif parts[1] == "voice":
+            voice.append(float(parts[0]))
+    return clock, {k: clock + v for k, v in sent.items()}, [clock + v for v in voice]
+
+
+def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
+    """One call; returns per-burst (time, delay) for both directions and the library's log."""
+    out = work / name
+    out.mkdir(parents=True)
+    tcp, udp = free_ports()
+    down_sig, down_b = with_bursts(speech(args.shared), seconds + 2)
+    (out / "peer-send.raw").write_bytes(np.clip(down_sig, -32768, 32767).astype("<i2").tobytes())
+    up_sig, up_b = with_bursts([], seconds + 4)
+    peer = subprocess.Popen(
+        [str(args.native / "voicepeer"), "--tcp", str(tcp), "--udp", str(udp), "--out", str(out),
+         "--duration", str(seconds + 4), "--send", str(out / "peer-send.raw"),
+         "--slot-ms", str(slot_ms), "--ctl", "0.2:request"])
+    events = out / "events.log"
+    for _ in range(200):
+        if events.exists() and "listening" in events.read_text():
+            break
+        time.sleep(0.05)
+    rec = Recorder("speaker.monitor")
+    rec_mic = Recorder("mic.monitor")
+    feed = mic_feeder(up_sig, up_b)
+    winlog = "Z:" + str(out / "client.log").replace("/", "\\")
+    client = subprocess.Popen(
+        [args.wine, str(args.bin / "helpclient.exe"), winlog,
+         f"init; start 127.0.0.1 {tcp} {udp}; waitmsg begin 5000; wait {int(seconds * 1000)}; "
+         "end; exit"])
+    if stall:
+        # The sound server stops taking audio for a while just as the peer's speech starts.
+        for _ in range(400):
+            if "voice-start" in events.read_text():
+                break
+            time.sleep(0.01)
+        pulse = int((Path(os.environ["ST_RUN"]) / "pulse.pid").read_text())
+        os.kill(pulse, signal.SIGSTOP)
+        time.sleep(stall)
+        os.kill(pulse, signal.SIGCONT)
+    client.wait(timeout=seconds + 60)
+    peer.wait(timeout=60)
+    feed.stop(wait=False)
+    time.sleep(0.3)
+    heard, mic = rec.stop(), rec_mic.stop()
+    clock, sent, arrivals = read_events(events)
+    # Downlink: packet of the burst leaves the peer -> burst recorded from the speaker.
+    d_exp = [(s, sent[s // BLOCK + 1]) for s in down_b if s // BLOCK + 1 in sent]
+    d_del = match([t for _, t in d_exp], [rec.time_of(i) for i in onsets(heard)])
+    down = [(t - clock, d) for (_, t), d in zip(d_exp, d_del) if d is not None]
+    # Uplink: burst in the mic sink (its monitor's recording) -> the packet carrying it arrives at
+    # the peer. The feeder's own delay into the sink is the platform's share, measured alongside.
+    decoded = np.frombuffer((out / "received.wav").read_bytes()[44:], dtype="<i2").astype(float)
+    found = [arrivals[i // BLOCK] for i in onsets(decoded) if i // BLOCK < len(arrivals)]
+    in_mic = [rec_mic.time_of(i) for i in onsets(mic)]
+    fed = [feed.times[b] for b in up_b if b in feed.times]
+    up_plat = stats(match(fed, in_mic))
+    up = [(t - clock, d) for t, d in zip(in_mic, match(in_mic, found)) if d is not None]
+    log = (out / "client.log").read_text(encoding="gbk", errors="replace").splitlines()
+    drops = [l for l in log if "block dropped" in l]
+    return {"name": name, "up": up, "down": down, "drops": drops, "up_plat": up_plat,
+            "up_stats": stats([d for _, d in up]), "down_stats": stats([d for _, d in down])}
+
+
+def report(run, plat_down):
+    print(f"\n== {run['name']}")
+    up, plat = run["up_stats"], run["up_plat"]
+    print(f"  uplink, burst in the mic sink -> its packet at the peer: {fmt(up)}")
+    print("          (Wine's capture, the library's 60 ms block, coding and sending; the library's"
+          " own part is the block: 0-60 ms, 30 on average, as the burst falls in it)")
+    print(f"          the feeding pipe into the mic sink, not part of the call: {fmt(plat)}")
+    down = run["down_stats"]
+    print(f"  downlink, packet leaves the peer -> speaker: {fmt(down)}")
+    if down and plat_down:
+        print(f"          platform (bare wave-out) median {plat_down['median']:.1f} ms; library's share"
+              f" median {down['median'] - plat_down['median']:.1f}, p95"
+              f" {down['p95'] - plat_down['median']:.1f}, max {down['max'] - plat_down['median']:.1f} ms")
+    if run["down"]:
+        # The playback queue seen through the delay: blocks above the call's best tenth.
+        floor = np.percentile([d for _, d in run["down"]], 10)
+        print(f"  downlink over the call, per 10 s: median delay ms [blocks queued above the call's"
+              f" best, {floor * 1000:.0f} ms]")
+        line = []
+        for start in np.arange(0, run["down"][-1][0] + 10, 10):
+            part = [d for t, d in run["down"] if start <= t < start + 10]
+            if part:
+                med = float(np.median(part))
+                line.append(f"{start:.0f}s: {med * 1000:.0f} [{(med - floor) / 0.060:.1f}]")
+        for k in range(0, len(line), 6):
+            print("    " + "   ".join(line[k:k + 6]))
+    print(f"  backlog drops logged: {len(run['drops'])}")
+    for l in run["drops"][:12]:
+        print("    " + l)
+    if len(run["drops"]) > 12:
+        print(f"    ... ({len(run['drops']) - 12} more)")
+
+
+def plot(runs, png):
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    fig, axes = plt.subplots(len(runs), 1, figsize=(9, 3.2 * len(runs)), squeeze=False)
+    for ax, run in zip(axes[:, 0], runs):
+        for key, label in (("up", "uplink (mic sink to packet at the peer)"),
+                           ("down", "downlink (packet leaves the peer to speaker)")):
+            if run[key]:
+                t, d = zip(*run[key])
+                ax.plot(t, np.array(d) * 1000, ".-", label=label, markersize=4, linewidth=0.8)
+        ax.axhline(150, color="grey", linestyle=":", linewidth=0.8, label="150 ms")
+        ax.set_title(run["name"])
+        ax.set_xlabel("call time (s)")
+        ax.set_ylabel("delay (ms)")
+        ax.set_ylim(bottom=0)
+        ax.legend(loc="best", fontsize=8)
+    fig.tight_layout()
+    Path(png).parent.mkdir(parents=True, exist_ok=True)
+    fig.savefig(png, dpi=90)
+    print(f"\nplot: {png}")
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--bin", type=Path, required=True)
+    ap.add_argument("--native", type=Path, required=True)
+    ap.add_argument("--wine", required=True)
+    ap.add_argument("--shared", required=True)
+    ap.add_argument("--work", type=Path, required=True)
+    ap.add_argument("--seconds", type=float, default=30)
+    ap.add_argument("--stall", type=float, default=0.5)
+    ap.add_argument("--skew-seconds", type=float, default=0)
+    ap.add_argument("--platform-seconds", type=float, default=15)
+    ap.add_argument("--png", required=True)
+    args = ap.parse_args()
+    print(f"load: {open('/proc/loadavg').read().split()[:3]}, binaries {args.bin} under {args.wine}")
+    plat_down = platform(args, args.work)
+    print(f"platform downlink (bare wave-out, block written -> speaker sink) {fmt(plat_down)}")
+    runs = [call(args, args.work, f"warm call, {args.seconds:.0f} s", args.seconds)]
+    if args.stall > 0:
+        runs.append(call(args, args.work, f"sound server stalled {args.stall:.1f} s as the call "
+                         f"starts, {args.seconds:.0f} s", args.seconds, stall=args.stall))
+    if args.skew_seconds > 0:
+        runs.append(call(args, args.work, f"peer clock 0.1% fast (59.94 ms), "
+                         f"{args.skew_seconds:.0f} s", args.skew_seconds, slot_ms=59.94))
+    for run in runs:
+        report(run, plat_down)
+    print(f"load after: {open('/proc/loadavg').read().split()[:3]}")
+    plot(runs, args.png)
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -203,10 +203,14 @@ DWORD WINAPI SampleLoop(LPVOID)
 
 void StartSampler(unsigned nIntervalMs, SampleWriter write)
 {
+    g_write = write;
+    if (nIntervalMs == 0) {
+        WriteSample();
+        return;
+    }
     if (g_hThread)
         return;
     g_nIntervalMs = nIntervalMs;
-    g_write = write;
     g_hStop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     g_hThread = CreateThread(nullptr, 0, SampleLoop, nullptr, 0, nullptr);
 }

@@ -13,7 +13,7 @@
 typedef void (*SampleWriter)(const char* pszKind, const char* pszText);
 
 // Starts the sampling thread (a second call does nothing): one line at once, then one every
-// nIntervalMs. Also writes "sample-info:" lines that name the counters that do not work here and
+// nIntervalMs. With nIntervalMs 0, writes one sample at once on the calling thread instead. Also writes "sample-info:" lines that name the counters that do not work here and
 // what stands in for them.
 void StartSampler(unsigned nIntervalMs, SampleWriter write);
 // Takes a last sample and stops the thread.

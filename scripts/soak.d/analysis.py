@@ -9,6 +9,7 @@ RATE = 1000 / 60.0          # uplink packets per second
 RATE_TOLERANCE = 0.01
 GAP_LIMIT = 0.200           # seconds
 BYTES_FLAT = 0.01           # private bytes may move by 1% of their level over the measured span
+SESSION_SECONDS = 5.0
 MIN_SESSION_PACKETS = 50    # 5 s of talk; the first packet leaves about 1 s after the accept
 
 
@@ -123,12 +124,13 @@ def session_records(entries):
         step, result = step_result(text)
         verb = step.split()[0]
         if verb == "waitfor":
-            sessions.append(dict(steps={}, t=t))
+            sessions.append(dict(steps={}, times={}, t=t))
         elif sessions:
             key = "waitmsg " + step.split()[1] if verb == "waitmsg" else verb
             sessions[-1]["steps"][key] = result
+            sessions[-1]["times"][key] = t
             if step == "sample 0":
-                sessions[-1]["idle"] = last_sample
+                sessions[-1]["idle"], sessions[-1]["idle_t"] = last_sample, t
     return sessions
 
 
@@ -145,7 +147,13 @@ def analyse_sessions(folder, warm, count):
         wanted = ["init", "start", "waitmsg begin"] + (["waitmsg end"] if by_peer else [])
         ok = (all(st.get(k) == 1 for k in wanted) and "end" in st and
               len(times) >= MIN_SESSION_PACKETS and "idle" in rec)
+        tt = rec.get("times", {})
+        # End is called when the 5 s wait after the talk began is over (the poll timer's tick
+        # late at most): what is left until its step was logged is End's own time.
+        hang_up = (tt["end"] - tt["waitmsg begin"] - SESSION_SECONDS if not by_peer and
+                   "end" in tt and "waitmsg begin" in tt else None)
         results.append(dict(i=i, by_peer=by_peer, ok=ok, packets=len(times), rate=rate, gap=gap,
+                            hang_up=hang_up, idle_t=rec.get("idle_t"),
                             first=times[0] if times else None, steps=st,
                             end=st.get("end"), idle=rec.get("idle"), t=rec.get("t")))
     idle = [(r["i"], r["idle"]) for r in results if r["idle"] and r["i"] > warm]
@@ -199,6 +207,9 @@ def report(out, mode, arch, m, elapsed):
     firsts = sorted(r["first"] for r in res if r["first"] is not None) or [0]
     print("  first uplink packet after the accept: median %.2f s, longest %.2f s" % (
         firsts[len(firsts) // 2], firsts[-1]))
+    ends = sorted(r["hang_up"] for r in res if r["hang_up"] is not None) or [0]
+    print("  End() on the client's thread: median %.2f s, longest %.2f s" % (
+        ends[len(ends) // 2], ends[-1]))
     print("\n== machine load (1-minute average, 2 cores shared): %s" % load_text(out / "loadavg.log"))
     sess_pace = abs(sess["rate"] / RATE - 1) <= RATE_TOLERANCE and sess["gap"] <= GAP_LIMIT
     # Pacing and gaps depend on the machine's load as much as on the library: the full run holds

@@ -22,11 +22,15 @@ def window_rates(times, width=10.0):
     return xs, ys
 
 
-def column(axes, samples, t0, title):
+def column(axes, samples, t0, title, marked=()):
+    """One panel per counter; the samples in `marked` (between sessions) drawn as red dots."""
     for ax, (key, label) in zip(axes, SERIES):
-        pts = [(t, s.get(key)) for t, s in samples if s.get(key) is not None]
         scale = 1 / 2 ** 20 if key == "private" else 1
-        ax.plot([(t - t0) / 60 for t, _ in pts], [v * scale for _, v in pts], ".-", ms=2, lw=0.6)
+        for pts, style in ((samples, dict(fmt=".-", ms=2, lw=0.6)),
+                           (marked, dict(fmt="o", ms=3, color="red"))):
+            pts = [(t, s.get(key)) for t, s in pts if s.get(key) is not None]
+            fmt = style.pop("fmt")
+            ax.plot([(t - t0) / 60 for t, _ in pts], [v * scale for _, v in pts], fmt, **style)
         ax.set_ylabel(label)
     axes[0].set_title(title)
 
@@ -41,7 +45,8 @@ def draw(path, call, sess):
     grid[-1, 0].set_ylabel("uplink pkt/s (10 s)")
     grid[-1, 0].set_xlabel("minutes")
     s0 = sess["samples"][0][0] if sess["samples"] else 0
-    column(grid[:-1, 1], sess["samples"], s0, "sessions (samples every few seconds)")
+    idle = [(r["idle_t"], r["idle"]) for r in sess["results"] if r["idle"] and r["idle_t"] is not None]
+    column(grid[:-1, 1], sess["samples"], s0, "sessions (red: after each End)", idle)
     res = sess["results"]
     grid[-1, 1].plot([(r["t"] - s0) / 60 for r in res if r["t"] is not None and r["rate"]],
                      [r["rate"] for r in res if r["t"] is not None and r["rate"]], ".", ms=3)

@@ -23,7 +23,7 @@ SHARED = Path(os.environ.get("ST_SHARED", ROOT.parent / "shared"))
 SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
 FAULTS = "0.05,0.05,0.05"  # loss, reorder, duplicate fractions, each direction
 MODES = {  # call seconds, sessions, seconds between samples, warm-up (call seconds, sessions)
-    "short": dict(call=40, sessions=12, every=2, warm_call=10, warm_sessions=2),
+    "short": dict(call=30, sessions=10, every=2, warm_call=8, warm_sessions=2),
     "full": dict(call=1800, sessions=200, every=5, warm_call=120, warm_sessions=20),
 }
 SESSION_SPEECH_MS = 5000

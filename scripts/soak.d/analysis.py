@@ -41,16 +41,26 @@ def step_result(text):
 
 
 def arrivals(events):
-    """Arrival times of the client's voice packets and counts of the peer's other events."""
-    times, counts = [], {}
+    """Arrival times of the client's voice packets and counts of the peer's other events. Also
+    how late the peer's own 60 ms send timer ran (counts["late"], seconds): packet N is due 60 ms
+    times N-1 after the first; a swap makes one 60 ms late, so only more than 100 ms counts as
+    the machine stalling the peer."""
+    times, counts, start, late = [], {}, None, []
     if not events.exists():
         return times, counts
     for line in events.read_text().splitlines():
         t, _, rest = line.partition(" ")
-        name = rest.split(" ", 1)[0]
+        name, _, args = rest.partition(" ")
         counts[name] = counts.get(name, 0) + 1
         if name == "voice":
             times.append(float(t))
+        elif name == "voice-start":
+            start = float(t)
+        elif name == "sent" and start is not None:
+            lateness = float(t) - start - (int(args.split("=")[1]) - 1) * 0.060
+            if lateness > 0.100:
+                late.append(lateness)
+    counts["late"] = late
     return times, counts
 
 
@@ -153,7 +163,7 @@ def analyse_sessions(folder, warm, count):
         hang_up = (tt["end"] - tt["waitmsg begin"] - SESSION_SECONDS if not by_peer and
                    "end" in tt and "waitmsg begin" in tt else None)
         results.append(dict(i=i, by_peer=by_peer, ok=ok, packets=len(times), rate=rate, gap=gap,
-                            hang_up=hang_up, idle_t=rec.get("idle_t"),
+                            hang_up=hang_up, idle_t=rec.get("idle_t"), late=counts.get("late", []),
                             first=times[0] if times else None, steps=st,
                             end=st.get("end"), idle=rec.get("idle"), t=rec.get("t")))
     idle = [(r["i"], r["idle"]) for r in results if r["idle"] and r["i"] > warm]
@@ -189,6 +199,10 @@ def report(out, mode, arch, m, elapsed):
     c = call["counts"]
     print("  uplink faults at the peer: %d lost, %d reordered, %d duplicated; downlink: %d sent" % (
         c.get("rx-lost", 0), c.get("rx-held", 0), c.get("rx-dup", 0), c.get("sent", 0)))
+    print("  uplink gaps over 200 ms: %d; the peer's own send timer late by over 100 ms: %d times, "
+          "at most %.0f ms (the machine stalling processes)" % (
+              sum(1 for a, b in zip(call["times"], call["times"][1:]) if b - a > GAP_LIMIT),
+              len(c["late"]), max(c["late"] or [0]) * 1000))
     print("  slopes after %d s of warm-up (%d samples):" % (m["warm_call"], call.get("warmed", 0)))
     print("\n".join(call["lines"]))
     res = sess["results"]
@@ -207,6 +221,10 @@ def report(out, mode, arch, m, elapsed):
     firsts = sorted(r["first"] for r in res if r["first"] is not None) or [0]
     print("  first uplink packet after the accept: median %.2f s, longest %.2f s" % (
         firsts[len(firsts) // 2], firsts[-1]))
+    late = [x for r in res for x in r["late"]]
+    print("  sessions with an uplink gap over 200 ms: %d; the peer's send timer late by over "
+          "100 ms: %d times, at most %.0f ms" % (sum(1 for r in res if r["gap"] > GAP_LIMIT),
+                                                 len(late), max(late or [0]) * 1000))
     ends = sorted(r["hang_up"] for r in res if r["hang_up"] is not None) or [0]
     print("  End() on the client's thread: median %.2f s, longest %.2f s" % (
         ends[len(ends) // 2], ends[-1]))

@@ -98,8 +98,10 @@ def trends(xs, rows, per, unit):
         level = sum(y for y in ys if y is not None) / len([y for y in ys if y is not None])
         ok = abs(growth) < (BYTES_FLAT * level if name in BYTES else 1.0)
         flat &= ok
-        lines.append("  %-9s %+12.3f per %s (growth %+.1f over the span, level %.0f) %s" % (
-            name, s * per, unit, growth, level, "flat" if ok else "GROWS"))
+        vals = [y for y in ys if y is not None]
+        lines.append("  %-9s %+12.3f per %s (growth %+.1f over the span; %d..%d, first %d, last %d) %s" % (
+            name, s * per, unit, growth, min(vals), max(vals), vals[0], vals[-1],
+            "flat" if ok else "GROWS"))
     return lines, flat
 
 

@@ -156,8 +156,11 @@ def main():
     ap.add_argument("--out", required=True)
     ap.add_argument("--arch", default="i686")
     ap.add_argument("--build", default=str(ROOT / "build"))
+    ap.add_argument("--report-only", action="store_true", help="analyse the logs already in --out")
     a = ap.parse_args()
     m = MODES[a.mode]
+    if a.report_only:
+        sys.exit(0 if analysis.report(Path(a.out), a.mode, a.arch, m, 0) else 1)
     runner = Runner(a.out, a.arch, a.build)
     started = time.time()
     try:

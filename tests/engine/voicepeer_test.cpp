@@ -41,16 +41,40 @@ TEST(SendOrder, SwapOfNeighboursMovesEachPacketOnce)
     EXPECT_EQ((Slots{{1}, {3}, {2}, {4}}), BuildSendOrder(4, faults));
 }
 
+TEST(SendOrder, RandomFaultsFollowTheirRatesAndSeed)
+{
+    FaultRates rates;
+    rates.loss = 0.05;
+    rates.reorder = 0.1;
+    SendFaults a, b, c;
+    AddRandomFaults(20000, rates, 7, a);
+    AddRandomFaults(20000, rates, 7, b);
+    AddRandomFaults(20000, rates, 8, c);
+    EXPECT_EQ(a.drop, b.drop);
+    EXPECT_EQ(a.swap, b.swap);
+    EXPECT_NE(a.drop, c.drop);
+    EXPECT_TRUE(a.dup.empty());
+    EXPECT_NEAR(1000, a.drop.size(), 150);
+    EXPECT_NEAR(2000, a.swap.size(), 200);
+    for (uint32_t seq : a.drop)
+        EXPECT_TRUE(seq >= 1 && seq <= 20000);
+}
+
 TEST(PeerOptions, ParsesActionsAndFaultLists)
 {
     PeerOptions o;
     std::string error;
     ASSERT_TRUE(Parse({"--tcp", "5000", "--udp", "5001", "--out", "/tmp", "--drop", "3,7",
                        "--ctl", "1.5:badmagic+body=24", "--ctl", "2:partial=10", "--ctl", "3:close",
-                       "--slot-ms", "59.94"},
+                       "--slot-ms", "59.94", "--tx-faults", "0.05,0,0.25", "--rx-faults", "0,1,0",
+                       "--loop", "60"},
                       o, error))
         << error;
     EXPECT_EQ((std::set<uint32_t>{3, 7}), o.faults.drop);
+    EXPECT_DOUBLE_EQ(0.05, o.txRates.loss);
+    EXPECT_DOUBLE_EQ(0.25, o.txRates.dup);
+    EXPECT_DOUBLE_EQ(1, o.rxRates.reorder);
+    EXPECT_DOUBLE_EQ(60, o.loopSeconds);
     ASSERT_EQ(3u, o.actions.size());
     EXPECT_EQ("badmagic", o.actions[0].verb);
     EXPECT_EQ(24, o.actions[0].value);
@@ -93,6 +117,9 @@ TEST(PeerOptions, RefusesWhatItCannotCarryOut)
              {"--tcp", "1", "--udp", "2", "--out", "x", "--loss"},
              {"--tcp", "1", "--udp", "2", "--out", "x", "--slot-ms", "0"},    // never sends
              {"--tcp", "1", "--udp", "2", "--out", "x", "--slot-ms", "fast"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--tx-faults", "0.05,0.05"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--rx-faults", "0,1.5,0"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--rx-faults", "0,0,0,0"},
              {"--tcp", "x1", "--udp", "2", "--out", "x"}}) {
         PeerOptions o;
         EXPECT_FALSE(Parse(args, o, error)) << args.back();

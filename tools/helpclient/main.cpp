@@ -5,6 +5,7 @@
 //   helpclient.exe LOGFILE SCRIPT      (SCRIPT: a file name, or steps separated by ';')
 #include "harness.h"
 #include "notify.h"
+#include "sampler.h"
 #include "script.h"
 #include "framework/critsec.h"
 #include "framework/msgloop.h"
@@ -144,6 +145,9 @@ bool RunStep(const Step& step)
     } else if (v == "loghook") {
         SetLogInfoFuncA(Num(a[0]) ? OnLogLine : nullptr);
         LogResult(step, Num(a[0]));
+    } else if (v == "sample") {
+        StartSampler(std::strtoul(a[0].c_str(), nullptr, 10), LogLine);
+        LogResult(step, 1);
     } else if (v == "exit") {
         LogResult(step, 1);
         PostQuitMessage(0);
@@ -284,6 +288,7 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
     delete g_pTalk;
     g_pTalk = nullptr;
     LogLine("info:", "exit");
+    StopSampler();
     SetLogInfoFuncA(nullptr);
     DestroyWindow(g_hWnd);
     CScopedLock lock(g_logLock);

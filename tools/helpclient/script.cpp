@@ -10,7 +10,8 @@ const std::map<std::string, size_t>& ArgCounts()
     static const std::map<std::string, size_t> counts = {
         {"init", 0}, {"start", 3}, {"sound", 1}, {"end", 0}, {"destroy", 0},
         {"loghook", 1}, {"wait", 1}, {"waitfor", 2}, {"waitmsg", 2}, {"exit", 0},
-        {"onbegin", 1}, {"onend", 1}, {"marks", 0}, {"activate", 1}, {"loop", 1}, {"endloop", 0}};
+        {"onbegin", 1}, {"onend", 1}, {"marks", 0}, {"activate", 1}, {"loop", 1}, {"endloop", 0},
+        {"sample", 1}};
     return counts;
 }
 

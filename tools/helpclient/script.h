@@ -5,6 +5,7 @@
 //   marks          mark session begin and end in the voice stream (see notify.h)
 //   activate 0|1   the window active, or the thread without an active window
 //   loop N ... endloop   the steps between, N times (loops do not nest)
+//   sample MS      resource samples of the process every MS milliseconds; 0: one sample now
 #pragma once
 
 #include <string>

@@ -25,6 +25,19 @@ bool ParseList(const std::string& text, std::set<uint32_t>& out)
     return true;
 }
 
+// "L,R,D": three fractions from 0 to 1.
+bool ParseRates(const std::string& text, FaultRates& rates)
+{
+    std::istringstream in(text);
+    double* fields[] = {&rates.loss, &rates.reorder, &rates.dup};
+    std::string item;
+    for (double* field : fields) {
+        if (!std::getline(in, item, ',') || !ParseNumber(item, *field) || *field < 0 || *field > 1)
+            return false;
+    }
+    return !std::getline(in, item, ',');
+}
+
 // "T:VERB" or "T:VERB=N" or "T:VERB+body=N".
 bool ParseAction(const std::string& text, ControlAction& action)
 {
@@ -60,6 +73,11 @@ bool ApplyOption(const std::string& name, const std::string& value, PeerOptions&
     else if (name == "--duration") o.duration = number;
     else if (name == "--slot-ms") return bNumber && (o.slotSeconds = number / 1000) > 0;
     else if (name == "--wait-accept") o.waitAccept = number;
+    else if (name == "--seed") o.seed = static_cast<unsigned>(number);
+    else if (name == "--loop") o.loopSeconds = number;
+    else if (name == "--end-on-close") o.endOnClose = number != 0;
+    else if (name == "--tx-faults") return ParseRates(value, o.txRates);
+    else if (name == "--rx-faults") return ParseRates(value, o.rxRates);
     else if (name == "--drop") return ParseList(value, o.faults.drop);
     else if (name == "--swap") return ParseList(value, o.faults.swap);
     else if (name == "--dup") return ParseList(value, o.faults.dup);

@@ -5,6 +5,13 @@
 //     --tones N            send N tone blocks instead (block k: 400 + 60 (17 k mod 40) Hz)
 //     --send-seconds S     send at most S seconds of the source
 //     --drop LIST --swap LIST --dup LIST   faults on the numbered packets (LIST: 3,7,12)
+//     --tx-faults L,R,D    besides: lose, swap with the next and duplicate these fractions of the
+//                          packets sent, picked at random (e.g. 0.05,0.05,0.05)
+//     --rx-faults L,R,D    the same faults on the client's packets as they arrive, before they
+//                          are recorded: the uplink's half of a lossy network
+//     --seed N             seed of the random faults (default 1)
+//     --loop S             repeat the source's packets until S seconds of them have been sent
+//     --end-on-close 1     end the session as soon as the control connection closes
 //     --ctl T:ACTION       control action T seconds after the accept (repeatable); ACTION is
 //                          request | request+body=N | split+body=N | badmagic+body=N | code=N |
 //                          partial=N | close (without any --ctl the peer sends one request at
@@ -39,6 +46,10 @@ struct PeerOptions {
     unsigned tones = 0;
     double sendSeconds = 1e9;
     SendFaults faults;
+    FaultRates txRates, rxRates;
+    unsigned seed = 1;
+    double loopSeconds = 0;
+    bool endOnClose = false;
     std::vector<ControlAction> actions;
     double duration = 30;
     double waitAccept = 30;

@@ -66,9 +66,13 @@ std::vector<unsigned char> ControlMessage(uint32_t code, long bodyLength, bool b
 }  // namespace
 
 VoicePeer::VoicePeer(const PeerOptions& options, std::vector<unsigned char> coded)
-    : m_options(options), m_coded(std::move(coded))
+    : m_options(options), m_coded(std::move(coded)), m_rxRng(options.seed + 1)
 {
-    m_slots = BuildSendOrder(static_cast<uint32_t>(m_coded.size() / kSpeechBytes), m_options.faults);
+    uint32_t count = static_cast<uint32_t>(m_coded.size() / kSpeechBytes);
+    if (m_options.loopSeconds > 0 && count > 0)
+        count = static_cast<uint32_t>(m_options.loopSeconds / m_options.slotSeconds);
+    AddRandomFaults(count, m_options.txRates, m_options.seed, m_options.faults);
+    m_slots = BuildSendOrder(count, m_options.faults);
 }
 
 VoicePeer::~VoicePeer()
@@ -209,12 +213,51 @@ void VoicePeer::OnDatagram()
         Log("hello from=%s", source.c_str());
     } else if (n == kVoicePacketSize && ParseVoicePacket(buf, static_cast<int>(n), packet)) {
         Log("voice seq=%u len=%zd from=%s", packet.seq, n, source.c_str());
-        m_received.insert(m_received.end(), packet.pSpeech, packet.pSpeech + kSpeechBytes);
-        short pcm[kBlockSamples];
-        CAudioCode().Decode(packet.pSpeech, pcm, nullptr);
-        m_receivedPcm.insert(m_receivedPcm.end(), pcm, pcm + kBlockSamples);
+        OnVoiceArrival(packet.seq, packet.pSpeech);
     } else {
         Log("udp-other len=%zd from=%s", n, source.c_str());
+    }
+}
+
+bool VoicePeer::Chance(double rate)
+{
+    return rate > 0 && std::uniform_real_distribution<double>(0.0, 1.0)(m_rxRng) < rate;
+}
+
+void VoicePeer::Record(const std::vector<unsigned char>& speech)
+{
+    m_received.insert(m_received.end(), speech.begin(), speech.end());
+    short pcm[kBlockSamples];
+    CAudioCode().Decode(speech.data(), pcm, nullptr);
+    m_receivedPcm.insert(m_receivedPcm.end(), pcm, pcm + kBlockSamples);
+}
+
+// The uplink's simulated network: an arrival may be lost, held back until the next one arrives
+// (the two are then recorded swapped), or recorded twice. Without --rx-faults every arrival is
+// recorded once, in order.
+void VoicePeer::OnVoiceArrival(uint32_t seq, const unsigned char* pSpeech)
+{
+    const FaultRates& rates = m_options.rxRates;
+    if (Chance(rates.loss)) {
+        Log("rx-lost seq=%u", seq);
+        return;
+    }
+    std::vector<unsigned char> speech(pSpeech, pSpeech + kSpeechBytes);
+    if (m_held.empty() && Chance(rates.reorder)) {
+        m_held = speech;
+        m_heldSeq = seq;
+        Log("rx-held seq=%u", seq);
+        return;
+    }
+    Record(speech);
+    if (Chance(rates.dup)) {
+        Log("rx-dup seq=%u", seq);
+        Record(speech);
+    }
+    if (!m_held.empty()) {
+        Log("rx-released seq=%u", m_heldSeq);
+        Record(m_held);
+        m_held.clear();
     }
 }
 
@@ -233,7 +276,8 @@ void VoicePeer::SendDueVoice()
     while (m_nextSlot < m_slots.size() && m_voiceStart + m_nextSlot * m_options.slotSeconds <= Now()) {
         for (uint32_t seq : m_slots[m_nextSlot]) {
             unsigned char packet[kVoicePacketSize];
-            BuildVoicePacket(packet, seq, &m_coded[(seq - 1) * kSpeechBytes], kSpeechBytes);
+            size_t block = (seq - 1) % (m_coded.size() / kSpeechBytes);  // --loop repeats the source
+            BuildVoicePacket(packet, seq, &m_coded[block * kSpeechBytes], kSpeechBytes);
             sendto(m_udp, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
             Log("sent seq=%u", seq);
         }
@@ -253,13 +297,18 @@ int VoicePeer::PollTimeoutMs() const
     return wait <= 0 ? 0 : static_cast<int>(wait * 1000) + 1;
 }
 
+bool VoicePeer::SessionOver() const
+{
+    return Now() >= m_options.duration || (m_options.endOnClose && m_control < 0);
+}
+
 int VoicePeer::Run()
 {
     if (!AcceptClient()) {
         Log("no-client");
         return 1;
     }
-    while (Now() < m_options.duration) {
+    while (!SessionOver()) {
         RunDueActions();
         SendDueVoice();
         pollfd fds[2] = {{m_udp, POLLIN, 0}, {m_control, POLLIN, 0}};

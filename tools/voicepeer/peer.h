@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,7 @@ public:
     // Runs the session until --duration after the accept. Returns the exit code.
     int Run();
 
-    // What arrived: voice payloads in arrival order and their decoded audio.
+    // What arrived (after the uplink faults): voice payloads in arrival order, decoded audio.
     const std::vector<unsigned char>& ReceivedPayloads() const { return m_received; }
     const std::vector<int16_t>& ReceivedAudio() const { return m_receivedPcm; }
 
@@ -33,6 +34,10 @@ private:
     bool AcceptClient();
     void OnControlData();
     void OnDatagram();
+    void OnVoiceArrival(uint32_t seq, const unsigned char* pSpeech);
+    void Record(const std::vector<unsigned char>& speech);
+    bool Chance(double rate);
+    bool SessionOver() const;
     void RunDueActions();
     void SendDueVoice();
     void DoAction(const ControlAction& action);
@@ -54,6 +59,9 @@ private:
     double m_voiceStart = -1;      // session time of slot 0
     size_t m_nextSlot = 0;
     std::vector<unsigned char> m_ctlIn;
+    std::mt19937 m_rxRng;
+    std::vector<unsigned char> m_held;  // an arrival held back by an uplink reorder
+    uint32_t m_heldSeq = 0;
     std::vector<unsigned char> m_received;
     std::vector<int16_t> m_receivedPcm;
 };

@@ -1,6 +1,18 @@
 #include "tools/voicepeer/schedule.h"
 
+#include <random>
 #include <utility>
+
+void AddRandomFaults(uint32_t count, const FaultRates& rates, uint32_t seed, SendFaults& faults)
+{
+    std::mt19937 rng(seed);
+    std::uniform_real_distribution<double> uniform(0.0, 1.0);
+    for (uint32_t seq = 1; seq <= count; ++seq) {
+        if (uniform(rng) < rates.loss) faults.drop.insert(seq);
+        if (uniform(rng) < rates.reorder) faults.swap.insert(seq);
+        if (uniform(rng) < rates.dup) faults.dup.insert(seq);
+    }
+}
 
 std::vector<std::vector<uint32_t>> BuildSendOrder(uint32_t count, const SendFaults& faults)
 {

@@ -12,5 +12,15 @@ struct SendFaults {
     std::set<uint32_t> drop, swap, dup;
 };
 
+// Fractions of packets lost, swapped with the next one, and sent twice.
+struct FaultRates {
+    double loss = 0, reorder = 0, dup = 0;
+    bool Any() const { return loss > 0 || reorder > 0 || dup > 0; }
+};
+
+// Picks each packet 1..count for each fault at its rate, from a fixed seed (same seed, same
+// faults), added to what faults already holds.
+void AddRandomFaults(uint32_t count, const FaultRates& rates, uint32_t seed, SendFaults& faults);
+
 // Slot i holds the sequence numbers sent at i * 60 ms, in sending order.
 std::vector<std::vector<uint32_t>> BuildSendOrder(uint32_t count, const SendFaults& faults);

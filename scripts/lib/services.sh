@@ -37,9 +37,14 @@ st_start_xvfb() {
 }
 
 # Whether this machine runs the shipped 32-bit binaries: a kernel that executes 32-bit code and
-# 32-bit Wine installed (scripts/setup installs it where the kernel can).
+# 32-bit Wine installed (scripts/setup installs it where the kernel can). Probed once per shell.
 st_have_wine32() {
-  [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ]
+  if [ -z "${ST_HAVE_WINE32:-}" ]; then
+    ST_HAVE_WINE32=no
+    [ -x /usr/lib/wine/wine ] && [ -e /usr/lib/i386-linux-gnu/wine/i386-windows/kernel32.dll ] &&
+      "$(dirname "${BASH_SOURCE[0]}")/probe32" && ST_HAVE_WINE32=yes
+  fi
+  [ "$ST_HAVE_WINE32" = yes ]
 }
 
 # One template prefix per machine and recipe, made once (~10 s) under a lock; each run copies it

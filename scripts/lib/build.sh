@@ -8,6 +8,12 @@ ST_JOBS="${ST_JOBS:-$(nproc)}"
 # The codec tables and the reference test vectors: the shared folder beside the repository.
 ST_SHARED="${ST_SHARED:-$(cd "$ST_ROOT/.." && pwd)/shared}"
 export ST_SHARED
+# Compiles go through ccache where it is installed, with paths taken relative to the checkout, so
+# a second clone on the same machine rebuilds from the cache (ST_CCACHE=0 turns it off).
+if [ "${ST_CCACHE:-1}" = 1 ] && command -v ccache >/dev/null; then
+  export CCACHE_BASEDIR="$ST_ROOT" CCACHE_NOHASHDIR=1
+  export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
+fi
 
 # The tests that read the shared folder would skip quietly without it, so the test and demo runs
 # refuse to start.

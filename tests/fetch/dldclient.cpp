@@ -283,10 +283,19 @@ int wmain(int argc, wchar_t** argv)
     STARTUPINFOW si = {};
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(g_opt.exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &si, &pi)) {
-        Say("NOSTART %lu", GetLastError());
-        return 3;
+    // Wine now and then fails a process start with ERROR_INTERNAL_ERROR right after another
+    // process was killed; that is the platform's hiccup, not the program's, so a start is tried
+    // three times, each failure said.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(g_opt.exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &si, &pi))
+            break;
+        const DWORD err = GetLastError();
+        if (attempt == 3 || err != ERROR_INTERNAL_ERROR) {
+            Say("NOSTART %lu", err);
+            return 3;
+        }
+        Say("RESTART %lu", err);
     }
     g_pid = pi.dwProcessId;
     CloseHandle(pi.hThread);

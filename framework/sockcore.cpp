@@ -3,17 +3,17 @@
 
 #include <algorithm>
 
-#include "framework/window.h"
+#include "framework/msgonlywnd.h"
+
+// Registered by the first thread that uses sockets; unregistered by SocketTerm.
+MessageWindowClass SocketThreadState::s_wndClass = {"CSocketWnd", &SocketThreadState::WndProc, false};
 
 namespace {
-
-const char kSocketWndClass[] = "CSocketWnd";
 
 SRWLOCK g_startLock = SRWLOCK_INIT;
 bool g_bStarted = false;
 WSADATA g_wsaData;
 DWORD g_dwStateTls = TLS_OUT_OF_INDEXES;
-bool g_bClassRegistered = false;
 
 // Starts Windows Sockets 1.1 and the thread-state slot; returns 0 or the error.
 int StartProcessSockets()
@@ -63,8 +63,7 @@ void SocketTerm()
         TlsFree(g_dwStateTls);
         g_dwStateTls = TLS_OUT_OF_INDEXES;
     }
-    if (g_bClassRegistered && UnregisterClassA(kSocketWndClass, ModuleInstance()))
-        g_bClassRegistered = false;
+    UnregisterMessageWindowClass(SocketThreadState::s_wndClass);
     ReleaseSRWLockExclusive(&g_startLock);
 }
 
@@ -78,34 +77,15 @@ SocketThreadState* SocketThreadState::Current(bool bCreate)
     if (pState || !bCreate)
         return pState;
 
-    RegisterWindowClass();
-    HWND hWnd = CreateWindowExA(0, kSocketWndClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                ModuleInstance(), nullptr);
-    if (!hWnd) {
+    pState = new SocketThreadState;
+    pState->m_hWnd = CreateMessageWindow(s_wndClass, pState);
+    if (!pState->m_hWnd) {
+        delete pState;
         WSASetLastError(WSAENOBUFS);
         return nullptr;
     }
-    pState = new SocketThreadState;
-    pState->m_hWnd = hWnd;
-    SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pState));
     TlsSetValue(g_dwStateTls, pState);
     return pState;
-}
-
-void SocketThreadState::RegisterWindowClass()
-{
-    // Once per process, under the lock: two threads registering at once can leave one of them
-    // unable to create its window.
-    AcquireSRWLockExclusive(&g_startLock);
-    if (!g_bClassRegistered) {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = &SocketThreadState::WndProc;
-        wc.hInstance = ModuleInstance();
-        wc.lpszClassName = kSocketWndClass;
-        g_bClassRegistered =
-            RegisterClassA(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
-    }
-    ReleaseSRWLockExclusive(&g_startLock);
 }
 
 void SocketThreadState::DestroyCurrent()
@@ -118,8 +98,7 @@ SocketThreadState::~SocketThreadState()
 {
     for (auto& entry : m_sockets)
         entry.second->m_pThreadState = nullptr;   // still open, but no longer notified
-    SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, 0);
-    DestroyWindow(m_hWnd);
+    DestroyMessageWindow(&m_hWnd);
     TlsSetValue(g_dwStateTls, nullptr);
 }
 
@@ -191,7 +170,7 @@ void SocketThreadState::ReleaseIfIdle()
 
 LRESULT CALLBACK SocketThreadState::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    auto* pState = reinterpret_cast<SocketThreadState*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
+    auto* pState = static_cast<SocketThreadState*>(MessageWindowObject(hWnd));
     if (!pState || (uMsg != WM_SOCKET_NOTIFY && uMsg != WM_SOCKET_DEFERRED))
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     // A handler may close sockets, even the thread's last one: the state stays until it returns.

@@ -8,6 +8,8 @@
 #include <deque>
 #include <map>
 
+struct MessageWindowClass;
+
 // Notification message of the socket window: wParam the socket, lParam WSAMAKESELECTREPLY.
 const UINT WM_SOCKET_NOTIFY = WM_USER + 0x100;
 // Posted to the socket window to deliver the notifications kept during a blocking wait.
@@ -41,7 +43,6 @@ private:
 
     SocketThreadState() = default;
     ~SocketThreadState();
-    static void RegisterWindowClass();
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     void Deliver(SOCKET hSocket, LPARAM lParam);
     void DeliverDeferred();
@@ -57,4 +58,7 @@ private:
     int m_nWaitDepth = 0;
     int m_nDispatching = 0;   // handler calls in progress: the state must outlive them
     bool m_bDeferredPosted = false;
+
+    static MessageWindowClass s_wndClass;  // the "CSocketWnd" class of every thread's window
+    friend void SocketTerm();
 };

@@ -1,5 +1,5 @@
-// The voice library's one library-wide lock. It serialises the speech codec, the engine's
-// handling of a closed control connection and the wave devices' window-class bookkeeping.
+// The voice library's one library-wide lock. It serialises the speech codec and the engine's
+// handling of a closed control connection.
 #pragma once
 
 #include "framework/critsec.h"

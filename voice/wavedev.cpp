@@ -2,8 +2,6 @@
 
 #include <process.h>
 
-#include "framework/window.h"
-#include "voice/liblock.h"
 #include "voice/loghook.h"
 
 namespace {
@@ -12,71 +10,21 @@ const DWORD kStepMs = 100;
 const int kQuitAfterIdleSteps = 20;   // 2 s without progress: the close notification is not coming
 const int kMaxQuitPosts = 50;
 
-bool RegisterDummyClass(DummyWindowClass& wndClass)
-{
-    CScopedLock lock(LibraryLock());
-    if (wndClass.bRegistered)
-        return true;
-    WNDCLASSA wc = {};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = wndClass.pfnWndProc;
-    wc.hInstance = ModuleInstance();
-    wc.lpszClassName = wndClass.pszName;
-    if (!RegisterClassA(&wc) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        return false;
-    wndClass.bRegistered = true;
-    return true;
-}
-
-void UnregisterDummyClass(DummyWindowClass& wndClass)
-{
-    CScopedLock lock(LibraryLock());
-    if (!wndClass.bRegistered)
-        return;
-    UnregisterClassA(wndClass.pszName, ModuleInstance());
-    wndClass.bRegistered = false;
-}
-
 }  // namespace
 
-HWND CreateDummyWindow(DummyWindowClass& wndClass, void* pObject)
-{
-    if (!RegisterDummyClass(wndClass))
-        return NULL;
-    HWND hWnd = CreateWindowExA(0, wndClass.pszName, NULL, 0, 0, 0, 0, 0, NULL, NULL,
-                                ModuleInstance(), NULL);
-    if (!hWnd) {
-        UnregisterDummyClass(wndClass);
-        return NULL;
-    }
-    SetWindowLongPtrA(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(pObject));
-    return hWnd;
-}
-
-void* DummyWindowObject(HWND hWnd)
-{
-    return reinterpret_cast<void*>(GetWindowLongPtrA(hWnd, GWLP_USERDATA));
-}
-
-void DestroyDummyWindow(HWND* phWnd)
-{
-    if (*phWnd) {
-        DestroyWindow(*phWnd);
-        *phWnd = NULL;
-    }
-}
-
-bool StartRelay(DummyWindowClass& wndClass, void* pObject, unsigned (__stdcall* pfnProc)(void*),
+bool StartRelay(MessageWindowClass& wndClass, void* pObject, unsigned (__stdcall* pfnProc)(void*),
                 const char* pszThreadFailure, HWND* phWnd, HANDLE* phThread, DWORD* pdwThreadId)
 {
-    *phWnd = CreateDummyWindow(wndClass, pObject);
-    if (!*phWnd)
+    *phWnd = CreateMessageWindow(wndClass, pObject);
+    if (!*phWnd) {
+        UnregisterMessageWindowClass(wndClass);
         return false;
+    }
     unsigned id = 0;
     uintptr_t h = _beginthreadex(NULL, 0, pfnProc, pObject, 0, &id);
     if (!h) {
         VoiceLog(pszThreadFailure);
-        DestroyDummyWindow(phWnd);
+        DestroyMessageWindow(phWnd);
         return false;
     }
     *phThread = reinterpret_cast<HANDLE>(h);

@@ -1,5 +1,5 @@
-// What the capture and playback devices share: the hidden window that receives finished blocks
-// on the thread that started the device, the relay thread that forwards the driver's
+// What the capture and playback devices share: the message-only window that receives finished
+// blocks on the thread that started the device, the relay thread that forwards the driver's
 // notifications to that window, and bounded ways of ending the relay thread.
 #pragma once
 
@@ -8,6 +8,7 @@
 
 #include <functional>
 
+#include "framework/msgonlywnd.h"
 #include "voice/loghook.h"
 
 // Stop waits give up after this many 100 ms steps in which nothing came back.
@@ -17,29 +18,11 @@ const int kGiveUpAfterIdleSteps = 50;
 // wParam is the device handle, lParam the wave header.
 const UINT WM_WAVE_BLOCK = 0x8150;
 
-// A window class registered by the first device that needs it and left registered. The
-// registered flag is guarded by the library lock.
-struct DummyWindowClass {
-    const char* pszName;
-    WNDPROC pfnWndProc;
-    bool bRegistered;
-};
-
-// Registers the class if needed, creates a hidden window of it on the calling thread and stores
-// pObject in the window's user data. Returns null on failure; a failed creation unregisters
-// the class.
-HWND CreateDummyWindow(DummyWindowClass& wndClass, void* pObject);
-
-// The object stored by CreateDummyWindow, or null before it is stored.
-void* DummyWindowObject(HWND hWnd);
-
-// Destroys a hidden window (if any) and clears the handle.
-void DestroyDummyWindow(HWND* phWnd);
-
-// A device's start: creates its hidden window on the calling thread (silently returning false
-// when that fails), then starts its relay thread through the C runtime. When the thread cannot be
-// started, logs pszThreadFailure, destroys the window and returns false.
-bool StartRelay(DummyWindowClass& wndClass, void* pObject, unsigned (__stdcall* pfnProc)(void*),
+// A device's start: creates its message-only window on the calling thread (when that fails,
+// unregisters the class and silently returns false), then starts its relay thread through the C
+// runtime. When the thread cannot be started, logs pszThreadFailure, destroys the window and
+// returns false.
+bool StartRelay(MessageWindowClass& wndClass, void* pObject, unsigned (__stdcall* pfnProc)(void*),
                 const char* pszThreadFailure, HWND* phWnd, HANDLE* phThread, DWORD* pdwThreadId);
 
 // The notifications a relay thread handles and the lines it logs.

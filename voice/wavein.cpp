@@ -20,7 +20,7 @@ const DWORD kReturnPollMs = 20;
 
 }  // namespace
 
-DummyWindowClass CWaveIn::s_wndClass = {"ZEB Wavein Dummy Window", CWaveIn::WndProc, false};
+MessageWindowClass CWaveIn::s_wndClass = {"ZEB Wavein Dummy Window", CWaveIn::WndProc, false};
 
 CWaveIn::CWaveIn()
     : m_nChannels(1), m_nSamplesPerSec(8000), m_nBitsPerSample(16), m_hWaveIn(NULL),
@@ -45,7 +45,7 @@ CWaveIn::~CWaveIn()
         FreeBuffer();
     if (m_bDevOpen)
         CloseDev();
-    DestroyDummyWindow(&m_hWnd);
+    DestroyMessageWindow(&m_hWnd);
 }
 
 int CWaveIn::StartThread()
@@ -72,7 +72,7 @@ unsigned __stdcall CWaveIn::AudioInThreadProc(void* pParam)
 
 LRESULT CALLBACK CWaveIn::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    CWaveIn* self = static_cast<CWaveIn*>(DummyWindowObject(hWnd));
+    CWaveIn* self = static_cast<CWaveIn*>(MessageWindowObject(hWnd));
     if (uMsg == WM_WAVE_BLOCK && self)
         self->OnBlock(reinterpret_cast<HWAVEIN>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
@@ -248,7 +248,7 @@ int CWaveIn::StopThread()
         EndRelay(&m_hThread, m_dwThreadId, [this](int idle) { return StopStep(idle); },
                  "CWaveIn::StopThread: ok", "CWaveIn::StopThread: TerminateThread wave in thread");
     }
-    DestroyDummyWindow(&m_hWnd);
+    DestroyMessageWindow(&m_hWnd);
     m_bThreadRun = 0;
     return 1;
 }

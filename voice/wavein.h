@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-struct DummyWindowClass;
+struct MessageWindowClass;
 
 class CWaveIn {
 public:
@@ -54,7 +54,7 @@ public:
     unsigned char m_bStopping : 1;
 
 private:
-    static DummyWindowClass s_wndClass;  // the hidden windows' class, shared by all objects
+    static MessageWindowClass s_wndClass;  // the hidden windows' class, shared by all objects
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static unsigned __stdcall AudioInThreadProc(void* pParam);
     void OnBlock(HWAVEIN hDevice, WAVEHDR* pHdr);

@@ -13,7 +13,7 @@ const RelayMessages kRelay = {MM_WOM_OPEN, MM_WOM_CLOSE, MM_WOM_DONE, "AudioOutT
 
 }  // namespace
 
-DummyWindowClass CWaveOut::s_wndClass = {"ZEB Waveout Dummy Window", CWaveOut::WndProc, false};
+MessageWindowClass CWaveOut::s_wndClass = {"ZEB Waveout Dummy Window", CWaveOut::WndProc, false};
 
 CWaveOut::CWaveOut()
     : m_nChannels(1), m_nSamplesPerSec(8000), m_nBitsPerSample(16), m_mmResult(0),
@@ -28,7 +28,7 @@ CWaveOut::~CWaveOut()
         CloseDev();
     if (m_bThreadRun)
         StopThread();
-    DestroyDummyWindow(&m_hWnd);
+    DestroyMessageWindow(&m_hWnd);
 }
 
 int CWaveOut::QueuedCount()
@@ -59,7 +59,7 @@ unsigned __stdcall CWaveOut::AudioOutThreadProc(void* pParam)
 
 LRESULT CALLBACK CWaveOut::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
-    CWaveOut* self = static_cast<CWaveOut*>(DummyWindowObject(hWnd));
+    CWaveOut* self = static_cast<CWaveOut*>(MessageWindowObject(hWnd));
     if (uMsg == WM_WAVE_BLOCK && self && lParam)
         self->OnBlock(reinterpret_cast<HWAVEOUT>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
@@ -217,7 +217,7 @@ int CWaveOut::StopThread()
                  },
                  "CWaveOut::StopThread ok", "CWaveOut::StopThread: TerminateThread wave in thread");
     }
-    DestroyDummyWindow(&m_hWnd);
+    DestroyMessageWindow(&m_hWnd);
     m_bThreadRun = 0;
     return 1;
 }

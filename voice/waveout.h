@@ -8,7 +8,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
-struct DummyWindowClass;
+struct MessageWindowClass;
 
 #include "framework/critsec.h"
 #include "voice/backlog.h"
@@ -51,7 +51,7 @@ public:
     HWND m_hWnd;
 
 private:
-    static DummyWindowClass s_wndClass;  // the hidden windows' class, shared by all objects
+    static MessageWindowClass s_wndClass;  // the hidden windows' class, shared by all objects
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static unsigned __stdcall AudioOutThreadProc(void* pParam);
     void OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr);

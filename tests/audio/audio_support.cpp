@@ -124,7 +124,11 @@ ProcessCounts CountProcessObjects()
     ProcessCounts c = {};
     GetProcessHandleCount(GetCurrentProcess(), &c.handles);
     c.threads = CountThreads();
+    // The devices' windows are message-only, which EnumWindows does not list.
     EnumWindows(CountOwnWindow, reinterpret_cast<LPARAM>(&c.windows));
+    for (HWND h = FindWindowExA(HWND_MESSAGE, NULL, NULL, NULL); h;
+         h = FindWindowExA(HWND_MESSAGE, h, NULL, NULL))
+        CountOwnWindow(h, reinterpret_cast<LPARAM>(&c.windows));
     return c;
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/msgonlywnd.h"
 #include "tests/fetch/tinyhttp.h"
 #include "update/UpdateApp.h"
 #include "update/messages.h"
@@ -25,14 +26,7 @@ LRESULT CALLBACK RecorderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
-HWND CreateRecorder() {
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = RecorderProc;
-    wc.hInstance = ::GetModuleHandleA(nullptr);
-    wc.lpszClassName = "UpdateReportRecorder";
-    ::RegisterClassA(&wc);
-    return ::CreateWindowA(wc.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-}
+MessageWindowClass g_recorderClass = {"UpdateReportRecorder", RecorderProc, false};
 
 // The dialog is busy until the transfer has ended, so every report waits in its queue: each must
 // still show the count it was posted with.
@@ -40,7 +34,7 @@ TEST(UpdateReports, ProgressCarriesTheCountsOfItsOwnMoment) {
     const DWORD kSize = 20000;
     TinyHttpServer server(std::string(kSize, 'p'));
     g_strPackageUrl = server.Url();
-    HWND recorder = CreateRecorder();
+    HWND recorder = CreateMessageWindow(g_recorderClass, nullptr);
     theApp.AttachDialogWindow(recorder);
     HANDLE worker = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThreadProc, &theApp, 0, nullptr));
     ASSERT_NE(worker, nullptr);
@@ -49,7 +43,7 @@ TEST(UpdateReports, ProgressCarriesTheCountsOfItsOwnMoment) {
     MSG msg;
     while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
     theApp.DetachDialogWindow();
-    ::DestroyWindow(recorder);
+    DestroyMessageWindow(&recorder);
     ::DeleteFileA(theApp.m_szPackagePath);
 
     EXPECT_TRUE(g_completed);

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 
 namespace {
 
@@ -124,6 +125,60 @@ TEST(PeerOptions, RefusesWhatItCannotCarryOut)
         PeerOptions o;
         EXPECT_FALSE(Parse(args, o, error)) << args.back();
     }
+}
+
+// What the command line answers: --help wherever an option name stands, otherwise one line that
+// names the option at fault.
+TEST(PeerOptions, AnswersHelpAndNamesWhatIsWrong)
+{
+    struct Case {
+        std::vector<const char*> args;
+        bool help;
+        std::string error;  // empty: accepted
+    };
+    const Case cases[] = {
+        {{"--help"}, true, ""},
+        {{"-h"}, true, ""},
+        {{"--tcp", "x1", "--help"}, true, ""},  // help needs nothing else to be right
+        {{"--tcp", "1", "--udp", "2", "--out", "x", "--bogus", "1"}, false, "unknown option: --bogus"},
+        {{"--tcp", "1", "--udp", "2", "--out", "x", "help"}, false, "unknown option: help"},
+        {{"--tcp", "1", "--udp", "2", "--out"}, false, "missing value after --out"},
+        {{"--tcp", "1", "--udp", "2", "--out", "x", "--seed"}, false, "missing value after --seed"},
+        {{"--tcp", "5x", "--udp", "2", "--out", "x"}, false, "bad value for --tcp: 5x"},
+        {{"--tcp", "1", "--udp", "65536", "--out", "x"}, false, "bad value for --udp: 65536"},
+        {{"--tcp", "0", "--udp", "2", "--out", "x"}, false, "bad value for --tcp: 0"},
+        {{"--tcp", "1", "--udp", "2", "--out", "x", "--duration", "-1"}, false,
+         "bad value for --duration: -1"},
+        {{"--tcp", "1", "--udp", "2", "--out", ""}, false, "bad value for --out: "},
+        {{"--tcp", "1", "--udp", "2"}, false, "--tcp, --udp and --out are required"},
+    };
+    for (const Case& c : cases) {
+        PeerOptions o;
+        std::string error;
+        bool ok = Parse(c.args, o, error);
+        EXPECT_EQ(c.error.empty(), ok) << c.args[0] << " ... " << c.args.back();
+        EXPECT_EQ(c.help, o.help) << c.args.back();
+        if (!ok) {
+            EXPECT_EQ(c.error, error);
+        }
+    }
+}
+
+// Every option the usage text lists is one the parser knows, so the help cannot drift from it.
+TEST(PeerOptions, UsageListsOnlyOptionsTheParserTakes)
+{
+    std::istringstream usage(kPeerUsage);
+    std::set<std::string> listed;
+    for (std::string word; usage >> word;) {
+        if (word.rfind("--", 0) != 0 || word == "--help")
+            continue;
+        PeerOptions o;
+        std::string error;
+        Parse({"--tcp", "1", "--udp", "2", "--out", "x", word.c_str(), "1"}, o, error);
+        EXPECT_EQ(std::string::npos, error.find("unknown option")) << word;
+        listed.insert(word);
+    }
+    EXPECT_EQ(18u, listed.size()) << "every option of the parser is listed";
 }
 
 TEST(SpeechFile, ReadsRawAndWavAndRefusesOtherFormats)

@@ -1,7 +1,8 @@
-// voicepeer: the remote helper's side of a voice session for tests and the demo (see options.h).
+// voicepeer: the remote helper's side of a voice session for tests and the demo (voicepeer --help).
 // Files written to --out: events.log (one line per event, seconds since the accept first),
 // sent.g729 (the coded block of every packet number, in number order), received.g729 (the
 // payloads that arrived, in arrival order) and received.wav (them decoded).
+#include "tools/cli/cli.h"
 #include "tools/voicepeer/audiofile.h"
 #include "tools/voicepeer/options.h"
 #include "tools/voicepeer/peer.h"
@@ -53,10 +54,10 @@ int main(int argc, char** argv)
 {
     PeerOptions options;
     std::string error;
-    if (!ParseOptions(argc, argv, options, error)) {
-        std::fprintf(stderr, "voicepeer: %s\n", error.c_str());
-        return 2;
-    }
+    if (!ParseOptions(argc, argv, options, error))
+        return cli::Refuse("voicepeer", error);
+    if (options.help)
+        return cli::PrintUsage(kPeerUsage);
     std::vector<int16_t> source;
     if (!LoadSource(options, source))
         return 2;

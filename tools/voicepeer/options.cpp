@@ -1,10 +1,62 @@
 #include "tools/voicepeer/options.h"
 
+#include "tools/cli/cli.h"
+
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
+const char kPeerUsage[] =
+    "usage: voicepeer --tcp PORT --udp PORT --out DIR [options]\n"
+    "The remote side of a voice session, on 127.0.0.1: waits for the client's control\n"
+    "connection, asks for a talk, streams coded speech and records what the client sends.\n"
+    "Writes to DIR: events.log, sent.g729, received.g729 and received.wav.\n"
+    "\n"
+    "required:\n"
+    "  --tcp PORT           control (TCP) port to listen on\n"
+    "  --udp PORT           voice (UDP) port to send from and receive on\n"
+    "  --out DIR            folder for the files written (must exist)\n"
+    "what to send (default: nothing, only silence is recorded):\n"
+    "  --send FILE          speech: raw s16le 8 kHz mono, or a .wav in that format\n"
+    "  --tones N            N tone blocks instead (block k: 400 + 60 (17 k mod 40) Hz)\n"
+    "  --send-seconds S     send at most S seconds of the source (default: all of it)\n"
+    "  --loop S             repeat the source's packets until S seconds were sent (default 0: once)\n"
+    "  --slot-ms MS         one packet every MS milliseconds (default 60; 59.94 is a clock 0.1% fast)\n"
+    "faults:\n"
+    "  --drop LIST          lose these packets of the peer's (numbered from 1; LIST: 3,7,12)\n"
+    "  --swap LIST          send each of these packets after its successor\n"
+    "  --dup LIST           send these packets twice\n"
+    "  --tx-faults L,R,D    besides: lose, swap with the next and duplicate these fractions (0 to 1)\n"
+    "                       of the packets sent, picked at random (default 0,0,0)\n"
+    "  --rx-faults L,R,D    the same faults on the client's packets as they arrive, before they are\n"
+    "                       recorded (default 0,0,0)\n"
+    "  --seed N             seed of the random faults (default 1)\n"
+    "control connection:\n"
+    "  --ctl T:ACTION       act T seconds after the accept (repeatable); ACTION is request |\n"
+    "                       request+body=N | split+body=N | badmagic+body=N | code=N | partial=N |\n"
+    "                       close (default: one request at 0.2 s); split sends an N-byte body in two\n"
+    "                       halves, the second 50 ms after the first\n"
+    "  --end-on-close 1     end the session as soon as the control connection closes (default 0)\n"
+    "timing:\n"
+    "  --duration S         seconds after the accept until the peer closes and exits (default 30)\n"
+    "  --wait-accept S      seconds to wait for the client's connection (default 30)\n"
+    "  --help               this text\n";
+
+static_assert(kSplitDelay == 0.05, "the usage text names the split delay");
+
 namespace {
+
+const char* const kOptionNames[] = {
+    "--tcp", "--udp", "--out", "--send", "--tones", "--send-seconds", "--loop", "--slot-ms",
+    "--drop", "--swap", "--dup", "--tx-faults", "--rx-faults", "--seed", "--ctl",
+    "--end-on-close", "--duration", "--wait-accept"};
+
+bool IsOption(const std::string& name)
+{
+    return std::find(std::begin(kOptionNames), std::end(kOptionNames), name) != std::end(kOptionNames);
+}
+
+bool IsPort(double number) { return number >= 1 && number <= 65535 && number == static_cast<int>(number); }
 
 bool ParseNumber(const std::string& text, double& value)
 {
@@ -64,9 +116,12 @@ bool ApplyOption(const std::string& name, const std::string& value, PeerOptions&
 {
     double number = 0;
     bool bNumber = ParseNumber(value, number);
-    if (name == "--tcp") o.tcpPort = static_cast<int>(number);
-    else if (name == "--udp") o.udpPort = static_cast<int>(number);
-    else if (name == "--out") return !(o.outDir = value).empty();
+    if (name == "--tcp" || name == "--udp") {
+        if (!bNumber || !IsPort(number))
+            return false;
+        (name == "--tcp" ? o.tcpPort : o.udpPort) = static_cast<int>(number);
+        return true;
+    } else if (name == "--out") return !(o.outDir = value).empty();
     else if (name == "--send") return !(o.sendFile = value).empty();
     else if (name == "--tones") o.tones = static_cast<unsigned>(number);
     else if (name == "--send-seconds") o.sendSeconds = number;
@@ -101,9 +156,23 @@ bool ApplyOption(const std::string& name, const std::string& value, PeerOptions&
 bool ParseOptions(int argc, char** argv, PeerOptions& options, std::string& error)
 {
     for (int i = 1; i < argc; i += 2) {
+        if (cli::IsHelp(argv[i])) {
+            options.help = true;
+            return true;
+        }
+    }
+    for (int i = 1; i < argc; i += 2) {
         std::string name = argv[i];
-        if (i + 1 >= argc || !ApplyOption(name, argv[i + 1], options)) {
-            error = "bad option or value: " + name;
+        if (!IsOption(name)) {
+            error = "unknown option: " + name;
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = "missing value after " + name;
+            return false;
+        }
+        if (!ApplyOption(name, argv[i + 1], options)) {
+            error = "bad value for " + name + ": " + argv[i + 1];
             return false;
         }
     }

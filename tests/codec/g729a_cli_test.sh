@@ -1,5 +1,6 @@
 #!/bin/bash
-# The g729a tool on real files: bad input is refused with one line and exit code 2, whole
+# The g729a tool on real files: bad input is refused with one line and exit code 2, a bad
+# command line with the problem and a hint to --help, whole
 # frames after the last 960-byte block continue the same codec state, and the serial
 # bitstream form carries the same frames as the packed form.
 # Usage: g729a_cli_test.sh PATH_TO_G729A
@@ -18,6 +19,13 @@ refused() {  # refused ARGS...: exit 2 with exactly one line on stderr
   local rc=$?
   [ $rc = 2 ] && [ "$(wc -l <"$work/err.txt")" = 1 ] && grep -q 'g729a:' "$work/err.txt"
 }
+misused() {  # misused PROBLEM ARGS...: exit 2, the problem, then the hint; nothing on stdout
+  local problem=$1; shift
+  "$tool" "$@" >"$work/out.txt" 2>"$work/err.txt"
+  local rc=$?
+  [ $rc = 2 ] && [ ! -s "$work/out.txt" ] &&
+    [ "$(cat "$work/err.txt")" = "$(printf "g729a: %s\ntry 'g729a --help'" "$problem")" ]
+}
 
 # 2080 bytes = 13 frames of a tone sweep (generated: no external files needed).
 python3 - "$work" <<'PY'
@@ -35,7 +43,16 @@ head -c 2000 "$work/13.raw" >"$work/tail.raw"   # 12 frames and 40 samples
 check "missing input refused" refused encode "$work/none.raw" "$work/x"
 check "odd byte count refused" refused encode "$work/odd.raw" "$work/x"
 check "partial coded frame refused" refused decode "$work/short.g729" "$work/x"
-check "unknown command refused" refused transcode "$work/13.raw" "$work/x"
+check "unknown command refused" misused "unknown command: transcode" transcode "$work/13.raw" "$work/x"
+check "no command refused" misused "no command given (encode, decode or conform)"
+check "missing file name refused" misused "encode takes two files, IN and OUT" encode "$work/13.raw"
+check "unknown option refused" misused "unknown option: --fast" encode --fast "$work/13.raw" "$work/x"
+check "serial conform refused" misused "--itu does not apply to conform" conform --itu "$work"
+"$tool" --help >"$work/out.txt" 2>"$work/err.txt"
+check "help exits 0" test $? = 0
+check "help lists every command and option" \
+  test "$(grep -cE '^  (encode IN.raw OUT|decode IN OUT.raw|conform DIR|--itu|--help) ' "$work/out.txt")" = 5
+check "help is quiet on stderr" test ! -s "$work/err.txt"
 
 check "encode 12 frames" "$tool" encode "$work/12.raw" "$work/12.g729"
 check "encode 11 frames" "$tool" encode "$work/11.raw" "$work/11.g729"

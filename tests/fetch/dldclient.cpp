@@ -1,34 +1,57 @@
 // Test stand-in for the program that starts the downloader: it owns a hidden window, starts
 // fetchkit.exe with a real command line naming that window, and prints every protocol message it
-// receives, with milliseconds since the start, one line each on stdout:
-//   <ms> WINDOW <wParam> <dialog handle>     <ms> RESULT <wParam> <lParam>
-//   <ms> BOX <text>                           (a message box of fetchkit, then dismissed)
-//   <ms> PROBE title=RRGGBB red=N ink=N notice=N bar=N exstyle=XXXXXXXX
-//   <ms> HITTEST band=N body=N                <ms> KEYS target=dialog|child|other
-//   <ms> CLOSE                                <ms> EXIT <code>     <ms> TIMEOUT
-// Options:
-//   --exe PATH          the downloader (default: fetchkit.exe beside this program)
-//   --args TEXT         command line after the program path; "{hwnd}" becomes our handle in
-//                       decimal (default built from --type, --url and --path)
-//   --type N --url U --path P
-//   --close-after MS    post WM_DLD_CLOSE to the dialog MS after WM_DLD_WINDOW (0: at once, from
-//                       the handler of WM_DLD_WINDOW itself)
-//   --probe MS[,MS...]  read pixels of the dialog that long after WM_DLD_WINDOW
-//   --keys MS           type Tab, Enter and Esc MS after WM_DLD_WINDOW
-//   --hittest 1         ask the dialog for hit tests in and below its title band
-//   --at X,Y            show our window at X,Y (340x180), so that the dialog centres over it
-//   --timeout MS        give up (and end fetchkit) after MS (default 60000)
+// receives, one line each on stdout (dldclient --help lists the lines and the options).
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
 #include "fetch/dldmsg.h"
 #include "pump.h"
+#include "tools/cli/cli.h"
 
 namespace {
+
+const char kTool[] = "dldclient";
+const char kUsage[] =
+    "usage: dldclient [options]\n"
+    "Stands in for the program that starts the downloader: owns a window, starts fetchkit.exe\n"
+    "with a command line naming it and prints every message it receives, with milliseconds\n"
+    "since the start, one line each:\n"
+    "  <ms> START <command line>                 <ms> NOSTART <error>   <ms> RESTART <error>\n"
+    "  <ms> WINDOW <wParam> <dialog handle>      <ms> RESULT <wParam> <lParam>\n"
+    "  <ms> BOX <text>                           (a message box of fetchkit, then dismissed)\n"
+    "  <ms> PROBE title=RRGGBB red=N ink=N notice=N bar=N exstyle=XXXXXXXX\n"
+    "  <ms> HITTEST band=N body=N                <ms> KEYS target=dialog|child|other\n"
+    "  <ms> CLOSE                                <ms> EXIT <code>     <ms> TIMEOUT\n"
+    "options:\n"
+    "  --exe PATH          the downloader (default: fetchkit.exe beside this program)\n"
+    "  --args TEXT         command line after the program path; \"{hwnd}\" becomes our window\n"
+    "                      handle in decimal (default: built from --type, --url and --path)\n"
+    "  --type N            /downloadtype= of the built command line (default 0)\n"
+    "  --url URL           /downloadurl= of the built command line (default empty)\n"
+    "  --path PATH         /downloadpath= of the built command line (default empty)\n"
+    "  --close-after MS    post WM_DLD_CLOSE to the dialog MS after WM_DLD_WINDOW (0: at once,\n"
+    "                      from the handler of WM_DLD_WINDOW itself; default: never)\n"
+    "  --probe MS[,MS...]  read pixels of the dialog that long after WM_DLD_WINDOW (default: never)\n"
+    "  --keys MS           type Tab, Enter and Esc MS after WM_DLD_WINDOW (default: never)\n"
+    "  --hittest 0|1       ask the dialog for hit tests in and below its title band (default 0)\n"
+    "  --at X,Y            show our window at X,Y (340x180), so that the dialog centres over it\n"
+    "                      (default: hidden at 0,0)\n"
+    "  --timeout MS        give up and end fetchkit after MS (default 60000)\n"
+    "  --help              this text\n"
+    "Exit code 0 once fetchkit has ended (its code is in EXIT), 2 on a bad command line, 3 when\n"
+    "fetchkit cannot be started.\n";
+
+const wchar_t* const kOptionNames[] = {L"--exe", L"--args", L"--type", L"--url", L"--path",
+                                       L"--close-after", L"--probe", L"--keys", L"--hittest",
+                                       L"--at", L"--timeout"};
 
 struct Options {
     std::wstring exe, args, type = L"0", url, path;
@@ -66,38 +89,76 @@ std::string Utf8(const std::wstring& w)
     return s;
 }
 
-std::vector<int> ParseList(const std::wstring& text)
+// The whole text as a number of at least min.
+bool ParseInt(const std::wstring& text, long min, int& value)
 {
-    std::vector<int> out;
-    size_t i = 0;
-    while (i < text.size()) {
-        out.push_back(_wtoi(text.c_str() + i));
-        size_t comma = text.find(L',', i);
-        if (comma == std::wstring::npos)
-            break;
-        i = comma + 1;
-    }
-    return out;
+    wchar_t* end = nullptr;
+    errno = 0;
+    const long number = std::wcstol(text.c_str(), &end, 10);
+    if (text.empty() || *end != L'\0' || errno == ERANGE || number < min || number > INT_MAX)
+        return false;
+    value = static_cast<int>(number);
+    return true;
 }
 
-bool ParseOptions(int argc, wchar_t** argv)
+// "N,N,...": numbers of at least min.
+bool ParseList(const std::wstring& text, long min, std::vector<int>& out)
 {
-    for (int i = 1; i + 1 < argc; i += 2) {
-        std::wstring k = argv[i], v = argv[i + 1];
-        if (k == L"--exe") g_opt.exe = v;
-        else if (k == L"--args") { g_opt.args = v; g_opt.argsGiven = true; }
-        else if (k == L"--type") g_opt.type = v;
-        else if (k == L"--url") g_opt.url = v;
-        else if (k == L"--path") g_opt.path = v;
-        else if (k == L"--close-after") g_opt.closeAfter = _wtoi(v.c_str());
-        else if (k == L"--probe") g_opt.probes = ParseList(v);
-        else if (k == L"--keys") g_opt.keysAt = _wtoi(v.c_str());
-        else if (k == L"--timeout") g_opt.timeout = _wtoi(v.c_str());
-        else if (k == L"--at") g_opt.at = ParseList(v);
-        else if (k == L"--hittest") { g_opt.hittest = v == L"1"; }
-        else return false;
+    out.clear();
+    for (size_t i = 0;;) {
+        const size_t comma = text.find(L',', i);
+        int value = 0;
+        if (!ParseInt(text.substr(i, comma == std::wstring::npos ? comma : comma - i), min, value))
+            return false;
+        out.push_back(value);
+        if (comma == std::wstring::npos)
+            return true;
+        i = comma + 1;
+    }
+}
+
+bool ApplyOption(const std::wstring& k, const std::wstring& v)
+{
+    if (k == L"--exe") g_opt.exe = v;
+    else if (k == L"--args") { g_opt.args = v; g_opt.argsGiven = true; }
+    else if (k == L"--type") g_opt.type = v;
+    else if (k == L"--url") g_opt.url = v;
+    else if (k == L"--path") g_opt.path = v;
+    else if (k == L"--close-after") return ParseInt(v, 0, g_opt.closeAfter);
+    else if (k == L"--probe") return ParseList(v, 0, g_opt.probes);
+    else if (k == L"--keys") return ParseInt(v, 0, g_opt.keysAt);
+    else if (k == L"--timeout") return ParseInt(v, 0, g_opt.timeout);
+    else if (k == L"--at") return ParseList(v, INT_MIN, g_opt.at) && g_opt.at.size() == 2;
+    else if (k == L"--hittest") {
+        if (v != L"0" && v != L"1")
+            return false;
+        g_opt.hittest = v == L"1";
     }
     return true;
+}
+
+bool WantsHelp(int argc, wchar_t** argv)
+{
+    for (int i = 1; i < argc; i += 2) {
+        if (cli::IsHelp(argv[i]))
+            return true;
+    }
+    return false;
+}
+
+// Empty when every option is known and has a good value, else the problem.
+std::wstring ParseOptions(int argc, wchar_t** argv)
+{
+    for (int i = 1; i < argc; i += 2) {
+        const std::wstring k = argv[i];
+        if (std::find(std::begin(kOptionNames), std::end(kOptionNames), k) == std::end(kOptionNames))
+            return L"unknown option: " + k;
+        if (i + 1 >= argc)
+            return L"missing value after " + k;
+        if (!ApplyOption(k, argv[i + 1]))
+            return L"bad value for " + k + L": " + argv[i + 1];
+    }
+    return L"";
 }
 
 std::wstring DefaultExe()
@@ -270,11 +331,11 @@ HWND CreateClientWindow()
 int wmain(int argc, wchar_t** argv)
 {
     g_start = GetTickCount64();
-    if (!ParseOptions(argc, argv)) {
-        std::fprintf(stderr, "usage: dldclient [--exe P] [--args T | --type N --url U --path P] "
-                             "[--close-after MS] [--probe MS,..] [--keys MS] [--hittest 1] [--timeout MS]\n");
-        return 2;
-    }
+    if (WantsHelp(argc, argv))
+        return cli::PrintUsage(kUsage);
+    const std::wstring problem = ParseOptions(argc, argv);
+    if (!problem.empty())
+        return cli::Refuse(kTool, problem);
     if (g_opt.exe.empty())
         g_opt.exe = DefaultExe();
     HWND self = CreateClientWindow();

@@ -1,17 +1,53 @@
 // Measurement stand-in for the downloader's transfer loop without its dialog: the same open flags,
 // 2048-byte reads, and per chunk WriteFile plus FlushFileBuffers and one posted report to a window
 // on another thread that only drains them. Either step can be left out, so that the measurement
-// can tell what each one costs. Prints one line:
-//   RECIPE ms=<transfer> cpu=<process CPU ms> bytes=<count> reports=<drained>
-// Usage: reciperun URL PATH [--no-post] [--no-flush]
+// can tell what each one costs (reciperun --help prints the usage and the line it prints).
 #include <windows.h>
 #include <wininet.h>
 
 #include <cstdio>
-#include <cwchar>
+#include <string>
 #include <vector>
 
+#include "tools/cli/cli.h"
+
 namespace {
+
+const char kTool[] = "reciperun";
+const char kUsage[] =
+    "usage: reciperun URL PATH [--no-post] [--no-flush]\n"
+    "Downloads URL into PATH with the downloader's transfer loop and no dialog: its open flags,\n"
+    "2048-byte reads and per chunk WriteFile, FlushFileBuffers and one report posted to a window\n"
+    "on another thread. Prints one line:\n"
+    "  RECIPE ms=<transfer> cpu=<process CPU ms> bytes=<count> reports=<drained>\n"
+    "  --no-post     no report per chunk (default: posted)\n"
+    "  --no-flush    no FlushFileBuffers per chunk (default: flushed)\n"
+    "  --help        this text\n"
+    "Exit code 0 after a whole transfer, 1 when it failed, 2 on a bad command line.\n";
+
+struct CommandLine {
+    std::vector<const wchar_t*> places;  // URL and PATH
+    bool post = true, flush = true, help = false;
+};
+
+// Empty when the command line is good, else the problem.
+std::wstring Parse(int argc, wchar_t** argv, CommandLine& line)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::wstring arg = argv[i];
+        if (cli::IsHelp(arg))
+            line.help = true;
+        else if (arg == L"--no-post")
+            line.post = false;
+        else if (arg == L"--no-flush")
+            line.flush = false;
+        else if (arg.compare(0, 2, L"--") == 0)
+            return L"unknown option: " + arg;
+        else
+            line.places.push_back(argv[i]);
+    }
+    return line.places.size() == 2 ? L"" : L"expects two arguments, URL and PATH";
+}
 
 const DWORD kOpenFlags = 0x84000D10;
 const DWORD kReadSize = 2048;
@@ -77,15 +113,13 @@ long long Transfer(HINTERNET request, HANDLE file, HWND window, bool flush)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc < 3) {
-        std::fprintf(stderr, "usage: reciperun URL PATH [--no-post] [--no-flush]\n");
-        return 2;
-    }
-    bool post = true, flush = true;
-    for (int i = 3; i < argc; ++i) {
-        post = post && std::wcscmp(argv[i], L"--no-post") != 0;
-        flush = flush && std::wcscmp(argv[i], L"--no-flush") != 0;
-    }
+    CommandLine line;
+    const std::wstring problem = Parse(argc, argv, line);
+    if (line.help)
+        return cli::PrintUsage(kUsage);
+    if (!problem.empty())
+        return cli::Refuse(kTool, problem);
+    const bool post = line.post, flush = line.flush;
     Drain drain;
     HANDLE thread = nullptr;
     if (post) {
@@ -96,9 +130,9 @@ int wmain(int argc, wchar_t** argv)
     const ULONGLONG start = ::GetTickCount64();
     HINTERNET session = ::InternetOpenW(L"reciperun", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
                                         nullptr, 0);
-    HINTERNET request = session ? ::InternetOpenUrlW(session, argv[1], nullptr, 0, kOpenFlags, 0)
+    HINTERNET request = session ? ::InternetOpenUrlW(session, line.places[0], nullptr, 0, kOpenFlags, 0)
                                 : nullptr;
-    HANDLE file = ::CreateFileW(argv[2], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+    HANDLE file = ::CreateFileW(line.places[1], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     long long bytes = -1;
     if (request && file != INVALID_HANDLE_VALUE)

@@ -1,13 +1,13 @@
 // helpclient: a test program in the help client's place. It allocates the TLS index into
 // g_dwTls, opens a window, runs a message loop and drives a CTalkInterface through a script of
-// timed steps, logging every step's result, every log-hook line and every WM_TALK_* message.
-//
-//   helpclient.exe LOGFILE SCRIPT      (SCRIPT: a file name, or steps separated by ';')
+// timed steps, logging every step's result, every log-hook line and every WM_TALK_* message
+// (helpclient --help prints the usage).
 #include "harness.h"
 #include "notify.h"
 #include "sampler.h"
 #include "script.h"
 #include "framework/critsec.h"
+#include "tools/cli/cli.h"
 #include "framework/msgloop.h"
 #include "voice/vocalis.h"
 
@@ -15,10 +15,20 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
 namespace {
+
+const char kTool[] = "helpclient";
+const char kUsage[] =
+    "usage: helpclient LOGFILE SCRIPT\n"
+    "Takes the help client's place towards vocalis.dll: allocates g_dwTls, opens a window, runs\n"
+    "a message loop and drives a CTalkInterface through SCRIPT, a file or the steps themselves.\n"
+    "LOGFILE gets one line per step result, log-hook line and WM_TALK_* message, with seconds\n"
+    "since the start. Exit code 0 at the end of the script, 2 on a bad command line or script.\n"
+    "  --help                  this text\n";
 
 const UINT WM_APP_NEXT = WM_APP + 1;
 const UINT_PTR kWaitTimer = 1;
@@ -242,6 +252,25 @@ HWND CreateMainWindow(HINSTANCE hInstance)
     return hWnd;
 }
 
+// Empty when the command line names a log and a script, else the problem with it.
+std::string CheckCommandLine(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--", 2) == 0)
+            return std::string("unknown option: ") + argv[i];
+    }
+    return argc == 3 ? "" : "expects two arguments, LOGFILE and SCRIPT";
+}
+
+bool WantsHelp(int argc, char** argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        if (cli::IsHelp(argv[i]))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 CTalkInterface* g_pTalk = nullptr;
@@ -265,17 +294,23 @@ void LogResult(const std::string& text, int nResult)
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
-    if (__argc < 3) {
-        MessageBoxA(nullptr, "usage: helpclient LOGFILE SCRIPT", "helpclient", MB_OK);
-        return 2;
+    if (WantsHelp(__argc, __argv)) {
+        cli::PrintUsage(kUsage);
+        return cli::PrintUsage(kScriptHelp);
     }
+    std::string error = CheckCommandLine(__argc, __argv);
+    if (!error.empty())
+        return cli::Refuse(kTool, error);
     g_ullStart = GetTickCount64();
     SetUnhandledExceptionFilter(OnCrash);
     g_log = std::fopen(__argv[1], "w");
-    std::string error;
-    if (!g_log || !ParseScript(LoadScript(__argv[2]), g_steps, error)) {
+    if (!g_log)
+        return cli::Refuse(kTool, std::string("cannot write the log ") + __argv[1]);
+    if (!ParseScript(LoadScript(__argv[2]), g_steps, error)) {
         LogLine("error:", error.c_str());
-        return 2;
+        std::fclose(g_log);
+        g_log = nullptr;
+        return cli::Refuse(kTool, error);
     }
     g_dwTls = TlsAlloc();
     SetLogInfoFuncA(OnLogLine);

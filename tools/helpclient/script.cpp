@@ -3,6 +3,26 @@
 #include <map>
 #include <sstream>
 
+const char kScriptHelp[] =
+    "SCRIPT: one step per line or steps separated by ';'; '#' starts a comment. Each step's\n"
+    "result is logged as \"step: TEXT -> N\".\n"
+    "  init                    CTalkInterface::Init\n"
+    "  start HOST TCP UDP      CTalkInterface::Start\n"
+    "  sound 0|1               CTalkInterface::EnableSound\n"
+    "  end                     CTalkInterface::End\n"
+    "  destroy                 delete the interface object\n"
+    "  loghook 0|1             set or clear the log hook (set at the start)\n"
+    "  wait MS                 do nothing for MS milliseconds\n"
+    "  waitfor PATH MS         until the file PATH exists, MS milliseconds at most (result 0: not)\n"
+    "  waitmsg begin|end MS    until one more WM_TALK_BEGIN / WM_TALK_END, MS milliseconds at most\n"
+    "  onbegin|onend none|end|destroy|msgbox\n"
+    "                          what the window does on WM_TALK_BEGIN / WM_TALK_END (default none)\n"
+    "  marks                   mark session begin and end in the voice stream\n"
+    "  activate 0|1            the window active, or the thread without an active window\n"
+    "  loop N ... endloop      the steps between, N times (loops do not nest)\n"
+    "  sample MS               resource samples of the process every MS milliseconds; 0: one now\n"
+    "  exit                    end the program (also after the last step)\n";
+
 namespace {
 
 const std::map<std::string, size_t>& ArgCounts()

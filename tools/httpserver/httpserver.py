@@ -1,13 +1,23 @@
 #!/usr/bin/env python3
 """Test HTTP server for the downloaders (127.0.0.1 only, Python 3 standard library).
 
-Usage: httpserver.py [--root DIR] [--port N] [--port-file FILE] [--log FILE]
-  Listens on 127.0.0.1 (port 0 = ephemeral), prints "PORT <n>" on stdout and, with --port-file,
-  writes the number to FILE. With --log every request is appended as one JSON line
-  (method, path, range, agent, status, sent). Stops on SIGTERM or SIGINT.
+Listens on 127.0.0.1, prints "PORT <n>" on stdout and serves until SIGTERM or SIGINT.
+`httpserver.py --help` prints the options and what the paths mean (CONTENT below).
+"""
+import argparse
+import json
+import os
+import re
+import signal
+import sys
+import threading
+import time
+from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
+from urllib.parse import unquote
 
+CONTENT = """\
 Content (the last part of the path):
-  /gen/<N>            N bytes of deterministic generated data (see generated())
+  /gen/<N>            N bytes of generated data (byte k is the same for every N)
   /<relative path>    a file under --root (percent-escapes decoded)
   /status/<code>      answers <code> with the short text body "status <code>\\n"
 
@@ -24,16 +34,6 @@ Ranges: "Range: bytes=A-" and "bytes=A-B" give 206 with Content-Range; a start a
 length gives 416 with "Content-Range: bytes */<length>".
 Example: /slow/200000/cut/5000/gen/100000
 """
-import argparse
-import json
-import os
-import re
-import signal
-import sys
-import threading
-import time
-from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
-from urllib.parse import unquote
 
 PERIOD = 1000003  # prime period of the generated pattern, so no power-of-two offset aliases
 _pattern = None
@@ -216,13 +216,48 @@ def read_file(path, a, b):
         return f.read(b - a)
 
 
+class Parser(argparse.ArgumentParser):
+    """argparse with the manners of the project's tools: a bad command line gives one line that
+    names the problem and one that points to --help, and exit code 2."""
+
+    def error(self, message):
+        sys.stderr.write("%s: %s\ntry '%s --help'\n" % (self.prog, message, self.prog))
+        sys.exit(2)
+
+
+def port_number(text):
+    """A TCP port 0..65535 (0: any free one)."""
+    if not text.isdigit() or int(text) > 65535:
+        raise argparse.ArgumentTypeError("not a port number (0 to 65535): %r" % text)
+    return int(text)
+
+
+def folder(text):
+    """A folder that exists."""
+    if not os.path.isdir(text):
+        raise argparse.ArgumentTypeError("not a folder: %r" % text)
+    return text
+
+
+def parse_args(argv=None):
+    ap = Parser(prog="httpserver.py", formatter_class=argparse.RawDescriptionHelpFormatter,
+                description="Test HTTP server for the downloaders, on 127.0.0.1 only.\nPrints "
+                            "\"PORT <n>\" on stdout once it listens; stops on SIGTERM or SIGINT.",
+                epilog=CONTENT)
+    ap.add_argument("--root", metavar="DIR", type=folder,
+                    help="folder whose files are served (default: none, only /gen/ and /status/)")
+    ap.add_argument("--port", metavar="N", type=port_number, default=0,
+                    help="port to listen on (default 0: a free one, see PORT and --port-file)")
+    ap.add_argument("--port-file", metavar="FILE",
+                    help="write the port number to FILE once listening (default: not written)")
+    ap.add_argument("--log", metavar="FILE",
+                    help="append one JSON line per request to FILE: method, path, range, agent, "
+                         "status, sent (default: no log)")
+    return ap.parse_args(argv)
+
+
 def main():
-    ap = argparse.ArgumentParser(description="test HTTP server (127.0.0.1)")
-    ap.add_argument("--root", help="folder whose files are served")
-    ap.add_argument("--port", type=int, default=0)
-    ap.add_argument("--port-file")
-    ap.add_argument("--log")
-    a = ap.parse_args()
+    a = parse_args()
     server = ThreadingHTTPServer(("127.0.0.1", a.port), Handler)
     server.daemon_threads = True
     server.root, server.log, server.log_lock = a.root, a.log, threading.Lock()

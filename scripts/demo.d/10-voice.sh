@@ -40,10 +40,12 @@ winout="Z:${out//\//\\}"
 "$wine" "$ST_DEMO_BIN/helpclient.exe" "$winout\\client.log" \
   "init; start 127.0.0.1 $tcp $udp; waitmsg begin 3000; wait 8500; end; exit" &
 client=$!; pids+=("$client")
-# The microphone speaks once the client's speech is flowing to the peer.
+# The microphone speaks once the client's speech is flowing to the peer (5 s at most).
 for _ in $(seq 100); do grep -q " voice " "$out/events.log" && break; sleep 0.05; done
+grep -q " voice " "$out/events.log" || echo "voice: no speech from the client after 5 s; the microphone speaks anyway"
 pacat -p -d mic --raw --rate=8000 --channels=1 --format=s16le "$out/mic.raw" & pids+=($!)
-st_wait_pid "$client" 30 "voice: helpclient"; st_wait_pid "$peer" 30 "voice: voicepeer"
+st_wait_pid "$client" 30 "voice: helpclient"; client_rc=$?
+st_wait_pid "$peer" 30 "voice: voicepeer"; peer_rc=$?
 sleep 0.3
 cleanup; pids=()
 mv "$out/received.wav" "$out/heard-by-peer.wav"; rm -f "$out/mic.raw"
@@ -66,5 +68,10 @@ print(f"voice: call {'accepted' if begin else 'NOT accepted'}; client->peer {len
       f"(decoded vs mic corr {up_corr:.2f}); peer->client {down['heard']}/{down['loud']} blocks heard, "
       f"median block SNR {down['median_snr']:.1f} dB vs native decode "
       f"-> voice/heard-by-client.wav, voice/heard-by-peer.wav ({sys.argv[4]} vocalis.dll)")
+sys.exit(0 if begin and up else 1)
 PY
+summary_rc=$?
 rm -f "$out"/decode.*
+[ $client_rc = 0 ] || echo "voice: helpclient ended with $client_rc"
+[ $peer_rc = 0 ] || echo "voice: voicepeer ended with $peer_rc"
+[ $client_rc = 0 ] && [ $peer_rc = 0 ] && [ $summary_rc = 0 ]

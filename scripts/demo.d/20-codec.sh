@@ -19,7 +19,9 @@ sox -t raw -r 8000 -c 1 -b 16 -e signed-integer "$out/decoded.raw" "$out/decoded
 rm -f "$out/src.wav" "$out/original.raw" "$out/decoded.raw"
 
 "$tool" conform "$ST_SHARED/g729a/vectors" >"$out/conform.txt"
+conform_rc=$?
 cat "$out/conform.txt"
 bytes=$(stat -c %s "$out/coded.g729")
 echo "codec: $(( bytes / 10 )) frames coded into $bytes bytes; decoded.wav beside original.wav;" \
   "conformance: $(tail -1 "$out/conform.txt")" >>"$ST_DEMO_OUT/summary.txt"
+[ $conform_rc = 0 ]

@@ -33,24 +33,42 @@ wait_line() {  # wait_line FILE PATTERN: until a line matches (10 s at most)
   for _ in $(seq 200); do grep -q "$2" "$1" 2>/dev/null && return 0; sleep 0.05; done; return 1
 }
 
+# dldclient NAME ARGS...: runs the stand-in in the background, its lines into NAME.raw (Windows
+# line ends); $client is its process, so that its own exit status is the one waited for.
+dldclient() {
+  local name=$1; shift
+  $wine "$bin/dldclient.exe" "$@" >"$out/$name.raw" &
+  client=$!
+}
+# finish NAME: waits for the stand-in (60 s at most), then keeps its lines with Unix line ends.
+finish() {
+  st_wait_pid "$client" 60 "fetch: dldclient" || { echo "fetch: dldclient failed (exit $?)"; ok=FAILED; }
+  tr -d '\r' <"$out/$1.raw" >"$out/$1.log"; rm -f "$out/$1.raw"
+}
+ok=ok
+
 # 1. 3 MB at about 600 KB/s: the screenshot is taken in the middle of the transfer.
-$wine "$bin/dldclient.exe" --type 0 --url "$base/slow/600000/gen/3000000" \
-  --path "Z:$work/package.bin" | sed -u "s/\r$//" >"$out/fetch-download.log" &
-client=$!
-wait_line "$out/fetch-download.log" " WINDOW " && sleep 2.5 && shot fetch-mid-transfer
-st_wait_pid $client 60 "fetch: dldclient"
+dldclient fetch-download --type 0 --url "$base/slow/600000/gen/3000000" --path "Z:$work/package.bin"
+if wait_line "$out/fetch-download.raw" " WINDOW "; then
+  sleep 2.5; shot fetch-mid-transfer
+else
+  echo "fetch: no dialog announced within 10 s"; shots_ok=0
+fi
+finish fetch-download
 want=$(python3 -c "
 import sys, hashlib; sys.path.insert(0, '$root/tools/httpserver')
 from httpserver import generated; print(hashlib.sha256(generated(0, 3000000)).hexdigest())")
 got=$(sha256sum <"$work/package.bin" | cut -d' ' -f1)
-ok=$([ "$got" = "$want" ] && grep -q "RESULT 5 0" "$out/fetch-download.log" && echo ok || echo FAILED)
+[ "$got" = "$want" ] && grep -q "RESULT 5 0" "$out/fetch-download.log" || ok=FAILED
 
 # 2. A missing file: red failure text, reason 3 at once and 9 about two seconds later.
-$wine "$bin/dldclient.exe" --type 0 --url "$base/status/404" --path "Z:$work/missing.bin" \
-  | sed -u "s/\r$//" >"$out/fetch-failure.log" &
-client=$!
-wait_line "$out/fetch-failure.log" "RESULT 6 3" && sleep 0.7 && shot fetch-failure
-st_wait_pid $client 60 "fetch: dldclient"
+dldclient fetch-failure --type 0 --url "$base/status/404" --path "Z:$work/missing.bin"
+if wait_line "$out/fetch-failure.raw" "RESULT 6 3"; then
+  sleep 0.7; shot fetch-failure
+else
+  echo "fetch: no failure reported within 10 s"; shots_ok=0
+fi
+finish fetch-failure
 
 cat "$out/fetch-download.log" "$out/fetch-failure.log"
 t3=$(awk '$2=="RESULT" && $4=="3"{print $1}' "$out/fetch-failure.log")

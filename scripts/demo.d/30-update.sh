@@ -9,7 +9,10 @@ work=$(mktemp -d /tmp/demo-update.XXXXXX)
 . "$ST_ROOT/scripts/lib/httpserver.sh"
 . "$ST_ROOT/scripts/lib/wait.sh"
 ST_HTTP_PID=
-cleanup() { [ -n "$ST_HTTP_PID" ] && kill "$ST_HTTP_PID" 2>/dev/null; rm -rf "$work"; }
+cleanup() {
+  [ -n "$ST_HTTP_PID" ] && kill "$ST_HTTP_PID" 2>/dev/null && st_wait_pid "$ST_HTTP_PID" 5 httpserver
+  rm -rf "$work"
+}
 trap cleanup EXIT
 export UPDATE_STUB_LOG="Z:${work//\//\\}\\stub.log" UPDATE_STUB_SLEEP_MS=1500
 
@@ -24,8 +27,9 @@ md5=$(md5sum "$work/www/setup.exe" | cut -d' ' -f1)
 
 # The updater runs with ANSI code page 936, as on a Chinese Windows.
 wine_zh() { env LOCPATH="$ST_LOCPATH" LANG=zh_CN.UTF-8 LC_ALL=zh_CN.UTF-8 "$wine" "$@"; }
-probe() { "$wine" "$bin/update_probe.exe" "$@" 2>/dev/null; }
-# wait_state PYTHON-CONDITION-ON-s: polls the dialog state until the condition holds.
+probe() { timeout 20 "$wine" "$bin/update_probe.exe" "$@" 2>/dev/null; }
+# wait_state PYTHON-CONDITION-ON-s: polls the dialog state until the condition holds (300 polls,
+# about 30 s plus the probes' own time).
 wait_state() {
   for _ in $(seq 300); do
     probe state | python3 -c "import json,sys; s=json.loads(sys.stdin.read() or 'null'); sys.exit(0 if s and ($1) else 1)" && return 0
@@ -46,7 +50,8 @@ run=$!
 wait_state 's["1000"]["visible"] and s["bar"] >= 30' && shot update-progress || ok=0
 wait_state 's["visible"] and s["1002"]["visible"]' && shot update-success || ok=0
 probe click 1003
-st_wait_pid "$run" 60 "update: Update.exe"
+st_wait_pid "$run" 60 "update: Update.exe"; [ $? != 124 ] || ok=0
+# The stand-in client started by Update ends on its own (10 s at most here).
 for _ in $(seq 100); do grep -qF "end|$client" "$work/stub.log" 2>/dev/null && break; sleep 0.1; done
 grep -a OutputDebugStringA "$ST_DEMO_OUT/update-trace.log" | sed 's/.*OutputDebugStringA //'
 cp "$work/stub.log" "$ST_DEMO_OUT/update-stand-ins.log" 2>/dev/null
@@ -61,7 +66,7 @@ for _ in $(seq 100); do probe about >/dev/null && break; sleep 0.1; done
 sleep 0.3; shot update-about about || ok=0
 probe aboutok
 probe click 1004
-st_wait_pid "$run" 60 "update: Update.exe"
+st_wait_pid "$run" 60 "update: Update.exe"; [ $? != 124 ] || ok=0
 
 echo "update: package installed silently ($installed), client started by its long path ($started)," \
      "wrong digest refused; screenshots update-progress/success/failure/about.png ($ST_DEMO_ARCH Update.exe)" \

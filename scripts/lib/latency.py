@@ -16,6 +16,16 @@ from pathlib import Path
 
 import numpy as np
 
+from procs import finish, stop_process
+
+STARTED = []  # every process the measurement starts; whatever is left runs is stopped at the end
+
+
+def start(argv, **kw):
+    proc = subprocess.Popen(argv, **kw)
+    STARTED.append(proc)
+    return proc
+
 RATE = 8000
 BLOCK = 480
 BURST = 240           # 30 ms of 1 kHz
@@ -56,7 +66,7 @@ class Recorder:
     """parec of a source, each sample mapped to its capture time."""
 
     def __init__(self, source):
-        self.proc = subprocess.Popen(
+        self.proc = start(
             ["parec", "--raw", "--latency-msec=10", "-d", source, "--rate=8000", "--channels=1",
              "--format=s16le"], stdout=subprocess.PIPE)
         self.chunks, self.offset = [], float("inf")
@@ -76,8 +86,7 @@ class Recorder:
             self.offset = min(self.offset, now - self.count / RATE)
 
     def stop(self):
-        self.proc.send_signal(signal.SIGINT)
-        self.proc.wait()
+        stop_process(self.proc)
         self.thread.join(2)
         raw = b"".join(self.chunks)
         return np.frombuffer(raw[:len(raw) // 2 * 2], dtype="<i2").astype(np.float64)
@@ -91,14 +100,20 @@ class Feeder:
     mic sink, or bareplay); notes the write time of every burst."""
 
     def __init__(self, argv, signal_, bursts, chunk=160, ready=None):
-        self.proc = subprocess.Popen(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                     stderr=subprocess.STDOUT)
+        self.proc = start(argv, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                          stderr=subprocess.STDOUT)
+        self.name = next((Path(a).name for a in argv if a.endswith(".exe")), Path(argv[0]).name)
         # Audio written before the program takes it would wait in the pipe for the whole run.
-        if ready:
+        is_ready = threading.Event()
+
+        def drain():
             for line in self.proc.stdout:
-                if ready in line.decode(errors="replace"):
-                    break
-        threading.Thread(target=self.proc.stdout.read, daemon=True).start()
+                if ready and ready in line.decode(errors="replace"):
+                    is_ready.set()
+        threading.Thread(target=drain, daemon=True).start()
+        if ready and not is_ready.wait(60):
+            stop_process(self.proc)
+            raise RuntimeError("%s did not say %r within 60 s" % (self.name, ready))
         self.signal, self.bursts, self.chunk = signal_, set(bursts), chunk
         self.times = {}
         self.stopped = False
@@ -131,10 +146,14 @@ class Feeder:
             pass
 
     def stop(self, wait=True):
+        """wait: until all audio is written (the signal's length and 30 s more at most)."""
         if not wait:
             self.stopped = True
-        self.thread.join()
-        self.proc.wait(timeout=60)
+        self.thread.join(len(self.signal) / RATE + 30 if wait else 30)
+        if self.thread.is_alive():
+            stop_process(self.proc)  # the program stopped reading: a write is stuck
+            raise RuntimeError("%s stopped taking audio" % self.name)
+        finish(self.proc, 60, self.name)
 
 
 def mic_feeder(sig, bursts):
@@ -226,7 +245,7 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
     down_sig, down_b = with_bursts(speech(args.shared), seconds + 2)
     (out / "peer-send.raw").write_bytes(np.clip(down_sig, -32768, 32767).astype("<i2").tobytes())
     up_sig, up_b = with_bursts([], seconds + 4)
-    peer = subprocess.Popen(
+    peer = start(
         [str(args.native / "voicepeer"), "--tcp", str(tcp), "--udp", str(udp), "--out", str(out),
          "--duration", str(seconds + 4), "--send", str(out / "peer-send.raw"),
          "--slot-ms", str(slot_ms), "--ctl", "0.2:request"])
@@ -235,11 +254,13 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
         if events.exists() and "listening" in events.read_text():
             break
         time.sleep(0.05)
+    else:
+        raise RuntimeError("the voice peer did not listen within 10 s")
     rec = Recorder("speaker.monitor")
     rec_mic = Recorder("mic.monitor")
     feed = mic_feeder(up_sig, up_b)
     winlog = "Z:" + str(out / "client.log").replace("/", "\\")
-    client = subprocess.Popen(
+    client = start(
         [args.wine, str(args.bin / "helpclient.exe"), winlog,
          f"init; start 127.0.0.1 {tcp} {udp}; waitmsg begin 5000; wait {int(seconds * 1000)}; "
          "end; exit"])
@@ -253,8 +274,8 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
         os.kill(pulse, signal.SIGSTOP)
         time.sleep(stall)
         os.kill(pulse, signal.SIGCONT)
-    client.wait(timeout=seconds + 60)
-    peer.wait(timeout=60)
+    finish(client, seconds + 60, "helpclient")
+    finish(peer, 60, "voicepeer")
     feed.stop(wait=False)
     time.sleep(0.3)
     heard, mic = rec.stop(), rec_mic.stop()
@@ -363,4 +384,8 @@ def main():
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    try:
+        sys.exit(main())
+    finally:
+        for proc in STARTED:
+            stop_process(proc)

@@ -56,11 +56,12 @@ st_ensure_wine_template() {
   ST_WINE_TEMPLATE="$ST_CACHE/wineprefix-4"
   st_have_wine32 && ST_WINE_TEMPLATE="$ST_WINE_TEMPLATE-wow64"
   (
-    flock 9
+    # Another run making the template holds the lock for about 10 s.
+    flock -w 300 9 || { echo "services: no Wine template lock after 300 s" >&2; exit 1; }
     if [ ! -d "$ST_WINE_TEMPLATE" ]; then
       local p="$ST_WINE_TEMPLATE.new"
       rm -rf "$p"
-      WINEPREFIX="$p" $ST_WINE wineboot -i >/dev/null 2>&1 || true
+      timeout 300 env WINEPREFIX="$p" $ST_WINE wineboot -i >/dev/null 2>&1
       WINEPREFIX="$p" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
         /v SimSun /t REG_SZ /d "WenQuanYi Micro Hei" /f >/dev/null 2>&1
       WINEPREFIX="$p" $ST_WINE reg add 'HKCU\Software\Wine\Fonts\Replacements' \
@@ -72,7 +73,10 @@ st_ensure_wine_template() {
       # Wine's crash dialog until a test's time limit.
       WINEPREFIX="$p" $ST_WINE reg add 'HKCU\Software\Wine\WineDbg' \
         /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
-      WINEPREFIX="$p" /usr/lib/wine/wineserver -w
+      timeout 120 env WINEPREFIX="$p" /usr/lib/wine/wineserver -w || {
+        echo "services: the new Wine prefix's server did not stop within 120 s" >&2
+        WINEPREFIX="$p" /usr/lib/wine/wineserver -k 2>/dev/null; exit 1; }
+      [ -f "$p/system.reg" ] || { echo "services: wineboot made no prefix in $p" >&2; exit 1; }
       mv "$p" "$ST_WINE_TEMPLATE"
     fi
   ) 9>"$ST_CACHE/wineprefix.lock"
@@ -107,13 +111,14 @@ st_services_start() {
   export ST_RUN="$run"
   st_ensure_locale
   st_start_xvfb "$run" || return 1
-  st_ensure_wine_template
-  cp -a "$ST_WINE_TEMPLATE" "$run/prefix"
+  st_ensure_wine_template || return 1
+  cp -a "$ST_WINE_TEMPLATE" "$run/prefix" || return 1
   export WINEPREFIX="$run/prefix"
-  /usr/lib/wine/wineserver -p
-  st_start_pulse "$run"
+  /usr/lib/wine/wineserver -p || { echo "services: wineserver did not start" >&2; return 1; }
+  st_start_pulse "$run" || return 1
   # Warm the prefix once so the first test does not pay the start-up.
-  $ST_WINE cmd /c exit >/dev/null 2>&1 || true
+  timeout 120 $ST_WINE cmd /c exit >/dev/null 2>&1
+  [ $? != 124 ] || { echo "services: Wine did not run cmd /c exit within 120 s" >&2; return 1; }
   cat >"$run/env.sh" <<ENV
 export ST_RUN="$run" DISPLAY="$DISPLAY" WINEPREFIX="$WINEPREFIX" PULSE_SERVER="$PULSE_SERVER"
 export WINEARCH=win64 WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" ST_LOCPATH="$ST_LOCPATH"
@@ -136,8 +141,9 @@ st_services_stop() {
   local run=${1:-$ST_RUN}
   [ -n "$run" ] || return 0
   if [ -d "$run/prefix" ]; then
-    WINEPREFIX="$run/prefix" /usr/lib/wine/wineserver -k 2>/dev/null || true
-    WINEPREFIX="$run/prefix" /usr/lib/wine/wineserver -w 2>/dev/null || true
+    WINEPREFIX="$run/prefix" /usr/lib/wine/wineserver -k 2>/dev/null
+    timeout 30 env WINEPREFIX="$run/prefix" /usr/lib/wine/wineserver -w 2>/dev/null ||
+      echo "services: wineserver of $run/prefix still running 30 s after -k" >&2
   fi
   st_kill_pidfile "$run/pulse.pid"
   st_kill_pidfile "$run/xvfb.pid"

@@ -8,7 +8,6 @@ The microphone (PulseAudio null sink) is fed looped speech throughout. analysis.
 """
 import argparse
 import os
-import signal
 import socket
 import subprocess
 import sys
@@ -19,6 +18,8 @@ from pathlib import Path
 import analysis
 
 ROOT = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(ROOT / "scripts" / "lib"))
+from procs import stop_process  # noqa: E402
 SHARED = Path(os.environ.get("ST_SHARED", ROOT.parent / "shared"))
 SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
 FAULTS = "0.05,0.05,0.05"  # loss, reorder, duplicate fractions, each direction
@@ -82,6 +83,7 @@ class Runner:
                "--wait-accept", "120", "--end-on-close", "1", "--seed", str(seed),
                "--tx-faults", FAULTS, "--rx-faults", FAULTS, *extra]
         proc = subprocess.Popen(cmd, stderr=open(out / "peer.err", "w"))
+        self.procs.append(proc)  # stopped with the rest when the run is cut short
         events = out / "events.log"
         deadline = time.time() + 20
         while time.time() < deadline:
@@ -90,6 +92,7 @@ class Runner:
             if proc.poll() is not None:
                 break
             time.sleep(0.02)
+        stop_process(proc)
         raise RuntimeError("voice peer did not start: " + (out / "peer.err").read_text())
 
     def start_client(self, folder, script):
@@ -133,21 +136,15 @@ class Runner:
             try:
                 peer.wait(timeout=60)
             except subprocess.TimeoutExpired:
-                peer.kill()
-                peer.wait()
+                stop_process(peer)
             if client.poll() is not None:
                 break
         client.wait(timeout=60)
 
     def stop(self):
         for proc in self.procs:
-            if proc.poll() is None:
-                proc.send_signal(signal.SIGINT)
-                try:
-                    proc.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    proc.kill()
-                    proc.wait()
+            stop_process(proc)
+
 
 
 def main():

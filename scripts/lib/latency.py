@@ -8,6 +8,7 @@ platform's share (Wine, PulseAudio, the pipes)."""
 import argparse
 import os
 import signal
+import socket
 import subprocess
 import sys
 import threading
@@ -16,6 +17,8 @@ from pathlib import Path
 
 import numpy as np
 
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "voicepeer"))
+import peerlog  # noqa: E402
 from procs import finish, stop_process
 
 STARTED = []  # every process the measurement starts; whatever is left runs is stopped at the end
@@ -25,6 +28,7 @@ def start(argv, **kw):
     proc = subprocess.Popen(argv, **kw)
     STARTED.append(proc)
     return proc
+
 
 RATE = 8000
 BLOCK = 480
@@ -209,31 +213,17 @@ def platform(args, work):
     return stats(down)
 
 
-def free_ports():
-    import socket
-    t = socket.socket()
-    t.bind(("127.0.0.1", 0))
-    u = socket.socket(type=socket.SOCK_DGRAM)
-    u.bind(("127.0.0.1", 0))
-    ports = t.getsockname()[1], u.getsockname()[1]
-    t.close()
-    u.close()
-    return ports
-
-
 def read_events(path):
+    """The peer's clock at the accept, and when each packet left it and arrived there, on the
+    machine's monotonic clock."""
     clock, sent, voice = 0.0, {}, []
-    for line in Path(path).read_text().splitlines():
-        parts = line.split()
-        if len(parts) < 2:
-            continue
-        f = dict(p.split("=", 1) for p in parts[2:] if "=" in p)
-        if parts[1] == "clock":
+    for t, name, f in peerlog.events(path):
+        if name == "clock":
             clock = float(f["monotonic"])
-        elif parts[1] == "sent":
-            sent[int(f["seq"])] = float(parts[0])
-        elif parts[1] == "voice":
-            voice.append(float(parts[0]))
+        elif name == "sent":
+            sent[int(f["seq"])] = t
+        elif name == "voice":
+            voice.append(t)
     return clock, {k: clock + v for k, v in sent.items()}, [clock + v for v in voice]
 
 
@@ -241,7 +231,7 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
     """One call; returns per-burst (time, delay) for both directions and the library's log."""
     out = work / name
     out.mkdir(parents=True)
-    tcp, udp = free_ports()
+    tcp, udp = peerlog.free_port(), peerlog.free_port(socket.SOCK_DGRAM)
     down_sig, down_b = with_bursts(speech(args.shared), seconds + 2)
     (out / "peer-send.raw").write_bytes(np.clip(down_sig, -32768, 32767).astype("<i2").tobytes())
     up_sig, up_b = with_bursts([], seconds + 4)
@@ -250,11 +240,7 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
          "--duration", str(seconds + 4), "--send", str(out / "peer-send.raw"),
          "--slot-ms", str(slot_ms), "--ctl", "0.2:request"])
     events = out / "events.log"
-    for _ in range(200):
-        if events.exists() and "listening" in events.read_text():
-            break
-        time.sleep(0.05)
-    else:
+    if not peerlog.wait_logged(events, "listening", 10, peer, poll=0.05):
         raise RuntimeError("the voice peer did not listen within 10 s")
     rec = Recorder("speaker.monitor")
     rec_mic = Recorder("mic.monitor")
@@ -266,10 +252,7 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
          "end; exit"])
     if stall:
         # The sound server stops taking audio for a while just as the peer's speech starts.
-        for _ in range(400):
-            if "voice-start" in events.read_text():
-                break
-            time.sleep(0.01)
+        peerlog.wait_logged(events, "voice-start", 4, peer, poll=0.01)
         pulse = int((Path(os.environ["ST_RUN"]) / "pulse.pid").read_text())
         os.kill(pulse, signal.SIGSTOP)
         time.sleep(stall)

@@ -1,7 +1,11 @@
 """Reads a soak run's logs (the harness's samples and steps, the voice peer's arrival times) and
 prints slopes, pacing, gaps and the sessions' results; writes soak.png and soak-summary.txt."""
 import re
+import sys
 from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "voicepeer"))
+from peerlog import events as peer_events  # noqa: E402
 
 COUNTS = ["handles", "threads", "windows", "user", "gdi"]
 BYTES = ["private", "committed"]
@@ -48,16 +52,14 @@ def arrivals(events):
     times, counts, start, late = [], {}, None, []
     if not events.exists():
         return times, counts
-    for line in events.read_text().splitlines():
-        t, _, rest = line.partition(" ")
-        name, _, args = rest.partition(" ")
+    for t, name, fields in peer_events(events):
         counts[name] = counts.get(name, 0) + 1
         if name == "voice":
-            times.append(float(t))
+            times.append(t)
         elif name == "voice-start":
-            start = float(t)
+            start = t
         elif name == "sent" and start is not None:
-            lateness = float(t) - start - (int(args.split("=")[1]) - 1) * 0.060
+            lateness = t - start - (int(fields["seq"]) - 1) * 0.060
             if lateness > 0.100:
                 late.append(lateness)
     counts["late"] = late

@@ -15,11 +15,13 @@ import threading
 import time
 from pathlib import Path
 
-import analysis
-
 ROOT = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(ROOT / "scripts" / "lib"))
+sys.path.insert(0, str(ROOT / "tools" / "voicepeer"))
+import analysis  # noqa: E402
+from peerlog import free_port, wait_logged  # noqa: E402
 from procs import stop_process  # noqa: E402
+
 SHARED = Path(os.environ.get("ST_SHARED", ROOT.parent / "shared"))
 SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
 FAULTS = "0.05,0.05,0.05"  # loss, reorder, duplicate fractions, each direction
@@ -28,12 +30,6 @@ MODES = {  # call seconds, sessions, seconds between samples, warm-up (call seco
     "full": dict(call=1800, sessions=200, every=5, warm_call=120, warm_sessions=20),
 }
 SESSION_SPEECH_MS = 5000
-
-
-def free_port(kind):
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
 
 
 def windows_path(path):
@@ -84,14 +80,8 @@ class Runner:
                "--tx-faults", FAULTS, "--rx-faults", FAULTS, *extra]
         proc = subprocess.Popen(cmd, stderr=open(out / "peer.err", "w"))
         self.procs.append(proc)  # stopped with the rest when the run is cut short
-        events = out / "events.log"
-        deadline = time.time() + 20
-        while time.time() < deadline:
-            if events.exists() and "listening" in events.read_text():
-                return proc
-            if proc.poll() is not None:
-                break
-            time.sleep(0.02)
+        if wait_logged(out / "events.log", "listening", 20, proc):
+            return proc
         stop_process(proc)
         raise RuntimeError("voice peer did not start: " + (out / "peer.err").read_text())
 

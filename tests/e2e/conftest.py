@@ -1,7 +1,6 @@
 """Shared fixtures for the end-to-end tests (run under scripts/with-services)."""
 import contextlib
 import os
-import socket
 import subprocess
 import sys
 import time
@@ -25,12 +24,8 @@ else:
     WINE = "/usr/lib/wine/wine64"
 SHIPPED = ("vocalis.dll", "fetchkit.exe", "Update.exe")
 
-
-def free_port(kind=socket.SOCK_STREAM):
-    """A port on 127.0.0.1 that is free right now."""
-    with socket.socket(socket.AF_INET, kind) as s:
-        s.bind(("127.0.0.1", 0))
-        return s.getsockname()[1]
+sys.path.insert(0, str(ROOT / "tools" / "voicepeer"))
+from peerlog import free_port  # noqa: E402,F401  the tests import it from here
 
 
 def wine_env(extra=None, chinese=False):

@@ -2,11 +2,11 @@
 by lld-link against vocalis.lib, operator new on ucrtbase.dll's heap) checks the class's binary
 contract step by step around one real call with the native voice peer."""
 import subprocess
-import time
 
 import pytest
 
 from conftest import NATIVE_BIN, WIN_BIN, WINE, wine_env
+import peerlog  # tools/voicepeer, on the path through conftest
 from test_voice import Session
 
 PACKETS = 50  # speech the peer must receive before the client ends the call (3 s)
@@ -22,15 +22,6 @@ def call(services, tmp_path):
     s.close()
 
 
-def wait_for_event(session, needle, timeout=10):
-    deadline = time.time() + timeout
-    while time.time() < deadline:
-        if needle in (session.dir / "events.log").read_text():
-            return True
-        time.sleep(0.02)
-    return False
-
-
 def test_msvc_client_call(call):
     s = call
     s.start_peer("--ctl", "0.2:request", duration=60)
@@ -43,7 +34,7 @@ def test_msvc_client_call(call):
     assert "FAILED" not in client.stdout and client.stdout.count("WM_TALK_BEGIN seen") == 1
 
     # The peer saw one accepted talk request, our speech numbered from 1, and End's hang-up.
-    assert wait_for_event(s, "ctl-closed"), "End closed the control connection"
+    assert peerlog.wait_logged(s.dir / "events.log", "ctl-closed", 10), "End closed the control connection"
     s.procs["peer"].terminate()
     s.wait_peer()
     assert len(s.accepts()) == 1

@@ -13,6 +13,7 @@ import numpy as np
 import pytest
 
 from conftest import NATIVE_BIN, SHARED, WIN_BIN, free_port, windows_path, wine_env, wine_popen
+import peerlog  # tools/voicepeer, on the path through conftest
 import voice_audio as va
 
 SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
@@ -34,12 +35,8 @@ class Session:
         cmd = [str(NATIVE_BIN / "voicepeer"), "--tcp", str(self.tcp), "--udp", str(self.udp),
                "--out", str(self.dir), "--duration", str(duration), "--wait-accept", "20", *args]
         self.procs["peer"] = subprocess.Popen(cmd, stderr=open(self.dir / "peer.err", "w"))
-        events = self.dir / "events.log"
-        for _ in range(200):
-            if events.exists() and "listening" in events.read_text():
-                return
-            time.sleep(0.02)
-        raise AssertionError("voice peer did not start: " + (self.dir / "peer.err").read_text())
+        if not peerlog.wait_logged(self.dir / "events.log", "listening", 10, self.procs["peer"]):
+            raise AssertionError("voice peer did not start: " + (self.dir / "peer.err").read_text())
 
     def feed_mic(self, raw):
         self.procs["mic"] = subprocess.Popen(
@@ -65,7 +62,7 @@ class Session:
         def watch():
             deadline = time.time() + 30
             while time.time() < deadline and not flag.exists():
-                if events.exists() and needle in events.read_text():
+                if peerlog.logged(events, needle):
                     flag.touch()
                 time.sleep(0.02)
         threading.Thread(target=watch, daemon=True).start()
@@ -89,14 +86,7 @@ class Session:
 
     # What happened, from the two logs.
     def events(self, kind=None):
-        out = []
-        for line in (self.dir / "events.log").read_text().splitlines():
-            t, rest = line.split(" ", 1)
-            name, _, args = rest.partition(" ")
-            fields = dict(kv.split("=", 1) for kv in args.split() if "=" in kv)
-            if kind is None or name == kind:
-                out.append((float(t), name, fields))
-        return out
+        return peerlog.events(self.dir / "events.log", kind)
 
     def client_lines(self, prefix):
         text = (self.dir / "client.log").read_text(encoding="gbk", errors="replace")

@@ -1,5 +1,7 @@
 #include "tests/framework/socket_fixture.h"
 
+#include "framework/sockcore.h"
+
 namespace {
 
 // Ends the process's use of sockets after the last test.
@@ -75,4 +77,31 @@ UINT ClosedPort()
     UINT nPort = BindLoopback(hSocket);
     closesocket(hSocket);
     return nPort;
+}
+
+bool WaitForQueuedNotice(SOCKET hSocket, long lEvent, DWORD ms)
+{
+    ULONGLONG ullEnd = GetTickCount64() + ms;
+    MSG msg;
+    for (;;) {
+        if (PeekMessageA(&msg, nullptr, WM_SOCKET_NOTIFY, WM_SOCKET_NOTIFY, PM_NOREMOVE)) {
+            if (static_cast<SOCKET>(msg.wParam) == hSocket && WSAGETSELECTEVENT(msg.lParam) == lEvent)
+                return true;
+            PeekMessageA(&msg, nullptr, WM_SOCKET_NOTIFY, WM_SOCKET_NOTIFY, PM_REMOVE);
+            DispatchMessageA(&msg);
+            continue;
+        }
+        if (GetTickCount64() >= ullEnd)
+            return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_POSTMESSAGE);
+    }
+}
+
+void PumpQueued()
+{
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
 }

@@ -44,6 +44,13 @@ private:
 // A port on 127.0.0.1 that nothing listens on.
 UINT ClosedPort();
 
+// Waits until a notice of lEvent for hSocket is queued for the calling thread, and leaves it
+// queued; notices of other sockets queued in front of it are dispatched. False if none comes
+// within ms.
+bool WaitForQueuedNotice(SOCKET hSocket, long lEvent, DWORD ms = 5000);
+// Dispatches the calling thread's messages until its queue is empty.
+void PumpQueued();
+
 struct SocketEvent {
     char kind;   // 'r' read, 'w' write, 'o' out-of-band, 'a' accept, 'c' connect, 'x' close
     int nError;

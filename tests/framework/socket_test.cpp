@@ -95,12 +95,8 @@ TEST_F(SocketTest, CloseIsIdempotentAndDropsUndeliveredNotifications)
     ASSERT_TRUE(closed.Create(0, SOCK_DGRAM, FD_READ));
     RawUdp peer;
     peer.SendTo(LocalPort(closed), "late");
-    u_long nReady = 0;
-    for (int i = 0; i < 500 && nReady == 0; ++i) {
-        Sleep(2);
-        ioctlsocket(closed.m_hSocket, FIONREAD, &nReady);
-    }
-    Sleep(50);   // let the read notice be posted before the socket goes
+    // The read notice is in the queue, undelivered, when the socket goes.
+    ASSERT_TRUE(WaitForQueuedNotice(closed.m_hSocket, FD_READ));
     closed.Close();
     closed.Close();
     EXPECT_EQ(INVALID_SOCKET, closed.m_hSocket);
@@ -108,7 +104,7 @@ TEST_F(SocketTest, CloseIsIdempotentAndDropsUndeliveredNotifications)
     // A socket opened now may get the same handle value; the old notice must not reach it.
     RecordingAsync fresh;
     ASSERT_TRUE(fresh.Create(0, SOCK_DGRAM, FD_READ));
-    PumpFor(300);
+    PumpQueued();
     EXPECT_EQ(0, closed.Count('r'));
     EXPECT_EQ(0, fresh.Count('r'));
 }

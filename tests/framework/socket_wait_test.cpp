@@ -6,10 +6,13 @@
 
 namespace {
 
-// A visible window that counts the posted WM_USER messages and paints it gets.
+// A visible window of the test thread that counts the posted WM_USER messages and paints it
+// gets, and signals its first paint. A message another thread sends to it returns only once the
+// test thread takes messages, that is, once it is inside a blocking call's wait.
 struct CountingWindow {
     static int s_nUser;
     static int s_nPaint;
+    static HANDLE s_hPainted;
     HWND hWnd;
 
     CountingWindow()
@@ -23,20 +26,27 @@ struct CountingWindow {
                                nullptr, nullptr, wc.hInstance, nullptr);
         UpdateWindow(hWnd);
         s_nUser = s_nPaint = 0;
+        s_hPainted = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     }
-    ~CountingWindow() { DestroyWindow(hWnd); }
+    ~CountingWindow()
+    {
+        DestroyWindow(hWnd);
+        CloseHandle(s_hPainted);
+        s_hPainted = nullptr;
+    }
 
     static LRESULT CALLBACK Proc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     {
         if (uMsg == WM_USER)
             ++s_nUser;
-        if (uMsg == WM_PAINT)
-            ++s_nPaint;
+        if (uMsg == WM_PAINT && ++s_nPaint && s_hPainted)
+            SetEvent(s_hPainted);
         return DefWindowProcA(hWnd, uMsg, wParam, lParam);
     }
 };
 int CountingWindow::s_nUser = 0;
 int CountingWindow::s_nPaint = 0;
+HANDLE CountingWindow::s_hPainted = nullptr;
 
 // A blocking socket connected to a plain peer socket.
 struct ConnectedPair {
@@ -54,11 +64,12 @@ struct ConnectedPair {
     void PeerSend(const std::string& data) { send(hPeer, data.data(), int(data.size()), 0); }
 };
 
-// Runs f on another thread after a short pause, while the test thread is inside its wait.
-std::thread Later(std::function<void()> f)
+// Runs f on another thread once the test thread is inside its wait (see CountingWindow).
+std::thread OnceWaiting(const CountingWindow& window, std::function<void()> f)
 {
-    return std::thread([f] {
-        Sleep(150);
+    HWND hWnd = window.hWnd;
+    return std::thread([hWnd, f] {
+        SendMessageA(hWnd, WM_NULL, 0, 0);
         f();
     });
 }
@@ -69,7 +80,10 @@ TEST_F(SocketTest, BlockingReceiveLeavesOtherMessagesQueued)
     CountingWindow window;
     PostMessageA(window.hWnd, WM_USER, 0, 0);
     InvalidateRect(window.hWnd, nullptr, FALSE);
-    std::thread peer = Later([&] { pair.PeerSend("abcd"); });
+    std::thread peer([&] {
+        WaitForSingleObject(CountingWindow::s_hPainted, 10000);   // the wait served the paint
+        pair.PeerSend("abcd");
+    });
 
     char buf[16];
     int n = pair.sock.Receive(buf, sizeof buf);
@@ -84,19 +98,17 @@ TEST_F(SocketTest, BlockingReceiveLeavesOtherMessagesQueued)
 TEST_F(SocketTest, OtherSocketsNoticesAreDeliveredAfterTheWait)
 {
     ConnectedPair pair;
+    CountingWindow window;
     RecordingAsync other;
     ASSERT_TRUE(other.Create(0, SOCK_DGRAM));
     std::string strAddr;
     UINT nOtherPort = 0;
     other.GetSockName(strAddr, nOtherPort);
-    PumpFor(50);   // the new socket's own write notice
-    other.events.clear();
     RawUdp udpPeer;
-    std::thread peer = Later([&] {
-        udpPeer.SendTo(nOtherPort, "datagram");
-        Sleep(150);
-        pair.PeerSend("stream");
-    });
+    udpPeer.SendTo(nOtherPort, "datagram");
+    ASSERT_TRUE(WaitForQueuedNotice(other.m_hSocket, FD_READ));
+    other.events.clear();
+    std::thread peer = OnceWaiting(window, [&] { pair.PeerSend("stream"); });
 
     char buf[16];
     int n = pair.sock.Receive(buf, sizeof buf);
@@ -126,7 +138,8 @@ TEST_F(SocketTest, BoundedReceiveFailsInsteadOfHanging)
 TEST_F(SocketTest, BlockingReceiveSeesTheEndAndCloseIsStillNotified)
 {
     ConnectedPair pair;
-    std::thread peer = Later([&] {
+    CountingWindow window;
+    std::thread peer = OnceWaiting(window, [&] {
         closesocket(pair.hPeer);
         pair.hPeer = INVALID_SOCKET;
     });
@@ -171,7 +184,8 @@ TEST_F(SocketTest, BlockingReceiveFromWaitsForADatagram)
     UINT nPort = 0;
     sock.GetSockName(strAddr, nPort);
     RawUdp udpPeer;
-    std::thread peer = Later([&] { udpPeer.SendTo(nPort, "voice"); });
+    CountingWindow window;
+    std::thread peer = OnceWaiting(window, [&] { udpPeer.SendTo(nPort, "voice"); });
     char buf[16];
     UINT nFrom = 0;
     int n = sock.ReceiveFrom(buf, sizeof buf, strAddr, nFrom);

@@ -1,6 +1,7 @@
 // Drives the wave devices for the end-to-end audio tests.
-//   audio_probe capture MS OUT.raw   records MS milliseconds, writes the blocks received, prints
-//                                    the block count and the rate at which they arrived
+//   audio_probe capture N OUT.raw    records until N blocks have come (60 s at most), writes the
+//                                    blocks received, prints the block count and the rate at
+//                                    which they arrived
 //   audio_probe play IN.raw          plays the file in 960-byte blocks without dropping any
 // Every log line of the devices is printed as "log: <text>".
 #include <windows.h>
@@ -44,13 +45,13 @@ public:
     }
 };
 
-int Capture(int ms, const char* path)
+int Capture(int blocks, const char* path)
 {
     FileWaveIn w;
     if (!w.StartCapture())
         return 2;
     double started = NowMs();
-    PumpFor(ms > 0 ? static_cast<DWORD>(ms) : 0);
+    PumpUntil([&] { return w.times.size() >= static_cast<size_t>(blocks); }, 60000);
     w.StopCapture();
     FILE* f = fopen(path, "wb");
     if (!f)
@@ -107,6 +108,6 @@ int main(int argc, char** argv)
         return Capture(atoi(argv[2]), argv[3]);
     if (argc == 3 && strcmp(argv[1], "play") == 0)
         return Play(argv[2]);
-    fprintf(stderr, "usage: audio_probe capture MS OUT.raw | play IN.raw\n");
+    fprintf(stderr, "usage: audio_probe capture BLOCKS OUT.raw | play IN.raw\n");
     return 1;
 }

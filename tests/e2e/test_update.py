@@ -184,8 +184,12 @@ def test_success_installs_silently_and_starts_client_by_long_path(site, client, 
 
     for key in (VK_RETURN, VK_ESCAPE):               # swallowed: nothing closes or clicks
         probe("key", key)
-    time.sleep(0.5)
+    # The about box, asked for after the keys, opens once the dialog has handled them.
+    probe("sys", IDM_ABOUTBOX)
+    wait_until(lambda: probe("about"), 10, "the about box")
     assert run.proc.poll() is None and probe("state")["1002"]["visible"]
+    probe("aboutok")
+    wait_until(lambda: probe("about") is None, 10, "the about box to close")
 
     probe("click", 1003)
     assert run.wait() == 0

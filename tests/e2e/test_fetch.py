@@ -170,16 +170,34 @@ def assert_completed(run):
 
 def assert_failed(run, reason):
     assert run.protocol() == [(WINDOW,), (RESULT, "6 %d" % reason), (RESULT, "6 9")], run
+    # The dialog stays 2 s after a failure (less the client's timestamp resolution); how much
+    # longer depends on the load of the machine.
     gap = run.time_of(RESULT, "6 9") - run.time_of(RESULT, "6 %d" % reason)
-    assert 1800 <= gap <= 3000, run
+    assert gap >= 1800, run
     assert run.exit == 1, run
 
 
-@pytest.mark.parametrize("name", ["new", "replace_readonly", "no_length", "chunked", "resume_empty"])
-def test_download_writes_the_whole_file(runs, name):
+# name -> what the destination holds after a completed run (None: no file at all).
+COMPLETED = {
+    "new": FULL, "replace_readonly": FULL, "no_length": FULL, "chunked": FULL,
+    "resume_empty": FULL,
+    "resume_longer": FULL,                 # a longer kept file starts over
+    "resume_complete": b"x" * 300000,      # a complete kept file: nothing is read
+    "empty_body": b"",
+    "server_error": b"status 500\n",      # an error status's body is saved
+    "unknown_type_empty": None,            # an unknown type without data leaves no file
+}
+
+
+@pytest.mark.parametrize("name", COMPLETED)
+def test_completed_download_leaves_the_expected_file(runs, name):
     run, dest = result_of(runs, name)
     assert_completed(run)
-    assert sha(dest.read_bytes()) == sha(FULL)
+    expected = COMPLETED[name]
+    if expected is None:
+        assert not dest.exists()
+    else:
+        assert sha(dest.read_bytes()) == sha(expected)
 
 
 def test_replace_clears_the_read_only_attribute(runs):
@@ -211,36 +229,21 @@ def test_resume_restarts_when_the_server_cannot_continue(runs, server):
     assert [(e["range"], e["status"]) for e in asked] == [("bytes=150000-", 200)]
 
 
-def test_resume_of_a_longer_file_starts_over(runs):
-    run, dest = result_of(runs, "resume_longer")
-    assert_completed(run)
-    assert sha(dest.read_bytes()) == sha(FULL)
+# name -> (failure reason, what the destination holds after it: None for no file).
+FAILED = {
+    "resume_missing": (7, None), "not_found": (3, None), "bad_address": (2, None),
+    "unknown_type": (5, None),
+    "missing_dir": (4, None),               # after the message box of error 3
+    "cut_short": (6, FULL[:50000]),         # the bytes that came are kept
+}
 
 
-def test_resume_of_a_complete_file_reads_nothing(runs):
-    run, dest = result_of(runs, "resume_complete")
-    assert_completed(run)
-    assert dest.read_bytes() == b"x" * 300000
-
-
-def test_empty_body_completes_with_an_empty_file(runs):
-    run, dest = result_of(runs, "empty_body")
-    assert_completed(run)
-    assert dest.read_bytes() == b""
-
-
-def test_server_error_body_is_saved(runs):
-    run, dest = result_of(runs, "server_error")
-    assert_completed(run)
-    assert dest.read_bytes() == b"status 500\n"
-
-
-@pytest.mark.parametrize("name,reason", [("resume_missing", 7), ("not_found", 3),
-                                         ("bad_address", 2), ("unknown_type", 5)])
-def test_failure_reports_reason_then_closes(runs, name, reason):
+@pytest.mark.parametrize("name", FAILED)
+def test_failure_reports_reason_then_closes(runs, name):
     run, dest = result_of(runs, name)
+    reason, kept = FAILED[name]
     assert_failed(run, reason)
-    assert not dest.exists()
+    assert (dest.read_bytes() if dest.exists() else None) == kept
 
 
 def test_failure_shows_red_text_under_the_title_band(runs):
@@ -254,23 +257,10 @@ def test_failure_shows_red_text_under_the_title_band(runs):
                for p in probes), run
 
 
-def test_missing_directory_shows_error_3_then_fails(runs):
-    run, dest = result_of(runs, "missing_dir")
+def test_missing_directory_shows_error_3_before_the_result(runs):
+    run, _ = result_of(runs, "missing_dir")
     assert run.kinds("BOX") == [("BOX", "3")], run
     assert run.time_of("BOX") < run.time_of(RESULT)
-    assert_failed(run, 4)
-
-
-def test_cut_short_transfer_fails_and_keeps_the_bytes(runs):
-    run, dest = result_of(runs, "cut_short")
-    assert_failed(run, 6)
-    assert dest.read_bytes() == FULL[:50000]
-
-
-def test_unknown_type_without_data_completes_without_a_file(runs):
-    run, dest = result_of(runs, "unknown_type_empty")
-    assert_completed(run)
-    assert not dest.exists()
 
 
 def test_close_request_gives_up_and_keeps_the_partial_file(runs):

@@ -226,17 +226,6 @@ def test_closing_during_transfer_ends_at_once(site, client, runs):
     assert run.stub_records() == []
 
 
-@pytest.mark.parametrize("digest", ["0123456789abcdef0123456789abcdef", "upper"])
-def test_digest_mismatch_is_refused_without_installing(site, client, runs, digest):
-    if digest == "upper":
-        digest = site["md5"]["setup.exe"].upper()
-    run = runs(site["base"] + "/setup.exe", digest, client)
-    expect_failure(run, "服务器返回数据异常")
-    assert run.stub_records() == []
-    probe("click", 1004)
-    assert run.wait() == 0
-
-
 def test_empty_digest_installs_and_unknown_length_alternates_bar(site, client, runs):
     run = runs(site["base"] + "/nolength/slow/60000/setup.exe", "", client)
     seen = set()
@@ -259,37 +248,21 @@ def test_empty_digest_installs_and_unknown_length_alternates_bar(site, client, r
     assert all(r[1] != client for r in run.stub_records())
 
 
-@pytest.mark.parametrize("path,reason", [
-    ("/nothing-here.exe", "服务器返回数据异常"),         # 404: code 4
-    ("/cut/5000/setup.exe", "数据传输时发生网络错误"),    # ended short of its length: code 8
-    ("/broken.exe", "启动程序错误"),                    # digest fine, not a program: code 11
-    ("/status/500", "启动程序错误"),                    # a 500 body is saved, then cannot start
-])
-def test_transfer_and_launch_failures(site, client, runs, path, reason):
-    name = path.rsplit("/", 1)[1]
-    digest = site["md5"].get(name, "")
-    run = runs(site["base"] + path, digest, client)
-    expect_failure(run, reason)
-    probe("sys", SC_CLOSE)
-    assert run.wait() == 0
-
-
-def test_connection_refused_and_manual_download_page(site, client, runs, tmp_path):
-    page = tmp_path / "page" / "browser.exe"        # what the download page opens in this test
-    page.parent.mkdir()
-    shutil.copy(WIN_BIN / "update_stub.exe", page)
-    url = "http://127.0.0.1:%d/setup.exe" % free_port()
-    run = runs(url, "", client, exe="UpdateTest.exe",
-               extra={"UPDATE_TEST_DOWNLOAD_PAGE": windows_path(page)})
-    expect_failure(run, "网络无法连接")
-    probe("sys", IDM_ABOUTBOX)                        # the about box from the system menu
-    about = wait_until(lambda: probe("about"), 10, "the about box")
-    assert {"Update 1.0 版", "确定"} <= set(about["texts"])
-    probe("aboutok")
-    wait_until(lambda: probe("about") is None)
-    probe("click", 1003)
-    assert run.wait() == 0
-    wait_until(lambda: any(r[0] == "start" and r[1] == windows_path(page) for r in run.stub_records()))
+# name -> (package address, its digest, the failure text, how the dialog is ended: the cancel
+# button 1004 or the close box). "{base}" is the test server, "{bad}" one that answers 200 with
+# the Content-Length text ahead; the digest "md5" is the package's own, "MD5" it in capitals.
+CANCEL, CLOSE_BOX = ("click", 1004), ("sys", SC_CLOSE)
+FAILURES = {
+    "wrong_digest": ("{base}/setup.exe", "0123456789abcdef0123456789abcdef", "服务器返回数据异常",
+                     CANCEL),
+    "digest_in_capitals": ("{base}/setup.exe", "MD5", "服务器返回数据异常", CANCEL),
+    "not_found": ("{base}/nothing-here.exe", "", "服务器返回数据异常", CLOSE_BOX),     # code 4
+    "cut_short": ("{base}/cut/5000/setup.exe", "md5", "数据传输时发生网络错误", CLOSE_BOX),  # 8
+    "not_a_program": ("{base}/broken.exe", "md5", "启动程序错误", CLOSE_BOX),          # code 11
+    "error_body": ("{base}/status/500", "", "启动程序错误", CLOSE_BOX),  # saved, cannot start
+    "length_not_32_bit": ("{bad}99999999999", "", "服务器返回数据异常", CANCEL),  # query fails
+    "length_negative": ("{bad}-5", "", "数据传输时发生网络错误", CLOSE_BOX),  # 4294967291: short
+}
 
 
 class BadLengthServer:
@@ -312,18 +285,42 @@ class BadLengthServer:
                 conn.sendall(self.answer)
 
 
-@pytest.mark.parametrize("length,reason", [
-    (b"99999999999", "服务器返回数据异常"),       # no 32-bit number: the length query fails
-    (b"-5", "数据传输时发生网络错误"),            # read as 4294967291: the data ends short
-])
-def test_malformed_length_header(client, runs, length, reason):
-    server = BadLengthServer(length)
+@pytest.mark.parametrize("name", FAILURES)
+def test_failure_shows_its_reason_and_installs_nothing(site, client, runs, name):
+    address, digest, reason, end = FAILURES[name]
+    md5 = site["md5"].get(address.rsplit("/", 1)[-1], "")
+    digest = {"md5": md5, "MD5": md5.upper()}.get(digest, digest)
+    server = None
+    if address.startswith("{bad}"):
+        server = BadLengthServer(address[len("{bad}"):].encode())
+        address = "http://127.0.0.1:%d/setup.exe" % server.port
     try:
-        run = runs("http://127.0.0.1:%d/setup.exe" % server.port, "", client)
+        run = runs(address.format(base=site["base"]), digest, client)
         expect_failure(run, reason)
         assert run.stub_records() == []
+        probe(*end)
+        assert run.wait() == 0
     finally:
-        server.sock.close()
+        if server:
+            server.sock.close()
+
+
+def test_connection_refused_and_manual_download_page(site, client, runs, tmp_path):
+    page = tmp_path / "page" / "browser.exe"        # what the download page opens in this test
+    page.parent.mkdir()
+    shutil.copy(WIN_BIN / "update_stub.exe", page)
+    url = "http://127.0.0.1:%d/setup.exe" % free_port()
+    run = runs(url, "", client, exe="UpdateTest.exe",
+               extra={"UPDATE_TEST_DOWNLOAD_PAGE": windows_path(page)})
+    expect_failure(run, "网络无法连接")
+    probe("sys", IDM_ABOUTBOX)                        # the about box from the system menu
+    about = wait_until(lambda: probe("about"), 10, "the about box")
+    assert {"Update 1.0 版", "确定"} <= set(about["texts"])
+    probe("aboutok")
+    wait_until(lambda: probe("about") is None)
+    probe("click", 1003)
+    assert run.wait() == 0
+    wait_until(lambda: any(r[0] == "start" and r[1] == windows_path(page) for r in run.stub_records()))
 
 
 def test_installer_time_limit(site, client, runs):

@@ -93,7 +93,7 @@ CASES = {
     "resume_longer": ("/gen/300000", 2, keep(generated(0, 300000) + b"tail"), []),
     "empty_body": ("/gen/0", 0, None, []),
     "missing_dir": ("/gen/1000", 0, "nodir", []),
-    "not_found": ("/status/404", 0, None, ["--at", "0,0", "--probe", "800,1100,1400,1700"]),
+    "not_found": ("/status/404", 0, None, ["--at", "0,0", "--probe-from", "result", "--probe", "100,400,700,1000"]),
     "server_error": ("/status/500", 1, None, []),
     "no_length": ("/nolength/gen/300000", 0, None, []),
     "chunked": ("/chunked/gen/300000", 0, None, []),

@@ -40,6 +40,9 @@ const char kUsage[] =
     "  --close-after MS    post WM_DLD_CLOSE to the dialog MS after WM_DLD_WINDOW (0: at once,\n"
     "                      from the handler of WM_DLD_WINDOW itself; default: never)\n"
     "  --probe MS[,MS...]  read pixels of the dialog that long after WM_DLD_WINDOW (default: never)\n"
+    "  --probe-from window|result\n"
+    "                      count the probe times from WM_DLD_WINDOW or from WM_DLD_RESULT, so a\n"
+    "                      failure's look is probed however late the failure comes (default window)\n"
     "  --keys MS           type Tab, Enter and Esc MS after WM_DLD_WINDOW (default: never)\n"
     "  --hittest 0|1       ask the dialog for hit tests in and below its title band (default 0)\n"
     "  --at X,Y            show our window at X,Y (340x180), so that the dialog centres over it\n"
@@ -50,12 +53,12 @@ const char kUsage[] =
     "fetchkit cannot be started.\n";
 
 const wchar_t* const kOptionNames[] = {L"--exe", L"--args", L"--type", L"--url", L"--path",
-                                       L"--close-after", L"--probe", L"--keys", L"--hittest",
+                                       L"--close-after", L"--probe", L"--probe-from", L"--keys", L"--hittest",
                                        L"--at", L"--timeout"};
 
 struct Options {
     std::wstring exe, args, type = L"0", url, path;
-    bool argsGiven = false, hittest = false;
+    bool argsGiven = false, hittest = false, probeFromResult = false;
     int closeAfter = -1, keysAt = -1, timeout = 60000;
     std::vector<int> probes, at;
 };
@@ -65,6 +68,7 @@ ULONGLONG g_start = 0;
 HWND g_hWndDialog = nullptr;
 HWND g_hWndBox = nullptr;  // the message box already answered
 ULONGLONG g_windowAt = 0;
+ULONGLONG g_resultAt = 0;
 DWORD g_pid = 0;
 bool g_closed = false, g_keysDone = false;
 size_t g_nextProbe = 0;
@@ -129,6 +133,11 @@ bool ApplyOption(const std::wstring& k, const std::wstring& v)
     else if (k == L"--keys") return ParseInt(v, 0, g_opt.keysAt);
     else if (k == L"--timeout") return ParseInt(v, 0, g_opt.timeout);
     else if (k == L"--at") return ParseList(v, INT_MIN, g_opt.at) && g_opt.at.size() == 2;
+    else if (k == L"--probe-from") {
+        if (v != L"window" && v != L"result")
+            return false;
+        g_opt.probeFromResult = v == L"result";
+    }
     else if (k == L"--hittest") {
         if (v != L"0" && v != L"1")
             return false;
@@ -272,7 +281,9 @@ void Tick()
     if (!g_hWndDialog)
         return;
     const ULONGLONG since = GetTickCount64() - g_windowAt;
-    if (g_nextProbe < g_opt.probes.size() && since >= static_cast<ULONGLONG>(g_opt.probes[g_nextProbe])) {
+    const ULONGLONG probeBase = g_opt.probeFromResult ? g_resultAt : g_windowAt;
+    if (probeBase && g_nextProbe < g_opt.probes.size() &&
+        GetTickCount64() - probeBase >= static_cast<ULONGLONG>(g_opt.probes[g_nextProbe])) {
         ++g_nextProbe;
         Probe();
     }
@@ -302,6 +313,8 @@ LRESULT CALLBACK ClientProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         return 0;
     case WM_DLD_RESULT:
         Say("RESULT %llu %lld", static_cast<unsigned long long>(wp), static_cast<long long>(lp));
+        if (!g_resultAt)
+            g_resultAt = GetTickCount64();   // the first result: a failure, or success
         return 0;
     case WM_TIMER:
         Tick();

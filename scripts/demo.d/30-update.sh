@@ -8,9 +8,8 @@ wine=$ST_DEMO_WINE
 work=$(mktemp -d /tmp/demo-update.XXXXXX)
 . "$ST_ROOT/scripts/lib/httpserver.sh"
 . "$ST_ROOT/scripts/lib/wait.sh"
-ST_HTTP_PID=
 cleanup() {
-  [ -n "$ST_HTTP_PID" ] && kill "$ST_HTTP_PID" 2>/dev/null && st_wait_pid "$ST_HTTP_PID" 5 httpserver
+  st_stop_http_server
   rm -rf "$work"
 }
 trap cleanup EXIT

@@ -21,41 +21,43 @@ Delay First(int index) {
 }
 
 TEST(PitchWindow, WindowsAreMovedIntoRange) {
-  PitchWindow w = FirstSubframeWindow(60);
-  EXPECT_EQ(57, w.min);
-  EXPECT_EQ(63, w.max);
-  for (int t : {20, 21, 22}) {
-    w = FirstSubframeWindow(t);
-    EXPECT_EQ(20, w.min);
-    EXPECT_EQ(26, w.max);
+  const struct {
+    bool second;
+    int t, min, max;
+  } cases[] = {
+      {false, 60, 57, 63},   {false, 20, 20, 26},   {false, 21, 20, 26},  {false, 22, 20, 26},
+      {false, 141, 137, 143}, {false, 142, 137, 143}, {false, 143, 137, 143},
+      {true, 22, 20, 29},    {true, 140, 134, 143}, {true, 80, 75, 84},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << (c.second ? "second" : "first") << " subframe, t " << c.t);
+    PitchWindow w = c.second ? SecondSubframeWindow(c.t) : FirstSubframeWindow(c.t);
+    EXPECT_EQ(c.min, w.min);
+    EXPECT_EQ(c.max, w.max);
   }
-  for (int t : {141, 142, 143}) {
-    w = FirstSubframeWindow(t);
-    EXPECT_EQ(137, w.min);
-    EXPECT_EQ(143, w.max);
-  }
-  w = SecondSubframeWindow(22);
-  EXPECT_EQ(20, w.min);
-  EXPECT_EQ(29, w.max);
-  w = SecondSubframeWindow(140);
-  EXPECT_EQ(134, w.min);
-  EXPECT_EQ(143, w.max);
-  w = SecondSubframeWindow(80);
-  EXPECT_EQ(75, w.min);
-  EXPECT_EQ(84, w.max);
 }
 
-TEST(PitchDelay, SubframeOneBoundaries) {
-  EXPECT_EQ(19, First(0).T);
-  EXPECT_EQ(1, First(0).frac);
-  EXPECT_EQ(84, First(195).T);
-  EXPECT_EQ(1, First(195).frac);
-  EXPECT_EQ(85, First(196).T);
-  EXPECT_EQ(-1, First(196).frac);
-  EXPECT_EQ(85, First(197).T);
-  EXPECT_EQ(0, First(197).frac);
-  EXPECT_EQ(143, First(255).T);
-  EXPECT_EQ(0, First(255).frac);
+// Delay codes at the ends of the fractional and integer ranges, decoded and encoded (19 + 1/3 is
+// below the search range and 20 - 1/3, 86 only checked one way).
+TEST(PitchDelay, SubframeOneCodesAtTheRangeEnds) {
+  const struct {
+    int index, T, frac;
+    bool decode, encode;
+  } cases[] = {
+      {0, 19, 1, true, false},   {1, 20, -1, false, true}, {195, 84, 1, true, true},
+      {196, 85, -1, true, true}, {197, 85, 0, true, true}, {198, 86, 0, false, true},
+      {255, 143, 0, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "index " << c.index);
+    if (c.decode) {
+      EXPECT_EQ(c.T, First(c.index).T);
+      EXPECT_EQ(c.frac, First(c.index).frac);
+    }
+    if (c.encode) {
+      EXPECT_EQ(c.index, EncodeDelayFirst(c.T, c.frac));
+    }
+  }
   // The fractional range walks in thirds: every index below 197 is 1/3 above the previous.
   for (int i = 1; i < 197; ++i) {
     Delay a = First(i - 1), b = First(i);
@@ -64,25 +66,23 @@ TEST(PitchDelay, SubframeOneBoundaries) {
 }
 
 TEST(PitchDelay, SubframeTwoWindowStaysInRange) {
-  int T, frac;
-  DecodeDelaySecond(17, 60, &T, &frac);  // middle of the window: same delay
-  EXPECT_EQ(60, T);
-  EXPECT_EQ(0, frac);
-  DecodeDelaySecond(2, 21, &T, &frac);  // window 20..29 starts at 20, not 16
-  EXPECT_EQ(20, T);
-  EXPECT_EQ(0, frac);
-  DecodeDelaySecond(29, 143, &T, &frac);  // window 134..143 ends at 143
-  EXPECT_EQ(143, T);
-  EXPECT_EQ(0, frac);
+  const struct {
+    int index, t1, T;
+    const char* why;
+  } cases[] = {
+      {17, 60, 60, "middle of the window: same delay"},
+      {2, 21, 20, "window 20..29 starts at 20, not 16"},
+      {29, 143, 143, "window 134..143 ends at 143"},
+  };
+  for (const auto& c : cases) {
+    int T, frac;
+    DecodeDelaySecond(c.index, c.t1, &T, &frac);
+    EXPECT_EQ(c.T, T) << c.why;
+    EXPECT_EQ(0, frac) << c.why;
+  }
 }
 
 TEST(PitchDelay, CodesRoundTrip) {
-  EXPECT_EQ(1, EncodeDelayFirst(20, -1));
-  EXPECT_EQ(195, EncodeDelayFirst(84, 1));
-  EXPECT_EQ(196, EncodeDelayFirst(85, -1));
-  EXPECT_EQ(197, EncodeDelayFirst(85, 0));
-  EXPECT_EQ(198, EncodeDelayFirst(86, 0));
-  EXPECT_EQ(255, EncodeDelayFirst(143, 0));
   for (int t = kPitchMin; t <= kPitchMax; ++t) {
     for (int frac = -1; frac <= 1; ++frac) {
       if (t > 84 && frac != 0) continue;  // subframe 1 searches no fractions above 84

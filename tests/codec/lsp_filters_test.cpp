@@ -1,8 +1,10 @@
 // LSP stability and conversion, filters and the gain prediction.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "voice/codec/filters.h"
 #include "voice/codec/gain.h"
@@ -17,44 +19,45 @@ std::string Stabilise(double lsf[10]) {
   return testing::internal::GetCapturedStdout();
 }
 
-TEST(LspStability, ClampsBothEndsWithTheirWarnings) {
-  double low[10] = {0.001, 0.3, 0.6, 0.9, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7};
-  EXPECT_EQ("warning LSP Low \n", Stabilise(low));
-  EXPECT_EQ(0.005, low[0]);
-
-  double high[10] = {0.3, 0.6, 0.9, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7, 3.14};
-  EXPECT_EQ("warning LSP High \n", Stabilise(high));
-  EXPECT_EQ(3.135, high[9]);
-
-  double fine[10] = {0.3, 0.6, 0.9, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7, 3.0};
-  EXPECT_EQ("", Stabilise(fine));
-  EXPECT_EQ(0.3, fine[0]);
-  EXPECT_EQ(3.0, fine[9]);
-}
-
-TEST(LspStability, SwapsNeighboursAndEnforcesMinimumGap) {
-  double lsf[10] = {0.3, 0.2, 0.6, 0.61, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7};
-  EXPECT_EQ("", Stabilise(lsf));
-  EXPECT_EQ(0.2, lsf[0]);
-  EXPECT_EQ(0.3, lsf[1]);
-  EXPECT_NEAR(0.6392, lsf[3], 1e-12);
-  for (int j = 0; j < 9; ++j) EXPECT_GE(lsf[j + 1] - lsf[j], 0.0392 - 1e-12);
-}
-
-TEST(LspStability, SwapsInOnePassNotAFullSort) {
-  // One pass from the bottom moves a small value down one place only; the minimum gap then
-  // lifts it above its new lower neighbour.
-  double lsf[10] = {0.3, 0.6, 0.9, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7, 0.5};
-  EXPECT_EQ("", Stabilise(lsf));
-  EXPECT_EQ(0.6, lsf[1]);
-  EXPECT_NEAR(2.4 + 0.0392, lsf[8], 1e-12);
-  EXPECT_EQ(2.7, lsf[9]);
-}
-
-TEST(LspStability, CrowdedTopIsPushedPastTheCeilingAndClamped) {
-  double lsf[10] = {2.9, 2.92, 2.94, 2.96, 2.98, 3.0, 3.02, 3.04, 3.06, 3.08};
-  EXPECT_EQ("warning LSP High \n", Stabilise(lsf));
-  EXPECT_EQ(3.135, lsf[9]);
+// Each input with the warning it prints and the values it must end with. Bottom and top are
+// clamped with a warning; neighbours are swapped in one pass from the bottom (not a full sort:
+// a small value moves down one place only) and then held the minimum gap apart, which can push
+// a crowded top past the ceiling.
+TEST(LspStability, ClampsSwapsAndSpacesWithTheirWarnings) {
+  struct Expect {
+    int index;
+    double value, tolerance;
+  };
+  const struct {
+    const char* name;
+    double lsf[10];
+    const char* warning;
+    std::vector<Expect> expect;
+    bool minimumGaps;
+  } cases[] = {
+      {"low", {0.001, 0.3, 0.6, 0.9, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7}, "warning LSP Low \n",
+       {{0, 0.005, 0}}, false},
+      {"high", {0.3, 0.6, 0.9, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7, 3.14}, "warning LSP High \n",
+       {{9, 3.135, 0}}, false},
+      {"fine", {0.3, 0.6, 0.9, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7, 3.0}, "",
+       {{0, 0.3, 0}, {9, 3.0, 0}}, false},
+      {"swap and gap", {0.3, 0.2, 0.6, 0.61, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7}, "",
+       {{0, 0.2, 0}, {1, 0.3, 0}, {3, 0.6392, 1e-12}}, true},
+      {"one pass", {0.3, 0.6, 0.9, 1.2, 1.5, 1.8, 2.1, 2.4, 2.7, 0.5}, "",
+       {{1, 0.6, 0}, {8, 2.4 + 0.0392, 1e-12}, {9, 2.7, 0}}, false},
+      {"crowded top", {2.9, 2.92, 2.94, 2.96, 2.98, 3.0, 3.02, 3.04, 3.06, 3.08},
+       "warning LSP High \n", {{9, 3.135, 0}}, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    double lsf[10];
+    std::copy(c.lsf, c.lsf + 10, lsf);
+    EXPECT_EQ(c.warning, Stabilise(lsf));
+    for (const Expect& e : c.expect) EXPECT_NEAR(e.value, lsf[e.index], e.tolerance) << e.index;
+    if (c.minimumGaps) {
+      for (int j = 0; j < 9; ++j) EXPECT_GE(lsf[j + 1] - lsf[j], 0.0392 - 1e-12) << j;
+    }
+  }
 }
 
 // A(z) from LSPs by plain polynomial products: (P(z) + Q(z)) / 2 with

@@ -28,25 +28,28 @@ TEST(FailureText, CodesMapToTextsAndReasons)
     }
 }
 
+// Position in thousandths of the total; large totals step in whole thousandths of it.
 TEST(ProgressPosition, ThousandthsOfTheTotal)
 {
-    EXPECT_EQ(-1, ProgressPosition(0, 5000));  // no total announced: bar unchanged
-    EXPECT_EQ(500, ProgressPosition(2000, 1000));
-    EXPECT_EQ(1000, ProgressPosition(2000, 2000));
-    // Integer step: 1999 / 1000 = 1, so the position is the byte count itself (full from 1000).
-    EXPECT_EQ(999, ProgressPosition(1999, 999));
-    EXPECT_EQ(1000, ProgressPosition(1999, 1500));
-    EXPECT_EQ(1000, ProgressPosition(2000, 0xFFFFFFFFu));
-    EXPECT_EQ(0, ProgressPosition(52428800, 52427));
-    EXPECT_EQ(1000, ProgressPosition(0xFFFFFFFFu, 0xFFFFFFFFu));
-}
-
-TEST(ProgressPosition, SmallTotalsScaleDirectly)
-{
-    EXPECT_EQ(0, ProgressPosition(999, 0));
-    EXPECT_EQ(500, ProgressPosition(10, 5));
-    EXPECT_EQ(1000, ProgressPosition(1, 1));
-    EXPECT_EQ(1000, ProgressPosition(1, 3));  // more than announced: a full bar
+    const struct { uint32_t total, done; int position; const char* why; } cases[] = {
+        {0, 5000, -1, "no total announced: bar unchanged"},
+        {2000, 1000, 500, "half"},
+        {2000, 2000, 1000, "all"},
+        // Integer step: 1999 / 1000 = 1, so the position is the byte count itself.
+        {1999, 999, 999, "step of one byte"},
+        {1999, 1500, 1000, "step of one byte, full from 1000"},
+        {2000, 0xFFFFFFFFu, 1000, "more than announced"},
+        {52428800, 52427, 0, "below the first step"},
+        {0xFFFFFFFFu, 0xFFFFFFFFu, 1000, "largest total"},
+        // Totals below a thousand bytes scale directly.
+        {999, 0, 0, "small total, nothing yet"},
+        {10, 5, 500, "small total, half"},
+        {1, 1, 1000, "one byte of one"},
+        {1, 3, 1000, "small total, more than announced: a full bar"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.position, ProgressPosition(c.total, c.done))
+            << c.done << " of " << c.total << ": " << c.why;
 }
 
 TEST(SampleSpeed, KilobytesPerSecondOverTheElapsedTime)

@@ -8,20 +8,20 @@ namespace {
 
 using namespace upd;
 
-TEST(SizeText, WholeKilobytesBelowOneMegabyte) {
-    EXPECT_EQ(FormatSize(0), "0KB");
-    EXPECT_EQ(FormatSize(1023), "0KB");
-    EXPECT_EQ(FormatSize(1024), "1KB");
-    EXPECT_EQ(FormatSize(1048575), "1023KB");
+// Whole kilobytes below one megabyte, megabytes with two decimals from whole kilobytes above.
+TEST(SizeText, KilobytesBelowOneMegabyteMegabytesFromWholeKilobytesAbove) {
+    const struct { uint32_t bytes; const char* text; } cases[] = {
+        {0, "0KB"},
+        {1023, "0KB"},
+        {1024, "1KB"},
+        {1048575, "1023KB"},
+        {1048576, "1.00MB"},
+        {1048576 + 1048576 / 2, "1.50MB"},
+        {1048576 + 1023, "1.00MB"},   // still 1024 whole kilobytes: the spare bytes do not count
+        {0xFFFFFFFFu, "4096.00MB"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatSize(c.bytes), c.text) << c.bytes;
     EXPECT_EQ(FormatSizeLine(1023 * 1024, 512 * 1024), "总文件大小:1023KB 已经下载的大小:512KB");
-}
-
-TEST(SizeText, MegabytesFromWholeKilobytes) {
-    EXPECT_EQ(FormatSize(1048576), "1.00MB");
-    EXPECT_EQ(FormatSize(1048576 + 1048576 / 2), "1.50MB");
-    // 1048576 + 1023 bytes is still 1024 whole kilobytes: the spare bytes do not count.
-    EXPECT_EQ(FormatSize(1048576 + 1023), "1.00MB");
-    EXPECT_EQ(FormatSize(0xFFFFFFFFu), "4096.00MB");
     EXPECT_EQ(FormatSizeLine(0xFFFFFFFFu, 1536), "总文件大小:4096.00MB 已经下载的大小:1KB");
 }
 

@@ -24,22 +24,26 @@ bool Parse(std::vector<const char*> args, PeerOptions& options, std::string& err
 
 TEST(SendOrder, InjectsDropsSwapsAndDuplicatesIntoTheirSlots)
 {
-    EXPECT_EQ((Slots{{1}, {2}, {3}}), BuildSendOrder(3, {}));
-    SendFaults faults;
-    faults.drop = {2};
-    faults.swap = {4};
-    faults.dup = {6};
-    EXPECT_EQ((Slots{{1}, {}, {3}, {5}, {4}, {6, 6}}), BuildSendOrder(6, faults));
-    SendFaults last;
-    last.swap = {3};  // the last packet has nothing to trade places with
-    EXPECT_EQ((Slots{{1}, {2}, {3}}), BuildSendOrder(3, last));
-}
-
-TEST(SendOrder, SwapOfNeighboursMovesEachPacketOnce)
-{
-    SendFaults faults;
-    faults.swap = {2, 3};
-    EXPECT_EQ((Slots{{1}, {3}, {2}, {4}}), BuildSendOrder(4, faults));
+    const struct {
+        const char* name;
+        uint32_t count;
+        std::set<uint32_t> drop, swap, dup;
+        Slots slots;
+    } cases[] = {
+        {"no faults", 3, {}, {}, {}, Slots{{1}, {2}, {3}}},
+        {"one of each", 6, {2}, {4}, {6}, Slots{{1}, {}, {3}, {5}, {4}, {6, 6}}},
+        // The last packet has nothing to trade places with.
+        {"swap of the last", 3, {}, {3}, {}, Slots{{1}, {2}, {3}}},
+        // A swap of neighbours moves each packet once.
+        {"neighbouring swaps", 4, {}, {2, 3}, {}, Slots{{1}, {3}, {2}, {4}}},
+    };
+    for (const auto& c : cases) {
+        SendFaults faults;
+        faults.drop = c.drop;
+        faults.swap = c.swap;
+        faults.dup = c.dup;
+        EXPECT_EQ(c.slots, BuildSendOrder(c.count, faults)) << c.name;
+    }
 }
 
 TEST(SendOrder, RandomFaultsFollowTheirRatesAndSeed)

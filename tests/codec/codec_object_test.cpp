@@ -75,17 +75,13 @@ TEST_F(CodecObject, SixtyZeroBytesDecodeAsSixFrames) {
 }
 
 TEST(SampleConversion, RoundsHalfAwayFromZeroAndClamps) {
-  EXPECT_EQ(3, g729::ToPcm16(2.5));
-  EXPECT_EQ(-3, g729::ToPcm16(-2.5));
-  EXPECT_EQ(2, g729::ToPcm16(2.49));
-  EXPECT_EQ(-2, g729::ToPcm16(-2.49));
-  EXPECT_EQ(0, g729::ToPcm16(0.4999));
-  EXPECT_EQ(0, g729::ToPcm16(-0.4999));
-  EXPECT_EQ(32767, g729::ToPcm16(32766.6));
-  EXPECT_EQ(32767, g729::ToPcm16(32767.4));
-  EXPECT_EQ(32767, g729::ToPcm16(1e9));
-  EXPECT_EQ(-32768, g729::ToPcm16(-32768.4));
-  EXPECT_EQ(-32768, g729::ToPcm16(-1e9));
+  const struct {
+    double in;
+    int out;
+  } cases[] = {{2.5, 3},          {-2.5, -3},        {2.49, 2},          {-2.49, -2},
+               {0.4999, 0},       {-0.4999, 0},      {32766.6, 32767},   {32767.4, 32767},
+               {1e9, 32767},      {-32768.4, -32768}, {-1e9, -32768}};
+  for (const auto& c : cases) EXPECT_EQ(c.out, g729::ToPcm16(c.in)) << c.in;
 }
 
 // Encodes blocks in order and returns all coded bytes.

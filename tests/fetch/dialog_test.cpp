@@ -107,14 +107,36 @@ TEST_F(DialogTest, ProgressMovesTheBarInThousandths)
     EXPECT_TRUE(starter.results.empty());
 }
 
-TEST_F(DialogTest, CompletionReportsOnceAndEndsTheLoop)
+// One way of ending the dialog: the message posted to it, what its loop returns and the
+// reports the starting window gets.
+struct Ending {
+    const char* name;
+    UINT msg;
+    WPARAM wp;
+    int loopResult;
+    std::vector<std::pair<WPARAM, LPARAM>> reports;
+};
+
+void PrintTo(const Ending& e, std::ostream* os) { *os << e.name; }
+
+class DialogEnding : public DialogTest, public ::testing::WithParamInterface<Ending> {};
+
+TEST_P(DialogEnding, ReportsAtMostOnceAndEndsTheLoop)
 {
-    PostMessageW(hwnd, WM_DLD_COMPLETE, 0, 0);
-    EXPECT_EQ(IDCANCEL, Pump());
+    const Ending& e = GetParam();
+    PostMessageW(hwnd, e.msg, e.wp, 0);
+    EXPECT_EQ(e.loopResult, Pump());
     EXPECT_FALSE(IsWindow(hwnd));
-    ASSERT_EQ(1u, starter.results.size());
-    EXPECT_EQ(std::make_pair(WPARAM(5), LPARAM(0)), starter.results[0]);
+    EXPECT_EQ(e.reports, starter.results);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Endings, DialogEnding,
+    ::testing::Values(
+        Ending{"Completion", WM_DLD_COMPLETE, 0, IDCANCEL, {{5, 0}}},   // success, reported once
+        Ending{"OkClose", WM_COMMAND, IDOK, IDOK, {}},                  // no report
+        Ending{"SystemClose", WM_SYSCOMMAND, SC_CLOSE, IDCANCEL, {{6, 9}}}),  // a cancel
+    [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
 
 TEST_F(DialogTest, FailureReportsItsReasonAndCloseRequestReportsNine)
 {
@@ -127,21 +149,6 @@ TEST_F(DialogTest, FailureReportsItsReasonAndCloseRequestReportsNine)
     EXPECT_EQ(IDCANCEL, Pump());
     ASSERT_EQ(2u, starter.results.size());
     EXPECT_EQ(std::make_pair(WPARAM(6), LPARAM(9)), starter.results[1]);
-}
-
-TEST_F(DialogTest, OkCloseSendsNoReport)
-{
-    PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(IDOK, Pump());
-    EXPECT_TRUE(starter.results.empty());
-}
-
-TEST_F(DialogTest, SystemCloseIsACancel)
-{
-    PostMessageW(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
-    EXPECT_EQ(IDCANCEL, Pump());
-    ASSERT_EQ(1u, starter.results.size());
-    EXPECT_EQ(std::make_pair(WPARAM(6), LPARAM(9)), starter.results[0]);
 }
 
 }  // namespace

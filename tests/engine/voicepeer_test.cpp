@@ -27,23 +27,18 @@ TEST(SendOrder, InjectsDropsSwapsAndDuplicatesIntoTheirSlots)
     const struct {
         const char* name;
         uint32_t count;
-        std::set<uint32_t> drop, swap, dup;
+        SendFaults faults;  // drop, swap, dup
         Slots slots;
     } cases[] = {
-        {"no faults", 3, {}, {}, {}, Slots{{1}, {2}, {3}}},
-        {"one of each", 6, {2}, {4}, {6}, Slots{{1}, {}, {3}, {5}, {4}, {6, 6}}},
+        {"no faults", 3, {}, Slots{{1}, {2}, {3}}},
+        {"one of each", 6, {{2}, {4}, {6}}, Slots{{1}, {}, {3}, {5}, {4}, {6, 6}}},
         // The last packet has nothing to trade places with.
-        {"swap of the last", 3, {}, {3}, {}, Slots{{1}, {2}, {3}}},
+        {"swap of the last", 3, {{}, {3}, {}}, Slots{{1}, {2}, {3}}},
         // A swap of neighbours moves each packet once.
-        {"neighbouring swaps", 4, {}, {2, 3}, {}, Slots{{1}, {3}, {2}, {4}}},
+        {"neighbouring swaps", 4, {{}, {2, 3}, {}}, Slots{{1}, {3}, {2}, {4}}},
     };
-    for (const auto& c : cases) {
-        SendFaults faults;
-        faults.drop = c.drop;
-        faults.swap = c.swap;
-        faults.dup = c.dup;
-        EXPECT_EQ(c.slots, BuildSendOrder(c.count, faults)) << c.name;
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(c.slots, BuildSendOrder(c.count, c.faults)) << c.name;
 }
 
 TEST(SendOrder, RandomFaultsFollowTheirRatesAndSeed)

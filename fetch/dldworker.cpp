@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "fetch/DldEngine.h"
+#include "fetch/dldengine.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 
 #include "framework/gdiplusinc.h"
 
-#include "fetch/DlgDownloadFile.h"
+#include "fetch/dlgdownloadfile.h"
 #include "fetch/cmdline.h"
 #include "fetch/dldworker.h"
 #include "framework/msgloop.h"

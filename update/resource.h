@@ -1,4 +1,4 @@
-// Resource and control identifiers of the updater (Update.rc and the code).
+// Resource and control identifiers of the updater (update.rc and the code).
 #pragma once
 
 #define IDD_ABOUTBOX 100

@@ -8,8 +8,8 @@
 #include <iterator>
 #include <vector>
 
-#include "fetch/Button.h"
-#include "fetch/MemIStream.h"
+#include "fetch/button.h"
+#include "fetch/memistream.h"
 #include "fetch/memdc.h"
 #include "fetch/resource.h"
 #include "framework/gdiplusinc.h"

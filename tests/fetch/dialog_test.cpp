@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "fetch/DlgDownloadFile.h"
+#include "fetch/dlgdownloadfile.h"
 #include "fetch/dldmsg.h"
 #include "pump.h"
 #include "tests/framework/msgwindow.h"

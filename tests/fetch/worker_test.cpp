@@ -8,7 +8,7 @@
 #include <iterator>
 #include <string>
 
-#include "fetch/DlgDownloadFile.h"
+#include "fetch/dlgdownloadfile.h"
 #include "fetch/dldmsg.h"
 #include "fetch/dldworker.h"
 #include "pump.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "update/UpdateDlg.h"
+#include "update/updatedlg.h"
 #include "update/messages.h"
 #include "update/report_text.h"
 #include "update/resource.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "update/FileMd5.h"
+#include "update/filemd5.h"
 #include "update/md5.h"
 
 namespace {

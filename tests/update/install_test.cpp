@@ -9,9 +9,9 @@
 #include <iterator>
 #include <string>
 
-#include "update/FileMd5.h"
-#include "update/Install.h"
-#include "update/UpdateApp.h"
+#include "update/filemd5.h"
+#include "update/install.h"
+#include "update/updateapp.h"
 #include "update/report_text.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "framework/msgonlywnd.h"
 #include "tests/fetch/tinyhttp.h"
-#include "update/UpdateApp.h"
+#include "update/updateapp.h"
 #include "update/messages.h"
 
 namespace {

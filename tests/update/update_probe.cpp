@@ -16,7 +16,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "update/FileMd5.h"
+#include "update/filemd5.h"
 
 namespace {
 

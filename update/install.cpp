@@ -1,9 +1,9 @@
-#include "update/Install.h"
+#include "update/install.h"
 
 #include <cstdio>
 
-#include "update/FileMd5.h"
-#include "update/UpdateApp.h"
+#include "update/filemd5.h"
+#include "update/updateapp.h"
 #include "update/report_text.h"
 #include "update/settings.h"
 

@@ -1,8 +1,8 @@
-#include "fetch/DlgDownloadFile.h"
+#include "fetch/dlgdownloadfile.h"
 
 #include <commctrl.h>
 
-#include "fetch/Button.h"
+#include "fetch/button.h"
 #include "fetch/dldmsg.h"
 #include "fetch/dldpaint.h"
 #include "fetch/dldtext.h"

@@ -1,9 +1,9 @@
-#include "update/UpdateDlg.h"
+#include "update/updatedlg.h"
 
 #include <commctrl.h>
 
-#include "update/Install.h"
-#include "update/UpdateApp.h"
+#include "update/install.h"
+#include "update/updateapp.h"
 #include "update/messages.h"
 #include "update/report_text.h"
 #include "update/resource.h"

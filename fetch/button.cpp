@@ -1,8 +1,8 @@
-#include "fetch/Button.h"
+#include "fetch/button.h"
 
 #include "framework/gdiplusinc.h"
 
-#include "fetch/MemIStream.h"
+#include "fetch/memistream.h"
 
 CButtonEx::CButtonEx(int cellWidth, int cellHeight, int pngResource, DWORD extendedStyle,
                      HIMAGELIST imageList)

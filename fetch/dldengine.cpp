@@ -1,4 +1,4 @@
-#include "fetch/DldEngine.h"
+#include "fetch/dldengine.h"
 
 #include <cstdio>
 #include <iterator>

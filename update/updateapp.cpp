@@ -1,4 +1,4 @@
-#include "update/UpdateApp.h"
+#include "update/updateapp.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <process.h>
 
-#include "update/UpdateDlg.h"
+#include "update/updatedlg.h"
 #include "update/settings.h"
 
 using upd::Trace;

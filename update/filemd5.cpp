@@ -1,4 +1,4 @@
-#include "update/FileMd5.h"
+#include "update/filemd5.h"
 
 #include "update/md5.h"
 

@@ -1,4 +1,4 @@
-#include "fetch/MemIStream.h"
+#include "fetch/memistream.h"
 
 #include "framework/window.h"
 

@@ -9,7 +9,7 @@
 #include <iterator>
 
 #include "framework/httpget.h"
-#include "update/UpdateApp.h"
+#include "update/updateapp.h"
 #include "update/messages.h"
 #include "update/report_text.h"
 #include "update/settings.h"

@@ -5,10 +5,10 @@
 #include <string>
 
 struct DldCommandLine {
-    int32_t hwnd = 0;        // starting window handle, decimal
-    int32_t type = 0;        // download type (0 new, 1 replace, 2 resume; others are accepted)
-    std::wstring url;        // taken literally, blanks and quotes included
-    std::wstring path;       // taken literally, up to the end of the line
+    int32_t hwnd = 0;   // starting window handle, decimal
+    int32_t type = 0;   // download type (0 new, 1 replace, 2 resume; others are accepted)
+    std::wstring url;   // taken literally, blanks and quotes included
+    std::wstring path;  // taken literally, up to the end of the line
 };
 
 // The wide atol rules: leading white space skipped, an optional sign, then decimal digits up to

@@ -17,8 +17,13 @@ HANDLE CreateForWrite(const std::wstring& path, DWORD disposition)
 // The failure code of each failing step of the shared recipe, in the order of HttpGetResult.
 DWORD FailureCode(HttpGetResult result)
 {
-    static const DWORD kCodes[] = {0, DLD_ERR_SESSION, DLD_ERR_CONNECT, DLD_ERR_STATUS,
-                                   DLD_ERR_LENGTH, DLD_ERR_WRITE, DLD_ERR_READ};
+    static const DWORD kCodes[] = {0,
+                                   DLD_ERR_SESSION,
+                                   DLD_ERR_CONNECT,
+                                   DLD_ERR_STATUS,
+                                   DLD_ERR_LENGTH,
+                                   DLD_ERR_WRITE,
+                                   DLD_ERR_READ};
     static_assert(std::size(kCodes) == static_cast<size_t>(HttpGetResult::Read) + 1);
     return kCodes[static_cast<int>(result)];
 }

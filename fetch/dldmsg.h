@@ -25,6 +25,7 @@ enum DldError {
     DLD_ERR_LENGTH = 4,   // the length query failed
     DLD_ERR_CREATE = 5,   // the destination could not be created
     DLD_ERR_WRITE = 6,    // a chunk could not be written
-    DLD_ERR_READ = 7,     // reading failed, or the data ended short of or ran past the announced length
-    DLD_ERR_SEEK = 8,     // the file to continue could not be opened or positioned
+    DLD_ERR_READ =
+        7,  // reading failed, or the data ended short of or ran past the announced length
+    DLD_ERR_SEEK = 8,  // the file to continue could not be opened or positioned
 };

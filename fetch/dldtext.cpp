@@ -29,13 +29,20 @@ std::wstring FormatAmountLine(uint32_t bytesPresent, double speedKBps)
 DldFailureText FailureTextFor(uint32_t failureCode)
 {
     switch (failureCode) {
-    case 1: return {L"传文件失败,无法初始化网络连接！", 1};
-    case 2: return {L"传文件失败,网络无法连接！", 2};
-    case 3: return {L"传文件失败,服务器返回数据异常！", 3};
-    case 5: return {L"传文件失败,无法创建文件！", 4};
-    case 6: return {L"传文件失败,无法更新文件！", 5};
-    case 7: return {L"传文件失败,数据传输时发生网络错误！", 6};
-    default: return {L"传文件失败!", 7};
+    case 1:
+        return {L"传文件失败,无法初始化网络连接！", 1};
+    case 2:
+        return {L"传文件失败,网络无法连接！", 2};
+    case 3:
+        return {L"传文件失败,服务器返回数据异常！", 3};
+    case 5:
+        return {L"传文件失败,无法创建文件！", 4};
+    case 6:
+        return {L"传文件失败,无法更新文件！", 5};
+    case 7:
+        return {L"传文件失败,数据传输时发生网络错误！", 6};
+    default:
+        return {L"传文件失败!", 7};
     }
 }
 
@@ -44,8 +51,8 @@ int ProgressPosition(uint32_t total, uint32_t present)
     if (total == 0)
         return -1;
     const uint32_t step = total / kProgressRange;
-    const uint64_t position = step ? present / step
-                                   : static_cast<uint64_t>(present) * kProgressRange / total;
+    const uint64_t position =
+        step ? present / step : static_cast<uint64_t>(present) * kProgressRange / total;
     return static_cast<int>(position > kProgressRange ? kProgressRange : position);
 }
 

@@ -27,8 +27,8 @@ HANDLE StartDldWorker(HWND hWndDialog, const DldJob& job)
 {
     auto* start = new WorkerStart{hWndDialog, job};
     unsigned threadId = 0;
-    HANDLE thread = reinterpret_cast<HANDLE>(
-        _beginthreadex(nullptr, 0, &DldThreadProc, start, 0, &threadId));
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, &DldThreadProc, start, 0, &threadId));
     if (!thread)
         delete start;
     return thread;

@@ -10,11 +10,11 @@
 
 namespace {
 
-const UINT_PTR kTimerSample = 1;   // speed sample and repaint
-const UINT_PTR kTimerClose = 2;    // closes the dialog after a failure
+const UINT_PTR kTimerSample = 1;  // speed sample and repaint
+const UINT_PTR kTimerClose = 2;   // closes the dialog after a failure
 const UINT kCloseDelay = 2000;
 const int kProgressId = 10;
-const int kTitleBand = 25;         // pixels at the top that drag the window
+const int kTitleBand = 25;  // pixels at the top that drag the window
 const DWORD kButtonStyle = WS_CHILD | WS_TABSTOP | BS_DEFPUSHBUTTON;
 const wchar_t kCancelText[] = L"取消传输";
 
@@ -46,14 +46,30 @@ BOOL CDlgDldFile::OnIdle()
 BOOL CDlgDldFile::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
 {
     switch (msg) {
-    case WM_PAINT:          OnPaint(); return TRUE;
-    case WM_ERASEBKGND:     DoPaint(reinterpret_cast<HDC>(wp)); result = 1; return TRUE;
-    case WM_NCHITTEST:      return OnNcHitTest(lp, result);
-    case WM_DLD_PROGRESS:   OnDownloadProgress(wp, lp); return TRUE;
-    case WM_DLD_COMPLETE:   OnDownloadComplete(); return TRUE;
-    case WM_DLD_FAILED:     OnDownloadFailed(lp); return TRUE;
-    case WM_DLD_CLOSE:      PostCancel(); return TRUE;
-    case WM_TIMER:          OnTimer(wp); return TRUE;
+    case WM_PAINT:
+        OnPaint();
+        return TRUE;
+    case WM_ERASEBKGND:
+        DoPaint(reinterpret_cast<HDC>(wp));
+        result = 1;
+        return TRUE;
+    case WM_NCHITTEST:
+        return OnNcHitTest(lp, result);
+    case WM_DLD_PROGRESS:
+        OnDownloadProgress(wp, lp);
+        return TRUE;
+    case WM_DLD_COMPLETE:
+        OnDownloadComplete();
+        return TRUE;
+    case WM_DLD_FAILED:
+        OnDownloadFailed(lp);
+        return TRUE;
+    case WM_DLD_CLOSE:
+        PostCancel();
+        return TRUE;
+    case WM_TIMER:
+        OnTimer(wp);
+        return TRUE;
     default:  // IDOK and IDCANCEL reach OnOK and OnCancel through the dialog base
         return FALSE;
     }
@@ -122,10 +138,14 @@ void CDlgDldFile::CenterOverNotifyWindow()
     const int w = rc.right - rc.left, h = rc.bottom - rc.top;
     int x = (center.left + center.right - w) / 2;
     int y = (center.top + center.bottom - h) / 2;
-    if (x + w > area.right) x = area.right - w;
-    if (y + h > area.bottom) y = area.bottom - h;
-    if (x < area.left) x = area.left;
-    if (y < area.top) y = area.top;
+    if (x + w > area.right)
+        x = area.right - w;
+    if (y + h > area.bottom)
+        y = area.bottom - h;
+    if (x < area.left)
+        x = area.left;
+    if (y < area.top)
+        y = area.top;
     ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -177,7 +197,8 @@ void CDlgDldFile::OnDownloadProgress(WPARAM total, LPARAM present)
 void CDlgDldFile::MoveBar(bool flush)
 {
     const DWORD now = ::GetTickCount();
-    if (flush ? m_nBarWanted == m_nBarPos : !BarMoveDue(m_nBarPos, m_nBarWanted, now - m_dwBarMoved))
+    if (flush ? m_nBarWanted == m_nBarPos
+              : !BarMoveDue(m_nBarPos, m_nBarWanted, now - m_dwBarMoved))
         return;
     m_nBarPos = m_nBarWanted;
     m_dwBarMoved = now;

@@ -47,8 +47,8 @@ private:
     CButtonEx* m_pBtnClose = nullptr;
     CButtonEx* m_pBtnCancel = nullptr;
     CWindow m_progress;
-    int m_nBarPos = 0;  // what the bar shows
-    int m_nBarWanted = 0;  // what the reports say
+    int m_nBarPos = 0;       // what the bar shows
+    int m_nBarWanted = 0;    // what the reports say
     DWORD m_dwBarMoved = 0;  // GetTickCount when the bar last moved
     DWORD m_dwCurrent = 0;
     DWORD m_dwLastSample = 0;

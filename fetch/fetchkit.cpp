@@ -34,7 +34,8 @@ int Run()
         } else {
             // Off the taskbar and above other windows.
             const LONG exStyle = ::GetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE);
-            ::SetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE, exStyle | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
+            ::SetWindowLongW(dialog.m_hWnd, GWL_EXSTYLE,
+                             exStyle | WS_EX_TOOLWINDOW | WS_EX_TOPMOST);
             HANDLE thread = StartDldWorker(dialog.m_hWnd, g_job);
             if (thread)
                 ::CloseHandle(thread);

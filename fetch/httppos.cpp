@@ -15,8 +15,8 @@ DWORD QueryStatus(HINTERNET request)
 {
     DWORD status = 0;
     DWORD size = sizeof(status);
-    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
-                          &size, nullptr))
+    if (!::HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size,
+                          nullptr))
         return 0;
     return status;
 }
@@ -53,8 +53,8 @@ DWORD RangeRequest(HINTERNET session, const wchar_t* url, DWORD flags, HINTERNET
 DWORD PositionRequest(HINTERNET session, const wchar_t* url, DWORD flags, HINTERNET* request,
                       DWORD position)
 {
-    const DWORD reached = ::InternetSetFilePointer(*request, static_cast<LONG>(position), nullptr,
-                                                   FILE_BEGIN, 0);
+    const DWORD reached =
+        ::InternetSetFilePointer(*request, static_cast<LONG>(position), nullptr, FILE_BEGIN, 0);
     if (reached != INVALID_SET_FILE_POINTER || !NotImplemented(::GetLastError()))
         return reached;
     return RangeRequest(session, url, flags, request, position);

@@ -14,9 +14,9 @@ public:
 
     operator HDC() const { return m_hDC; }
 
-    HDC m_hDC = nullptr;              // the memory DC
-    HBITMAP m_bitmap = nullptr;       // off-screen picture
-    HGDIOBJ m_hOldBitmap = nullptr;   // what the memory DC held before
+    HDC m_hDC = nullptr;             // the memory DC
+    HBITMAP m_bitmap = nullptr;      // off-screen picture
+    HGDIOBJ m_hOldBitmap = nullptr;  // what the memory DC held before
     HDC m_hDCTarget = nullptr;
-    RECT m_rc = {};                   // the painted rectangle, logical units
+    RECT m_rc = {};  // the painted rectangle, logical units
 };

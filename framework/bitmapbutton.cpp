@@ -74,10 +74,9 @@ void CBitmapButtonImpl::SetToolTipText(const wchar_t* text)
     if (!m_hWndToolTip) {
         // Unowned, so that it never stands between its dialog and the topmost band (Wine places
         // an owner below its owned popups instead of making it topmost); destroyed with the button.
-        m_hWndToolTip = ::CreateWindowExW(0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                          CW_USEDEFAULT, nullptr, nullptr, ModuleInstance(),
-                                          nullptr);
+        m_hWndToolTip = ::CreateWindowExW(
+            0, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT, CW_USEDEFAULT,
+            CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, ModuleInstance(), nullptr);
         if (m_hWndToolTip)
             ::SendMessageW(m_hWndToolTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
     } else {

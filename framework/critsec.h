@@ -11,8 +11,16 @@ public:
     CCriticalSection(const CCriticalSection&) = delete;
     CCriticalSection& operator=(const CCriticalSection&) = delete;
 
-    BOOL Lock() { EnterCriticalSection(&m_sect); return TRUE; }
-    BOOL Unlock() { LeaveCriticalSection(&m_sect); return TRUE; }
+    BOOL Lock()
+    {
+        EnterCriticalSection(&m_sect);
+        return TRUE;
+    }
+    BOOL Unlock()
+    {
+        LeaveCriticalSection(&m_sect);
+        return TRUE;
+    }
 
     CRITICAL_SECTION m_sect;
 };

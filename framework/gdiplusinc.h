@@ -8,5 +8,5 @@
 namespace Gdiplus {
 using std::max;
 using std::min;
-}
+}  // namespace Gdiplus
 #include <gdiplus.h>

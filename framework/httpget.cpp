@@ -63,8 +63,8 @@ BOOL QueryContentLength(HINTERNET request, DWORD* total, bool* known)
 {
     DWORD size = sizeof(DWORD);
     DWORD index = 0;
-    *known = QueryInfo<Ch>(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER,
-                                    total, &size, &index) != FALSE;
+    *known = QueryInfo<Ch>(request, HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, total,
+                           &size, &index) != FALSE;
     if (*known)
         return TRUE;
     *total = 0;
@@ -128,9 +128,9 @@ HttpGetResult CHttpGetT<Ch>::Open(const Ch* url)
     m_url.assign(kUrlChars, Ch(0));
     DWORD size = kUrlChars;
     Pick<Ch>(&::InternetCanonicalizeUrlA, &::InternetCanonicalizeUrlW)(url, m_url.data(), &size,
-                                                                        ICU_BROWSER_MODE);
+                                                                       ICU_BROWSER_MODE);
     m_hRequest = Pick<Ch>(&::InternetOpenUrlA, &::InternetOpenUrlW)(m_hSession, m_url.data(),
-                                                                   nullptr, 0, kHttpGetFlags, 0);
+                                                                    nullptr, 0, kHttpGetFlags, 0);
     if (!m_hRequest)
         return HttpGetResult::Connect;
     if (!CheckHttpStatus<Ch>(m_hRequest))

@@ -59,7 +59,7 @@ public:
 
     HINTERNET m_hSession = nullptr;
     HINTERNET m_hRequest = nullptr;
-    DWORD m_dwTotal = 0;          // the announced length; 0 when none was announced
+    DWORD m_dwTotal = 0;  // the announced length; 0 when none was announced
     bool m_bLengthKnown = false;
 };
 

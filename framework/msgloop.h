@@ -9,6 +9,7 @@
 class CMessageFilter {
 public:
     virtual BOOL PreTranslateMessage(MSG* msg) = 0;
+
 protected:
     ~CMessageFilter() = default;
 };
@@ -16,6 +17,7 @@ protected:
 class CIdleHandler {
 public:
     virtual BOOL OnIdle() = 0;
+
 protected:
     ~CIdleHandler() = default;
 };

@@ -6,7 +6,8 @@
 #include "framework/msgonlywnd.h"
 
 // Registered by the first thread that uses sockets; unregistered by SocketTerm.
-MessageWindowClass SocketThreadState::s_wndClass = {"CSocketWnd", &SocketThreadState::WndProc, false};
+MessageWindowClass SocketThreadState::s_wndClass = {"CSocketWnd", &SocketThreadState::WndProc,
+                                                    false};
 
 namespace {
 
@@ -97,7 +98,7 @@ void SocketThreadState::DestroyCurrent()
 SocketThreadState::~SocketThreadState()
 {
     for (auto& entry : m_sockets)
-        entry.second->m_pThreadState = nullptr;   // still open, but no longer notified
+        entry.second->m_pThreadState = nullptr;  // still open, but no longer notified
     DestroyMessageWindow(&m_hWnd);
     TlsSetValue(g_dwStateTls, nullptr);
 }

@@ -56,7 +56,7 @@ private:
     std::map<SOCKET, CAsyncSocket*> m_sockets;
     std::deque<Notice> m_deferred;
     int m_nWaitDepth = 0;
-    int m_nDispatching = 0;   // handler calls in progress: the state must outlive them
+    int m_nDispatching = 0;  // handler calls in progress: the state must outlive them
     bool m_bDeferredPosted = false;
 
     static MessageWindowClass s_wndClass;  // the "CSocketWnd" class of every thread's window

@@ -27,9 +27,7 @@ BOOL QueryName(int(WSAAPI* pfnQuery)(SOCKET, sockaddr*, int*), SOCKET hSocket,
 
 }  // namespace
 
-CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET), m_pThreadState(nullptr), m_lEvent(0)
-{
-}
+CAsyncSocket::CAsyncSocket() : m_hSocket(INVALID_SOCKET), m_pThreadState(nullptr), m_lEvent(0) {}
 
 CAsyncSocket::~CAsyncSocket()
 {
@@ -86,7 +84,7 @@ void CAsyncSocket::Close()
 {
     if (m_hSocket == INVALID_SOCKET)
         return;
-    int nError = WSAGetLastError();   // closing never changes the caller's error
+    int nError = WSAGetLastError();  // closing never changes the caller's error
     SOCKET hSocket = m_hSocket;
     SocketThreadState* pState = m_pThreadState;
     m_hSocket = INVALID_SOCKET;
@@ -207,12 +205,25 @@ BOOL CAsyncSocket::GetSockName(std::string& rSocketAddress, UINT& rSocketPort) c
 void CAsyncSocket::DispatchEvent(long lEvent, int nErrorCode)
 {
     switch (lEvent) {
-    case FD_READ: OnReceive(nErrorCode); break;
-    case FD_WRITE: OnSend(nErrorCode); break;
-    case FD_OOB: OnOutOfBandData(nErrorCode); break;
-    case FD_ACCEPT: OnAccept(nErrorCode); break;
-    case FD_CONNECT: OnConnect(nErrorCode); break;
-    case FD_CLOSE: OnClose(nErrorCode); break;
-    default: break;
+    case FD_READ:
+        OnReceive(nErrorCode);
+        break;
+    case FD_WRITE:
+        OnSend(nErrorCode);
+        break;
+    case FD_OOB:
+        OnOutOfBandData(nErrorCode);
+        break;
+    case FD_ACCEPT:
+        OnAccept(nErrorCode);
+        break;
+    case FD_CONNECT:
+        OnConnect(nErrorCode);
+        break;
+    case FD_CLOSE:
+        OnClose(nErrorCode);
+        break;
+    default:
+        break;
     }
 }

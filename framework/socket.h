@@ -43,7 +43,8 @@ public:
     // Opens a socket of the given type (SOCK_STREAM or SOCK_DGRAM), binds it to nSocketPort on
     // any local address (0 = any port) and registers lEvent for notifications on this thread.
     // An object that is already open is closed first.
-    BOOL Create(UINT nSocketPort = 0, int nSocketType = SOCK_STREAM, long lEvent = kAllSocketEvents);
+    BOOL Create(UINT nSocketPort = 0, int nSocketType = SOCK_STREAM,
+                long lEvent = kAllSocketEvents);
     // Closes the socket and stops its notifications, including any not yet delivered.
     // Does nothing when the socket is not open.
     virtual void Close();
@@ -88,8 +89,8 @@ protected:
     // Fails the current call with nError: sets it as the last error, returns FALSE.
     static BOOL Fail(int nError);
 
-    SocketThreadState* m_pThreadState;   // bookkeeping of the thread that opened the socket
-    long m_lEvent;                       // events registered for notification
+    SocketThreadState* m_pThreadState;  // bookkeeping of the thread that opened the socket
+    long m_lEvent;                      // events registered for notification
 
 private:
     friend class SocketThreadState;

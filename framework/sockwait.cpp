@@ -41,8 +41,8 @@ private:
 void DispatchPaint()
 {
     MSG msg;
-    for (int i = 0; i < kPaintPerRound && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE);
-         ++i)
+    for (int i = 0;
+         i < kPaintPerRound && PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE); ++i)
         DispatchMessageA(&msg);
 }
 
@@ -54,9 +54,7 @@ int FailCall(int nError)
 
 }  // namespace
 
-CSocket::CSocket() : m_dwTimeout(0)
-{
-}
+CSocket::CSocket() : m_dwTimeout(0) {}
 
 ULONGLONG CSocket::Deadline() const
 {
@@ -72,7 +70,7 @@ long CSocket::TakeNotices(long lWanted, int& rnError)
         long lEvent = WSAGETSELECTEVENT(msg.lParam);
         if (hSocket == m_hSocket && (lEvent & lWanted)) {
             if (lEvent == FD_CLOSE)
-                m_pThreadState->Defer(hSocket, msg.lParam);   // OnClose still runs afterwards
+                m_pThreadState->Defer(hSocket, msg.lParam);  // OnClose still runs afterwards
             rnError = WSAGETSELECTERROR(msg.lParam);
             return lEvent;
         }
@@ -93,7 +91,7 @@ long CSocket::WaitForEvent(long lWanted, ULONGLONG ullDeadline, int& rnError)
         }
         DispatchPaint();
         if (m_hSocket == INVALID_SOCKET)
-            return 0;   // closed meanwhile: the next attempt reports it
+            return 0;  // closed meanwhile: the next attempt reports it
         ULONGLONG ullNow = GetTickCount64();
         if (ullDeadline && ullNow >= ullDeadline)
             return -1;
@@ -115,7 +113,7 @@ int CSocket::Blocking(long lEvent, ULONGLONG ullDeadline, Attempt attempt)
         if (nResult != SOCKET_ERROR || WSAGetLastError() != WSAEWOULDBLOCK)
             return nResult;
         if (bClosed)
-            return FailCall(WSAECONNRESET);   // the connection ended, yet still nothing to do
+            return FailCall(WSAECONNRESET);  // the connection ended, yet still nothing to do
         int nEventError = 0;
         long lGot = WaitForEvent(lEvent, ullDeadline, nEventError);
         if (lGot < 0)
@@ -169,7 +167,7 @@ BOOL CSocket::Accept(CAsyncSocket& rConnected)
 
 int CSocket::Send(const void* lpBuf, int nBufLen, int nFlags)
 {
-    WaitScope scope(m_pThreadState);   // one wait for all pieces: notices stay in order
+    WaitScope scope(m_pThreadState);  // one wait for all pieces: notices stay in order
     ULONGLONG ullDeadline = Deadline();
     const char* pData = static_cast<const char*>(lpBuf);
     int nLeft = nBufLen;

@@ -19,7 +19,7 @@ public:
     virtual int Run();
 
     HINSTANCE m_hInstance = nullptr;
-    HWND m_hMainWnd = nullptr;   // a program's main window, if any
+    HWND m_hMainWnd = nullptr;  // a program's main window, if any
     int m_nExitCode = 0;
 
     static CWinApp* Current() { return s_pApp; }

@@ -19,8 +19,14 @@ public:
     bool IsWindow() const { return m_hWnd && ::IsWindow(m_hWnd); }
 
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
-    LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::SendMessageW(m_hWnd, m, w, l); }
-    BOOL PostMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const { return ::PostMessageW(m_hWnd, m, w, l); }
+    LRESULT SendMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const
+    {
+        return ::SendMessageW(m_hWnd, m, w, l);
+    }
+    BOOL PostMessage(UINT m, WPARAM w = 0, LPARAM l = 0) const
+    {
+        return ::PostMessageW(m_hWnd, m, w, l);
+    }
     BOOL ShowWindow(int cmd) const { return ::ShowWindow(m_hWnd, cmd); }
     BOOL Invalidate(BOOL erase = FALSE) const { return ::InvalidateRect(m_hWnd, nullptr, erase); }
     BOOL GetClientRect(RECT* rc) const { return ::GetClientRect(m_hWnd, rc); }
@@ -29,11 +35,19 @@ public:
     BOOL KillTimer(UINT_PTR id) const { return ::KillTimer(m_hWnd, id); }
     BOOL SetWindowTextW(const wchar_t* s) const { return ::SetWindowTextW(m_hWnd, s); }
     BOOL SetWindowTextA(const char* s) const { return ::SetWindowTextA(m_hWnd, s); }
-    BOOL SetDlgItemTextW(int id, const wchar_t* s) const { return ::SetDlgItemTextW(m_hWnd, id, s); }
+    BOOL SetDlgItemTextW(int id, const wchar_t* s) const
+    {
+        return ::SetDlgItemTextW(m_hWnd, id, s);
+    }
     BOOL SetDlgItemTextA(int id, const char* s) const { return ::SetDlgItemTextA(m_hWnd, id, s); }
     BOOL EnableDlgItem(int id, BOOL enable) const { return ::EnableWindow(GetDlgItem(id), enable); }
     BOOL ShowDlgItem(int id, int cmd) const { return ::ShowWindow(GetDlgItem(id), cmd); }
-    BOOL DestroyWindow() { BOOL ok = ::DestroyWindow(m_hWnd); m_hWnd = nullptr; return ok; }
+    BOOL DestroyWindow()
+    {
+        BOOL ok = ::DestroyWindow(m_hWnd);
+        m_hWnd = nullptr;
+        return ok;
+    }
 };
 
 // How a window procedure finds the object behind a window created with the object as its
@@ -83,7 +97,8 @@ protected:
     virtual BOOL OnInitDialog() { return TRUE; }
     virtual void OnOK() { EndDialog(IDOK); }
     virtual void OnCancel() { EndDialog(IDCANCEL); }
-    virtual BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+    virtual BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
+    {
         return FALSE;
     }
     // Called after the modeless dialog's WM_NCDESTROY; m_hWnd is already null.

@@ -20,13 +20,18 @@ const uint32_t kSine[64] = {
 // Left-rotation amounts, four per round.
 const int kShift[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
 
-inline uint32_t RotateLeft(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+inline uint32_t RotateLeft(uint32_t x, int n)
+{
+    return (x << n) | (x >> (32 - n));
+}
 
-inline uint32_t LoadLe32(const uint8_t* p) {
+inline uint32_t LoadLe32(const uint8_t* p)
+{
     return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-inline void StoreLe32(uint32_t v, uint8_t* p) {
+inline void StoreLe32(uint32_t v, uint8_t* p)
+{
     p[0] = uint8_t(v);
     p[1] = uint8_t(v >> 8);
     p[2] = uint8_t(v >> 16);
@@ -34,19 +39,33 @@ inline void StoreLe32(uint32_t v, uint8_t* p) {
 }
 
 // The four mixing functions, one per round.
-inline uint32_t MixF(uint32_t b, uint32_t c, uint32_t d) { return d ^ (b & (c ^ d)); }   // (b&c)|(~b&d)
-inline uint32_t MixG(uint32_t b, uint32_t c, uint32_t d) { return c ^ (d & (b ^ c)); }   // (b&d)|(c&~d)
-inline uint32_t MixH(uint32_t b, uint32_t c, uint32_t d) { return b ^ c ^ d; }
-inline uint32_t MixI(uint32_t b, uint32_t c, uint32_t d) { return c ^ (b | ~d); }
+inline uint32_t MixF(uint32_t b, uint32_t c, uint32_t d)
+{
+    return d ^ (b & (c ^ d));
+}  // (b&c)|(~b&d)
+inline uint32_t MixG(uint32_t b, uint32_t c, uint32_t d)
+{
+    return c ^ (d & (b ^ c));
+}  // (b&d)|(c&~d)
+inline uint32_t MixH(uint32_t b, uint32_t c, uint32_t d)
+{
+    return b ^ c ^ d;
+}
+inline uint32_t MixI(uint32_t b, uint32_t c, uint32_t d)
+{
+    return c ^ (b | ~d);
+}
 
 // Message-word order of each round for step i (0..63): i, 5i+1, 3i+5, 7i, all mod 16.
-constexpr int WordIndex(int i) {
+constexpr int WordIndex(int i)
+{
     return i < 16 ? i : i < 32 ? (5 * i + 1) & 15 : i < 48 ? (3 * i + 5) & 15 : (7 * i) & 15;
 }
 
 // Sixteen steps of one round; the registers rotate roles a->d->c->b each step.
 template <uint32_t (*Mix)(uint32_t, uint32_t, uint32_t), int Round>
-inline void RunRound(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t x[16]) {
+inline void RunRound(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const uint32_t x[16])
+{
     const int* s = kShift[Round];
     for (int i = Round * 16; i < Round * 16 + 16; i += 4) {
         a = b + RotateLeft(a + Mix(b, c, d) + x[WordIndex(i)] + kSine[i], s[0]);
@@ -58,12 +77,17 @@ inline void RunRound(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const u
 
 }  // namespace
 
-Md5::Md5() : m_state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, m_totalBytes(0), m_pendingSize(0) {}
+Md5::Md5()
+    : m_state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, m_totalBytes(0), m_pendingSize(0)
+{
+}
 
 // One 64-byte block: four rounds of sixteen steps, added into the state.
-void Md5::CompressBlock(const uint8_t block[64]) {
+void Md5::CompressBlock(const uint8_t block[64])
+{
     uint32_t x[16];
-    for (int i = 0; i < 16; ++i) x[i] = LoadLe32(block + 4 * i);
+    for (int i = 0; i < 16; ++i)
+        x[i] = LoadLe32(block + 4 * i);
     uint32_t a = m_state[0], b = m_state[1], c = m_state[2], d = m_state[3];
     RunRound<MixF, 0>(a, b, c, d, x);
     RunRound<MixG, 1>(a, b, c, d, x);
@@ -75,8 +99,10 @@ void Md5::CompressBlock(const uint8_t block[64]) {
     m_state[3] += d;
 }
 
-void Md5::Append(const void* data, size_t size) {
-    if (size == 0) return;
+void Md5::Append(const void* data, size_t size)
+{
+    if (size == 0)
+        return;
     const uint8_t* p = static_cast<const uint8_t*>(data);
     m_totalBytes += size;
     if (m_pendingSize > 0) {
@@ -85,26 +111,32 @@ void Md5::Append(const void* data, size_t size) {
         m_pendingSize += take;
         p += take;
         size -= take;
-        if (m_pendingSize < 64) return;
+        if (m_pendingSize < 64)
+            return;
         CompressBlock(m_pending);
         m_pendingSize = 0;
     }
-    for (; size >= 64; p += 64, size -= 64) CompressBlock(p);
+    for (; size >= 64; p += 64, size -= 64)
+        CompressBlock(p);
     std::memcpy(m_pending, p, size);
     m_pendingSize = size;
 }
 
 // Padding: one 0x80 byte, zeros up to 56 mod 64, then the message length in bits (64-bit LE).
-void Md5::Finish(uint8_t digest[kMd5DigestSize]) {
+void Md5::Finish(uint8_t digest[kMd5DigestSize])
+{
     const uint64_t bits = m_totalBytes * 8;
     uint8_t tail[72] = {0x80};
     const size_t padSize = (m_pendingSize < 56 ? 56 : 120) - m_pendingSize;
-    for (int i = 0; i < 8; ++i) tail[padSize + i] = uint8_t(bits >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        tail[padSize + i] = uint8_t(bits >> (8 * i));
     Append(tail, padSize + 8);
-    for (int i = 0; i < 4; ++i) StoreLe32(m_state[i], digest + 4 * i);
+    for (int i = 0; i < 4; ++i)
+        StoreLe32(m_state[i], digest + 4 * i);
 }
 
-void Md5ToHex(const uint8_t digest[kMd5DigestSize], char hex[kMd5HexSize + 1]) {
+void Md5ToHex(const uint8_t digest[kMd5DigestSize], char hex[kMd5HexSize + 1])
+{
     static const char kDigits[] = "0123456789abcdef";
     for (size_t i = 0; i < kMd5DigestSize; ++i) {
         hex[2 * i] = kDigits[digest[i] >> 4];
@@ -113,7 +145,8 @@ void Md5ToHex(const uint8_t digest[kMd5DigestSize], char hex[kMd5HexSize + 1]) {
     hex[kMd5HexSize] = '\0';
 }
 
-std::string Md5::FinishHex() {
+std::string Md5::FinishHex()
+{
     uint8_t digest[kMd5DigestSize];
     Finish(digest);
     char hex[kMd5HexSize + 1];
@@ -121,7 +154,8 @@ std::string Md5::FinishHex() {
     return hex;
 }
 
-std::string Md5Hex(const void* data, size_t size) {
+std::string Md5Hex(const void* data, size_t size)
+{
     Md5 md5;
     md5.Append(data, size);
     return md5.FinishHex();

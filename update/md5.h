@@ -6,8 +6,8 @@
 
 namespace upd {
 
-constexpr size_t kMd5DigestSize = 16;   // bytes in a digest
-constexpr size_t kMd5HexSize = 32;      // lowercase hex digits in its text form
+constexpr size_t kMd5DigestSize = 16;  // bytes in a digest
+constexpr size_t kMd5HexSize = 32;     // lowercase hex digits in its text form
 
 // Incremental digest: Append any number of byte runs, then Finish once.
 class Md5 {
@@ -23,7 +23,7 @@ private:
 
     uint32_t m_state[4];
     uint64_t m_totalBytes;
-    uint8_t m_pending[64];   // bytes of an incomplete 64-byte block
+    uint8_t m_pending[64];  // bytes of an incomplete 64-byte block
     size_t m_pendingSize;
 };
 

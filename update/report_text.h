@@ -10,16 +10,18 @@ namespace upd {
 
 // Failure codes carried by WM_UPDATE_FAILED. 2..8 come from the download worker, 9..11 from the
 // dialog's check and installation step.
-constexpr uint32_t UPD_ERR_SESSION = 2;    // InternetOpenA failed
-constexpr uint32_t UPD_ERR_CONNECT = 3;    // InternetOpenUrlA returned no handle
-constexpr uint32_t UPD_ERR_STATUS = 4;     // status unreadable, or 404
-constexpr uint32_t UPD_ERR_LENGTH = 5;     // length query failed for another reason than a missing header
+constexpr uint32_t UPD_ERR_SESSION = 2;  // InternetOpenA failed
+constexpr uint32_t UPD_ERR_CONNECT = 3;  // InternetOpenUrlA returned no handle
+constexpr uint32_t UPD_ERR_STATUS = 4;   // status unreadable, or 404
+constexpr uint32_t UPD_ERR_LENGTH =
+    5;  // length query failed for another reason than a missing header
 constexpr uint32_t UPD_ERR_TEMP_FILE = 6;  // temporary file name or file could not be made
 constexpr uint32_t UPD_ERR_WRITE = 7;      // a chunk could not be written
-constexpr uint32_t UPD_ERR_TRANSFER = 8;   // a read failed, or the data ended short of or ran past the announced length
-constexpr uint32_t UPD_ERR_CHECKSUM = 9;   // digest differs from the expected one
-constexpr uint32_t UPD_ERR_TIMEOUT = 10;   // installer still running at the time limit
-constexpr uint32_t UPD_ERR_LAUNCH = 11;    // installer could not be started
+constexpr uint32_t UPD_ERR_TRANSFER =
+    8;  // a read failed, or the data ended short of or ran past the announced length
+constexpr uint32_t UPD_ERR_CHECKSUM = 9;  // digest differs from the expected one
+constexpr uint32_t UPD_ERR_TIMEOUT = 10;  // installer still running at the time limit
+constexpr uint32_t UPD_ERR_LAUNCH = 11;   // installer could not be started
 
 // Result message for a failure code; "\r" separates the headline from the reason.
 const char* FailureText(uint32_t code);

@@ -22,6 +22,9 @@ bool TestActsOffline();
 void TestPauseBeforeDialog();
 
 // Debugger trace line.
-inline void Trace(const char* line) { ::OutputDebugStringA(line); }
+inline void Trace(const char* line)
+{
+    ::OutputDebugStringA(line);
+}
 
 }  // namespace upd

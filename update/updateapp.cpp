@@ -25,20 +25,24 @@ const char kMutexName[] = "Global\\FE26D165-F415-4d5e-AB96-101F6166884F";
 
 CUpdateApp::CUpdateApp()
     : m_szPackagePath{}, m_hThread(INVALID_HANDLE_VALUE), m_hMutex(nullptr), m_bLengthKnown(0),
-      m_dwError(0), m_dwTotal(0), m_dwReceived(0) {
+      m_dwError(0), m_dwTotal(0), m_dwReceived(0)
+{
     ::InitializeCriticalSection(&m_csReport);
     m_hWindowSettled = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
-CUpdateApp::~CUpdateApp() {
-    if (m_hWindowSettled) ::CloseHandle(m_hWindowSettled);
+CUpdateApp::~CUpdateApp()
+{
+    if (m_hWindowSettled)
+        ::CloseHandle(m_hWindowSettled);
     ::DeleteCriticalSection(&m_csReport);
 }
 
 // The mutex lives in the machine-wide namespace with a null DACL, so instances in every logon
 // session, under every user, see each other. Without the descriptor it is made with defaults.
 // Returns false when another instance holds it already.
-bool CUpdateApp::CreateInstanceMutex() {
+bool CUpdateApp::CreateInstanceMutex()
+{
     SECURITY_ATTRIBUTES sa = {};
     SECURITY_ATTRIBUTES* psa = nullptr;
     auto* sd = static_cast<PSECURITY_DESCRIPTOR>(std::malloc(SECURITY_DESCRIPTOR_MIN_LENGTH));
@@ -60,8 +64,10 @@ bool CUpdateApp::CreateInstanceMutex() {
 }
 
 // Exactly three arguments, as the C runtime splits the command line ("" is an empty one).
-bool CUpdateApp::ReadArguments() {
-    if (__argc != 4) return false;
+bool CUpdateApp::ReadArguments()
+{
+    if (__argc != 4)
+        return false;
     g_strPackageUrl = __argv[1];
     g_strExpectedMd5 = __argv[2];
     g_strClientPath = __argv[3];
@@ -72,20 +78,25 @@ bool CUpdateApp::ReadArguments() {
     return true;
 }
 
-bool CUpdateApp::StartWorker() {
+bool CUpdateApp::StartWorker()
+{
     unsigned threadId = 0;
     const uintptr_t thread = _beginthreadex(nullptr, 0, DownloadThreadProc, this, 0, &threadId);
-    if (!thread) return false;
+    if (!thread)
+        return false;
     m_hThread = reinterpret_cast<HANDLE>(thread);
     return true;
 }
 
-BOOL CUpdateApp::InitInstance() {
+BOOL CUpdateApp::InitInstance()
+{
     Trace("CUpdateApp::InitInstance() called");
-    if (!CreateInstanceMutex()) return FALSE;
+    if (!CreateInstanceMutex())
+        return FALSE;
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&controls);
-    if (!ReadArguments()) return FALSE;
+    if (!ReadArguments())
+        return FALSE;
     DWORD flags = 0;
     if (!::InternetGetConnectedState(&flags, 0) || upd::TestActsOffline()) {
         Trace("InternetGetConnectedState() Error");
@@ -96,11 +107,12 @@ BOOL CUpdateApp::InitInstance() {
         upd::TestPauseBeforeDialog();
         dialog.DoModal();
     }
-    DetachDialogWindow();   // also releases a worker still waiting for a window that never came
+    DetachDialogWindow();  // also releases a worker still waiting for a window that never came
     return FALSE;
 }
 
-int CUpdateApp::ExitInstance() {
+int CUpdateApp::ExitInstance()
+{
     if (m_hThread != INVALID_HANDLE_VALUE) {
         ::CloseHandle(m_hThread);
         m_hThread = INVALID_HANDLE_VALUE;
@@ -112,14 +124,16 @@ int CUpdateApp::ExitInstance() {
     return CWinApp::ExitInstance();
 }
 
-void CUpdateApp::AttachDialogWindow(HWND dialog) {
+void CUpdateApp::AttachDialogWindow(HWND dialog)
+{
     ::EnterCriticalSection(&m_csReport);
     m_hReportWnd = dialog;
     ::LeaveCriticalSection(&m_csReport);
     ::SetEvent(m_hWindowSettled);
 }
 
-void CUpdateApp::DetachDialogWindow() {
+void CUpdateApp::DetachDialogWindow()
+{
     ::EnterCriticalSection(&m_csReport);
     m_hReportWnd = nullptr;
     ::LeaveCriticalSection(&m_csReport);
@@ -128,21 +142,24 @@ void CUpdateApp::DetachDialogWindow() {
 
 // A full message queue (a fast transfer outrunning the dialog) makes the worker wait for the
 // dialog to catch up instead of losing a report, the completion or failure above all.
-void CUpdateApp::PostReport(UINT message, WPARAM wParam, LPARAM lParam) {
+void CUpdateApp::PostReport(UINT message, WPARAM wParam, LPARAM lParam)
+{
     ::WaitForSingleObject(m_hWindowSettled, INFINITE);
     for (;;) {
         ::EnterCriticalSection(&m_csReport);
         const bool done = !m_hReportWnd || ::PostMessageA(m_hReportWnd, message, wParam, lParam) ||
                           ::GetLastError() != ERROR_NOT_ENOUGH_QUOTA;
         ::LeaveCriticalSection(&m_csReport);
-        if (done) return;
+        if (done)
+            return;
         ::Sleep(10);
     }
 }
 
 // Starts the client by its long path. The path is quoted: unquoted, a path with blanks
 // ("Program Files", user names) would make CreateProcessA run another program or none.
-void CUpdateApp::StartClient() {
+void CUpdateApp::StartClient()
+{
     char longPath[520] = {};
     char commandLine[520] = {};
     if (!::GetLongPathNameA(g_strClientPath.c_str(), longPath, sizeof longPath))
@@ -161,12 +178,15 @@ void CUpdateApp::StartClient() {
     }
 }
 
-void CUpdateApp::OpenDownloadPage() {
-    ::ShellExecuteA(nullptr, nullptr, upd::ManualDownloadAddress(), nullptr, nullptr, SW_SHOWNORMAL);
+void CUpdateApp::OpenDownloadPage()
+{
+    ::ShellExecuteA(nullptr, nullptr, upd::ManualDownloadAddress(), nullptr, nullptr,
+                    SW_SHOWNORMAL);
 }
 
 // The process ends here, while the worker may still be transferring: ExitProcess stops it before
 // any global object (the argument strings, the report lock) is destroyed under it.
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
+{
     ::ExitProcess(UINT(RunApplication(theApp, instance)));
 }

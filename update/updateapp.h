@@ -46,7 +46,7 @@ private:
     bool StartWorker();
 
     CRITICAL_SECTION m_csReport;
-    HANDLE m_hWindowSettled;   // set once the dialog window exists or the dialog has ended
+    HANDLE m_hWindowSettled;  // set once the dialog window exists or the dialog has ended
     HWND m_hReportWnd = nullptr;
 };
 

@@ -17,7 +17,8 @@ int g_nAlternateBar = 0;
 thread_local const CUpdateDlg* t_pKeyFilterDlg = nullptr;
 
 // The modal loop hands every message to this filter before IsDialogMessage sees it.
-LRESULT CALLBACK KeyFilterProc(int code, WPARAM wp, LPARAM lp) {
+LRESULT CALLBACK KeyFilterProc(int code, WPARAM wp, LPARAM lp)
+{
     if (code == MSGF_DIALOGBOX && t_pKeyFilterDlg &&
         t_pKeyFilterDlg->PreTranslateMessage(reinterpret_cast<const MSG*>(lp)))
         return 1;
@@ -30,58 +31,75 @@ CAboutDlg::CAboutDlg() : CDialog(IDD_ABOUTBOX) {}
 
 CUpdateDlg::CUpdateDlg()
     : CDialog(IDD_UPDATE_DIALOG),
-      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))) {}
-
-CUpdateDlg::~CUpdateDlg() {
-    if (m_hKeyFilter) ::UnhookWindowsHookEx(m_hKeyFilter);
-    if (t_pKeyFilterDlg == this) t_pKeyFilterDlg = nullptr;
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+{
 }
 
-BOOL CUpdateDlg::PreTranslateMessage(const MSG* msg) const {
+CUpdateDlg::~CUpdateDlg()
+{
+    if (m_hKeyFilter)
+        ::UnhookWindowsHookEx(m_hKeyFilter);
+    if (t_pKeyFilterDlg == this)
+        t_pKeyFilterDlg = nullptr;
+}
+
+BOOL CUpdateDlg::PreTranslateMessage(const MSG* msg) const
+{
     if (msg->message != WM_KEYDOWN || (msg->wParam != VK_RETURN && msg->wParam != VK_ESCAPE))
         return FALSE;
     return msg->hwnd == m_hWnd || ::IsChild(m_hWnd, msg->hwnd);
 }
 
-BOOL CUpdateDlg::OnInitDialog() {
+BOOL CUpdateDlg::OnInitDialog()
+{
     AddAboutMenuEntry();
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(GetDlgItem(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(1, 100));
     ShowControls(false);
     t_pKeyFilterDlg = this;
-    m_hKeyFilter = ::SetWindowsHookExA(WH_MSGFILTER, KeyFilterProc, nullptr, ::GetCurrentThreadId());
+    m_hKeyFilter =
+        ::SetWindowsHookExA(WH_MSGFILTER, KeyFilterProc, nullptr, ::GetCurrentThreadId());
     theApp.AttachDialogWindow(m_hWnd);
     return TRUE;
 }
 
 // The entry's text comes from the UTF-16 string table as it is, whatever the ANSI code page.
-void CUpdateDlg::AddAboutMenuEntry() {
+void CUpdateDlg::AddAboutMenuEntry()
+{
     HMENU menu = ::GetSystemMenu(m_hWnd, FALSE);
     wchar_t text[128] = {};
-    if (!menu || !::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, text, 128)) return;
+    if (!menu || !::LoadStringW(::GetModuleHandleW(nullptr), IDS_ABOUTBOX, text, 128))
+        return;
     ::AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, text);
 }
 
-BOOL CUpdateDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
+BOOL CUpdateDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result)
+{
     switch (msg) {
     case WM_SYSCOMMAND:
-        if ((wp & 0xFFF0) != IDM_ABOUTBOX) return FALSE;
+        if ((wp & 0xFFF0) != IDM_ABOUTBOX)
+            return FALSE;
         OnSysCommand(UINT(wp));
         return TRUE;
     case WM_PAINT:
-        if (!::IsIconic(m_hWnd)) return FALSE;
+        if (!::IsIconic(m_hWnd))
+            return FALSE;
         OnPaint();
         return TRUE;
     case WM_QUERYDRAGICON:
         result = reinterpret_cast<LRESULT>(m_hIcon);
         return TRUE;
     case WM_COMMAND:
-        if (HIWORD(wp) != BN_CLICKED) return FALSE;
-        if (LOWORD(wp) == IDC_ACTION_BUTTON) OnActionButton();
-        else if (LOWORD(wp) == IDC_CANCEL_BUTTON) OnCancelButton();
-        else return FALSE;
+        if (HIWORD(wp) != BN_CLICKED)
+            return FALSE;
+        if (LOWORD(wp) == IDC_ACTION_BUTTON)
+            OnActionButton();
+        else if (LOWORD(wp) == IDC_CANCEL_BUTTON)
+            OnCancelButton();
+        else
+            return FALSE;
         return TRUE;
     case WM_UPDATE_COMPLETE:
         OnDownloadComplete(reinterpret_cast<const char*>(lp));
@@ -99,13 +117,15 @@ BOOL CUpdateDlg::ProcessWindowMessage(HWND, UINT msg, WPARAM wp, LPARAM lp, LRES
     return FALSE;
 }
 
-void CUpdateDlg::OnSysCommand(UINT) {
+void CUpdateDlg::OnSysCommand(UINT)
+{
     CAboutDlg about;
     about.DoModal(m_hWnd);
 }
 
 // Minimised: the icon centred in the client area.
-void CUpdateDlg::OnPaint() {
+void CUpdateDlg::OnPaint()
+{
     PAINTSTRUCT ps;
     HDC dc = ::BeginPaint(m_hWnd, &ps);
     SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
@@ -117,7 +137,8 @@ void CUpdateDlg::OnPaint() {
     ::EndPaint(m_hWnd, &ps);
 }
 
-void CUpdateDlg::OnActionButton() {
+void CUpdateDlg::OnActionButton()
+{
     if (m_bUpdated)
         theApp.StartClient();
     else
@@ -125,11 +146,14 @@ void CUpdateDlg::OnActionButton() {
     EndDialog(0);
 }
 
-void CUpdateDlg::OnCancelButton() {
-    if (!m_bUpdated) EndDialog(0);
+void CUpdateDlg::OnCancelButton()
+{
+    if (!m_bUpdated)
+        EndDialog(0);
 }
 
-void CUpdateDlg::OnDownloadProgress(DWORD total, DWORD received) {
+void CUpdateDlg::OnDownloadProgress(DWORD total, DWORD received)
+{
     if (total == 0) {
         SetBar(g_nAlternateBar ? 100 : 50);
         g_nAlternateBar = !g_nAlternateBar;
@@ -141,7 +165,8 @@ void CUpdateDlg::OnDownloadProgress(DWORD total, DWORD received) {
     UpdateData();
 }
 
-void CUpdateDlg::OnDownloadComplete(const char* path) {
+void CUpdateDlg::OnDownloadComplete(const char* path)
+{
     SetBar(100);
     ShowWindow(SW_HIDE);
     m_dwFailCode = CheckAndInstallPackage(path);
@@ -158,7 +183,8 @@ void CUpdateDlg::OnDownloadComplete(const char* path) {
     UpdateData();
 }
 
-void CUpdateDlg::OnDownloadFailed(const DWORD* code) {
+void CUpdateDlg::OnDownloadFailed(const DWORD* code)
+{
     m_bUpdated = 0;
     ShowWindow(SW_SHOW);
     ShowControls(true);
@@ -169,14 +195,17 @@ void CUpdateDlg::OnDownloadFailed(const DWORD* code) {
 }
 
 // From here on no report reaches this window, and the key filter goes with it.
-void CUpdateDlg::OnDestroy() {
+void CUpdateDlg::OnDestroy()
+{
     theApp.DetachDialogWindow();
-    if (m_hKeyFilter) ::UnhookWindowsHookEx(m_hKeyFilter);
+    if (m_hKeyFilter)
+        ::UnhookWindowsHookEx(m_hKeyFilter);
     m_hKeyFilter = nullptr;
     t_pKeyFilterDlg = nullptr;
 }
 
-void CUpdateDlg::ShowControls(bool result) {
+void CUpdateDlg::ShowControls(bool result)
+{
     const int resultCmd = result ? SW_SHOW : SW_HIDE;
     const int progressCmd = result ? SW_HIDE : SW_SHOW;
     ShowDlgItem(IDC_RESULT, resultCmd);
@@ -186,7 +215,8 @@ void CUpdateDlg::ShowControls(bool result) {
     ShowDlgItem(IDC_SIZE_INFO, progressCmd);
 }
 
-void CUpdateDlg::CentreActionButton() {
+void CUpdateDlg::CentreActionButton()
+{
     HWND button = GetDlgItem(IDC_ACTION_BUTTON);
     RECT client, rc;
     GetClientRect(&client);
@@ -197,11 +227,13 @@ void CUpdateDlg::CentreActionButton() {
     ::SetWindowPos(button, nullptr, left, rc.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void CUpdateDlg::SetBar(int position) {
+void CUpdateDlg::SetBar(int position)
+{
     ::SendMessageA(GetDlgItem(IDC_PROGRESS), PBM_SETPOS, WPARAM(position), 0);
 }
 
-void CUpdateDlg::UpdateData() {
+void CUpdateDlg::UpdateData()
+{
     ::SetDlgItemTextA(m_hWnd, IDC_SIZE_INFO, m_strInfo.c_str());
     ::SetDlgItemTextA(m_hWnd, IDC_RESULT, m_strResult.c_str());
 }

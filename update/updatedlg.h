@@ -35,10 +35,10 @@ private:
     void OnDestroy();
 
     void AddAboutMenuEntry();
-    void ShowControls(bool result);   // result message and buttons, or bar and size line
+    void ShowControls(bool result);  // result message and buttons, or bar and size line
     void CentreActionButton();
     void SetBar(int position);
-    void UpdateData();                // m_strInfo and m_strResult into their statics
+    void UpdateData();  // m_strInfo and m_strResult into their statics
 
     std::string m_strInfo;
     std::string m_strResult;

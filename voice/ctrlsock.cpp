@@ -80,13 +80,16 @@ std::string PeerAddress(const CAsyncSocket& sock)
 }  // namespace
 
 CClientSocket::CClientSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSocket* pUdp)
-    : m_pBuf(new unsigned char[kControlBufferSize]()), m_pInterface(pInterface),
-      m_pWaveIn(pWaveIn), m_pUdp(pUdp)
+    : m_pBuf(new unsigned char[kControlBufferSize]()), m_pInterface(pInterface), m_pWaveIn(pWaveIn),
+      m_pUdp(pUdp)
 {
     SetTimeout(kControlWaitMs);
 }
 
-CClientSocket::~CClientSocket() { delete[] m_pBuf; }
+CClientSocket::~CClientSocket()
+{
+    delete[] m_pBuf;
+}
 
 // The client's handler of a talk notification may end the call or delete its interface, and
 // with it the engine and this socket. So each handler below calls the base's handler first,
@@ -132,14 +135,20 @@ CListenSocket::CListenSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSoc
 {
 }
 
-CListenSocket::~CListenSocket() { delete m_pClient; }
+CListenSocket::~CListenSocket()
+{
+    delete m_pClient;
+}
 
 CSendClient::CSendClient(CMyWaveIn* pWaveIn, CInterface* pInterface)
     : m_pBuf(new unsigned char[kControlBufferSize]()), m_pWaveIn(pWaveIn), m_pInterface(pInterface)
 {
 }
 
-CSendClient::~CSendClient() { delete[] m_pBuf; }
+CSendClient::~CSendClient()
+{
+    delete[] m_pBuf;
+}
 
 BOOL CSendClient::SendRequest()
 {

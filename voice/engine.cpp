@@ -41,7 +41,10 @@ void CMyWaveIn::SetSend(BOOL bSend)
     m_csSend.Unlock();
 }
 
-CWaveOut* ThreadWaveOut() { return static_cast<CWaveOut*>(TlsGetValue(g_dwTls)); }
+CWaveOut* ThreadWaveOut()
+{
+    return static_cast<CWaveOut*>(TlsGetValue(g_dwTls));
+}
 
 void PlayCodedBlock(const unsigned char* pCoded)
 {
@@ -76,7 +79,7 @@ HWND CInterface::TalkNotifyWindow() const
     if (hWnd || GetActiveWindow() || !m_hNotifyWnd)
         return hWnd;
     return GetWindowThreadProcessId(m_hNotifyWnd, nullptr) == GetCurrentThreadId() ? m_hNotifyWnd
-                                                                                     : nullptr;
+                                                                                   : nullptr;
 }
 
 void CInterface::OnTalkEnd()
@@ -91,7 +94,10 @@ void CInterface::OnTalkBegin(std::string strPeer)
         SendMessageA(hWnd, WM_TALK_BEGIN, 0, 0);
 }
 
-BOOL CInterface::OnTalkRequest(std::string strPeer) { return TRUE; }
+BOOL CInterface::OnTalkRequest(std::string strPeer)
+{
+    return TRUE;
+}
 
 void CInterface::OnConnectResult(int nResult)
 {

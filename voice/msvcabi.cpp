@@ -54,7 +54,10 @@ void UseMsvcVtable(CTalkInterface* self)
 }
 
 // The class's own destructor, called directly: a virtual call would go through the MSVC vtable.
-void Destroy(CTalkInterface* self) { self->CTalkInterface::~CTalkInterface(); }
+void Destroy(CTalkInterface* self)
+{
+    self->CTalkInterface::~CTalkInterface();
+}
 
 }  // namespace
 
@@ -74,7 +77,10 @@ CTalkInterface* MSVC_MEMBER msvcabi_copy(CTalkInterface* self, const CTalkInterf
     return self;
 }
 
-void MSVC_MEMBER msvcabi_destroy(CTalkInterface* self) { Destroy(self); }
+void MSVC_MEMBER msvcabi_destroy(CTalkInterface* self)
+{
+    Destroy(self);
+}
 
 // Slot 0 of the vtable; returns the start of the block, as MSVC's deleting destructors do.
 void* MSVC_MEMBER msvcabi_deleting_dtor(CTalkInterface* self, unsigned flags)
@@ -99,15 +105,24 @@ CTalkInterface* MSVC_MEMBER msvcabi_assign(CTalkInterface* self, const CTalkInte
     return &(*self = *other);  // copies the members; each object keeps its own vptr
 }
 
-int MSVC_MEMBER msvcabi_init(CTalkInterface* self) { return self->Init(); }
+int MSVC_MEMBER msvcabi_init(CTalkInterface* self)
+{
+    return self->Init();
+}
 
 int MSVC_MEMBER msvcabi_start(CTalkInterface* self, const char* host, int tcpPort, int udpPort)
 {
     return self->Start(host, tcpPort, udpPort);
 }
 
-void MSVC_MEMBER msvcabi_enable_sound(CTalkInterface* self, int enable) { self->EnableSound(enable); }
+void MSVC_MEMBER msvcabi_enable_sound(CTalkInterface* self, int enable)
+{
+    self->EnableSound(enable);
+}
 
-int MSVC_MEMBER msvcabi_end(CTalkInterface* self) { return self->End(); }
+int MSVC_MEMBER msvcabi_end(CTalkInterface* self)
+{
+    return self->End();
+}
 
 }  // extern "C"

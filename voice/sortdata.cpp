@@ -51,7 +51,7 @@ void CSortData::Store(const VoicePacket& packet)
             PutSlot(i, packet.seq, packet.pSpeech);
             return;
         }
-        if (m_nSeq[i] > packet.seq) {   // equal numbers are passed: a repeat goes behind its twin
+        if (m_nSeq[i] > packet.seq) {  // equal numbers are passed: a repeat goes behind its twin
             ShiftUp(i);
             PutSlot(i, packet.seq, packet.pSpeech);
             return;
@@ -61,7 +61,7 @@ void CSortData::Store(const VoicePacket& packet)
 
 void CSortData::Flush()
 {
-    PlaySlots(kSlots);   // leaves m_nLastSeq at slot 7's number, the highest
+    PlaySlots(kSlots);  // leaves m_nLastSeq at slot 7's number, the highest
 }
 
 void CSortData::PlaySlots(int n)
@@ -85,7 +85,7 @@ void CSortData::ShiftDown(int n)
 
 void CSortData::ShiftUp(int nFrom)
 {
-    int nLast = Waiting() - 1;   // at most kSlots - 2 between calls, so slot nLast + 1 exists
+    int nLast = Waiting() - 1;  // at most kSlots - 2 between calls, so slot nLast + 1 exists
     for (int i = nLast; i >= nFrom; --i)
         PutSlot(i + 1, m_nSeq[i], m_block[i]);
 }

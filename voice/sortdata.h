@@ -47,7 +47,7 @@ private:
     void Play(const unsigned char* pSpeech);
 
     PlayAction m_play;
-    unsigned char m_block[kSlots][kSpeechBytes];   // speech of the waiting packets
-    uint32_t m_nSeq[kSlots];                       // number of the packet in each slot; 0 = empty
-    uint32_t m_nLastSeq;                           // number of the packet played last
+    unsigned char m_block[kSlots][kSpeechBytes];  // speech of the waiting packets
+    uint32_t m_nSeq[kSlots];                      // number of the packet in each slot; 0 = empty
+    uint32_t m_nLastSeq;                          // number of the packet played last
 };

@@ -41,10 +41,10 @@ public:
     virtual ~CTalkInterface();
     CTalkInterface& operator=(const CTalkInterface& other);
 
-    int Init();                                          // 1 when the engine is ready
+    int Init();                                             // 1 when the engine is ready
     int Start(const char* host, int tcpPort, int udpPort);  // 1 when the session started
-    void EnableSound(int enable);                        // nonzero: send captured speech
-    int End();                                           // 1 when a session was active
+    void EnableSound(int enable);                           // nonzero: send captured speech
+    int End();                                              // 1 when a session was active
 
 private:
     CInterface* m_pInterface;

@@ -40,7 +40,10 @@ CvocalisApp theApp;
 
 }  // namespace
 
-CAudioCode& TheAudioCode() { return g_audioCode; }
+CAudioCode& TheAudioCode()
+{
+    return g_audioCode;
+}
 
 HWND AppThreadMainWnd()
 {

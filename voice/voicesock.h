@@ -44,7 +44,7 @@ private:
     std::string m_strDestHost;
     UINT m_nDestPort;
     sockaddr_in m_destAddr;
-    int m_nDestError;   // 0 when m_destAddr holds the destination
+    int m_nDestError;  // 0 when m_destAddr holds the destination
 };
 
 class CRecSocket : public CSocket {

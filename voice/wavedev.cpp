@@ -7,12 +7,12 @@
 namespace {
 
 const DWORD kStepMs = 100;
-const int kQuitAfterIdleSteps = 20;   // 2 s without progress: the close notification is not coming
+const int kQuitAfterIdleSteps = 20;  // 2 s without progress: the close notification is not coming
 const int kMaxQuitPosts = 50;
 
 }  // namespace
 
-bool StartRelay(MessageWindowClass& wndClass, void* pObject, unsigned (__stdcall* pfnProc)(void*),
+bool StartRelay(MessageWindowClass& wndClass, void* pObject, unsigned(__stdcall* pfnProc)(void*),
                 const char* pszThreadFailure, HWND* phWnd, HANDLE* phThread, DWORD* pdwThreadId)
 {
     *phWnd = CreateMessageWindow(wndClass, pObject);
@@ -54,7 +54,8 @@ void WaitForRelayQueue(DWORD dwThreadId)
 {
     // A thread message is accepted only once the thread has a queue; the relay ignores WM_NULL.
     for (int i = 0; dwThreadId && i < 200; ++i) {
-        if (PostThreadMessageA(dwThreadId, WM_NULL, 0, 0) || GetLastError() != ERROR_INVALID_THREAD_ID)
+        if (PostThreadMessageA(dwThreadId, WM_NULL, 0, 0) ||
+            GetLastError() != ERROR_INVALID_THREAD_ID)
             return;
         Sleep(5);
     }

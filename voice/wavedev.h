@@ -22,7 +22,7 @@ const UINT WM_WAVE_BLOCK = 0x8150;
 // unregisters the class and silently returns false), then starts its relay thread through the C
 // runtime. When the thread cannot be started, logs pszThreadFailure, destroys the window and
 // returns false.
-bool StartRelay(MessageWindowClass& wndClass, void* pObject, unsigned (__stdcall* pfnProc)(void*),
+bool StartRelay(MessageWindowClass& wndClass, void* pObject, unsigned(__stdcall* pfnProc)(void*),
                 const char* pszThreadFailure, HWND* phWnd, HANDLE* phThread, DWORD* pdwThreadId);
 
 // The notifications a relay thread handles and the lines it logs.
@@ -73,7 +73,8 @@ WAVEFORMATEX PcmFormat(int nChannels, int nSamplesPerSec, int nBitsPerSample);
 // handled, logging pszQueryFailed if not, then opens, logging pszOpenFailed on failure. The
 // result of the last call goes to *pResult; the handle to *phDevice only on success.
 template <class Handle>
-bool OpenWaveMapper(MMRESULT (WINAPI* pfnOpen)(Handle*, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR, DWORD),
+bool OpenWaveMapper(MMRESULT(WINAPI* pfnOpen)(Handle*, UINT, LPCWAVEFORMATEX, DWORD_PTR, DWORD_PTR,
+                                              DWORD),
                     const WAVEFORMATEX& fmt, DWORD dwThreadId, Handle* phDevice, MMRESULT* pResult,
                     const char* pszQueryFailed, const char* pszOpenFailed)
 {

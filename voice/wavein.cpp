@@ -8,8 +8,13 @@
 
 namespace {
 
-const RelayMessages kRelay = {MM_WIM_OPEN, MM_WIM_CLOSE, MM_WIM_DATA, "AudioInThreadProc start",
-                              "MM_WIM_OPEN", "MM_WIM_CLOSE", "AudioInThreadProc exit"};
+const RelayMessages kRelay = {MM_WIM_OPEN,
+                              MM_WIM_CLOSE,
+                              MM_WIM_DATA,
+                              "AudioInThreadProc start",
+                              "MM_WIM_OPEN",
+                              "MM_WIM_CLOSE",
+                              "AudioInThreadProc exit"};
 
 // While stopping: after this many steps without a returned block, the headers were queued but
 // never recorded into, so the device is reset to give them back.
@@ -23,10 +28,9 @@ const DWORD kReturnPollMs = 20;
 MessageWindowClass CWaveIn::s_wndClass = {"ZEB Wavein Dummy Window", CWaveIn::WndProc, false};
 
 CWaveIn::CWaveIn()
-    : m_nChannels(1), m_nSamplesPerSec(8000), m_nBitsPerSample(16), m_hWaveIn(NULL),
-      m_mmResult(0), m_dwThreadId(0), m_hThread(NULL), m_pHdr(NULL), m_bThreadRun(0),
-      m_bDevOpen(0), m_bBufferAlloc(0), m_bRecording(0), m_hWnd(NULL), m_nQueued(0),
-      m_bStopping(0)
+    : m_nChannels(1), m_nSamplesPerSec(8000), m_nBitsPerSample(16), m_hWaveIn(NULL), m_mmResult(0),
+      m_dwThreadId(0), m_hThread(NULL), m_pHdr(NULL), m_bThreadRun(0), m_bDevOpen(0),
+      m_bBufferAlloc(0), m_bRecording(0), m_hWnd(NULL), m_nQueued(0), m_bStopping(0)
 {
 }
 
@@ -54,8 +58,9 @@ int CWaveIn::StartThread()
         VoiceLog("CWaveIn::StartThread: Wave in thread has run.");
         return 0;
     }
-    if (!StartRelay(s_wndClass, this, AudioInThreadProc, "CWaveIn::StartThread: Start wave in thread fail.",
-                    &m_hWnd, &m_hThread, &m_dwThreadId))
+    if (!StartRelay(s_wndClass, this, AudioInThreadProc,
+                    "CWaveIn::StartThread: Start wave in thread fail.", &m_hWnd, &m_hThread,
+                    &m_dwThreadId))
         return 0;
     m_bThreadRun = 1;
     // A former stop (the undo of a failed start, say) set the stopping flag; a new run requeues
@@ -240,13 +245,15 @@ int CWaveIn::StopThread()
     if (!m_hWaveIn && m_hThread) {
         // No device, so no close notification will end the thread.
         PostQuitToRelay(m_hThread, m_dwThreadId, [this](BOOL bPosted, DWORD dwError) {
-            VoiceLogFormat("CWaveIn::StopThread: 没有成功初始化声卡(%d 0x%x %lu %d 0x%x)", m_nQueued,
-                           HandleBits(m_hWaveIn), m_dwThreadId, bPosted, (unsigned)dwError);
+            VoiceLogFormat("CWaveIn::StopThread: 没有成功初始化声卡(%d 0x%x %lu %d 0x%x)",
+                           m_nQueued, HandleBits(m_hWaveIn), m_dwThreadId, bPosted,
+                           (unsigned)dwError);
         });
     }
     if (m_hThread) {
-        EndRelay(&m_hThread, m_dwThreadId, [this](int idle) { return StopStep(idle); },
-                 "CWaveIn::StopThread: ok", "CWaveIn::StopThread: TerminateThread wave in thread");
+        EndRelay(
+            &m_hThread, m_dwThreadId, [this](int idle) { return StopStep(idle); },
+            "CWaveIn::StopThread: ok", "CWaveIn::StopThread: TerminateThread wave in thread");
     }
     DestroyMessageWindow(&m_hWnd);
     m_bThreadRun = 0;

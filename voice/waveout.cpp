@@ -8,17 +8,21 @@
 
 namespace {
 
-const RelayMessages kRelay = {MM_WOM_OPEN, MM_WOM_CLOSE, MM_WOM_DONE, "AudioOutThreadProc start.",
-                              "MM_WOM_OPEN", "MM_WOM_CLOSE", "AudioOutThreadProc exit"};
+const RelayMessages kRelay = {MM_WOM_OPEN,
+                              MM_WOM_CLOSE,
+                              MM_WOM_DONE,
+                              "AudioOutThreadProc start.",
+                              "MM_WOM_OPEN",
+                              "MM_WOM_CLOSE",
+                              "AudioOutThreadProc exit"};
 
 }  // namespace
 
 MessageWindowClass CWaveOut::s_wndClass = {"ZEB Waveout Dummy Window", CWaveOut::WndProc, false};
 
 CWaveOut::CWaveOut()
-    : m_nChannels(1), m_nSamplesPerSec(8000), m_nBitsPerSample(16), m_mmResult(0),
-      m_hWaveOut(NULL), m_hThread(NULL), m_dwThreadId(0), m_nQueued(0), m_bThreadRun(0),
-      m_bDevOpen(0), m_hWnd(NULL)
+    : m_nChannels(1), m_nSamplesPerSec(8000), m_nBitsPerSample(16), m_mmResult(0), m_hWaveOut(NULL),
+      m_hThread(NULL), m_dwThreadId(0), m_nQueued(0), m_bThreadRun(0), m_bDevOpen(0), m_hWnd(NULL)
 {
 }
 
@@ -210,12 +214,13 @@ int CWaveOut::StopThread()
         });
     }
     if (m_hThread) {
-        EndRelay(&m_hThread, m_dwThreadId,
-                 [this](int) {
-                     SendMessageA(m_hWnd, WM_NULL, 0, 0);
-                     return false;
-                 },
-                 "CWaveOut::StopThread ok", "CWaveOut::StopThread: TerminateThread wave in thread");
+        EndRelay(
+            &m_hThread, m_dwThreadId,
+            [this](int) {
+                SendMessageA(m_hWnd, WM_NULL, 0, 0);
+                return false;
+            },
+            "CWaveOut::StopThread ok", "CWaveOut::StopThread: TerminateThread wave in thread");
     }
     DestroyMessageWindow(&m_hWnd);
     m_bThreadRun = 0;

@@ -6,9 +6,9 @@
 #include <cstdint>
 
 // Control message codes.
-const uint32_t TALK_REQUEST = 0x1000;   // asks the other side to start a voice session
-const uint32_t TALK_ACCEPT = 0x1001;    // the request is accepted; the answering side sends speech
-const uint32_t TALK_REFUSE = 0x1002;    // the request is refused; the connection is closed after it
+const uint32_t TALK_REQUEST = 0x1000;  // asks the other side to start a voice session
+const uint32_t TALK_ACCEPT = 0x1001;   // the request is accepted; the answering side sends speech
+const uint32_t TALK_REFUSE = 0x1002;   // the request is refused; the connection is closed after it
 
 // Control header: 16-byte magic ("TalkFrame", NUL, 6 zero bytes), code, signed body length.
 const int kControlHeaderSize = 24;
@@ -33,7 +33,7 @@ void WriteLe32(unsigned char* p, uint32_t nValue);
 
 struct ControlHeader {
     uint32_t code;
-    int32_t bodyLength;   // 0 or less: no body
+    int32_t bodyLength;  // 0 or less: no body
 };
 
 // Writes a 24-byte header with the magic, the code and the body length (0: no body).
@@ -46,7 +46,7 @@ uint32_t ControlBodyLength(const ControlHeader& header);
 
 struct VoicePacket {
     uint32_t seq;
-    const unsigned char* pSpeech;   // kSpeechBytes bytes inside the datagram
+    const unsigned char* pSpeech;  // kSpeechBytes bytes inside the datagram
 };
 
 // Writes a voice packet into pPacket: the number, zeroed reserved bytes, then nSpeechLen bytes
@@ -69,9 +69,9 @@ protected:
 };
 
 enum class ControlRead {
-    Message,    // a whole message was read; act on header.code
-    BadMagic,   // the header was read but is not a control header; its body was not read
-    Failed,     // a receive failed or the stream ended inside the message
+    Message,   // a whole message was read; act on header.code
+    BadMagic,  // the header was read but is not a control header; its body was not read
+    Failed,    // a receive failed or the stream ended inside the message
 };
 
 // Reads one control message into pBuf (kControlBufferSize bytes): the header, then the body.

@@ -77,11 +77,35 @@ void Disarm()
 
 // Throwing allocations keep the library's malloc-based operator new; every delete frees with
 // free() and forgets the block if it was a tracked one.
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return TrackedAlloc(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return TrackedAlloc(size); }
-void operator delete(void* p) noexcept { TrackedFree(p); }
-void operator delete[](void* p) noexcept { TrackedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { TrackedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { TrackedFree(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { TrackedFree(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { TrackedFree(p); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+    return TrackedAlloc(size);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+    return TrackedAlloc(size);
+}
+void operator delete(void* p) noexcept
+{
+    TrackedFree(p);
+}
+void operator delete[](void* p) noexcept
+{
+    TrackedFree(p);
+}
+void operator delete(void* p, std::size_t) noexcept
+{
+    TrackedFree(p);
+}
+void operator delete[](void* p, std::size_t) noexcept
+{
+    TrackedFree(p);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    TrackedFree(p);
+}
+void operator delete[](void* p, const std::nothrow_t&) noexcept
+{
+    TrackedFree(p);
+}

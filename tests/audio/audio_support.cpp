@@ -146,7 +146,8 @@ std::vector<short> Sine(double hz, double amplitude, int samples)
 {
     std::vector<short> out(samples);
     for (int i = 0; i < samples; ++i)
-        out[i] = static_cast<short>(std::lround(amplitude * std::sin(2 * 3.14159265358979323846 * hz * i / 8000.0)));
+        out[i] = static_cast<short>(
+            std::lround(amplitude * std::sin(2 * 3.14159265358979323846 * hz * i / 8000.0)));
     return out;
 }
 

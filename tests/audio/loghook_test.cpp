@@ -13,7 +13,10 @@
 namespace {
 
 int g_wideCalls = 0;
-void CALLBACK CountWide(const wchar_t*, int) { ++g_wideCalls; }
+void CALLBACK CountWide(const wchar_t*, int)
+{
+    ++g_wideCalls;
+}
 
 TEST(LogHook, OnlyASetNarrowHookIsCalled)
 {

@@ -121,8 +121,8 @@ TEST_F(WaveIn, DeliversPrivateCopiesOfFullBlocksOnTheStartingThreadAndStopsClean
     EXPECT_FALSE(IsWindow(hWnd));
     EXPECT_TRUE(ThreadGone(relay));
     EXPECT_TRUE(allocprobe::Live().empty());
-    EXPECT_EQ(log.From(relay), (std::vector<std::string>{kRelayStart, "MM_WIM_OPEN",
-                                                         "MM_WIM_CLOSE", kRelayExit}));
+    EXPECT_EQ(log.From(relay),
+              (std::vector<std::string>{kRelayStart, "MM_WIM_OPEN", "MM_WIM_CLOSE", kRelayExit}));
     EXPECT_EQ(log.From(GetCurrentThreadId()), std::vector<std::string>{kStopOk});
 }
 
@@ -130,12 +130,14 @@ TEST_F(WaveIn, RepeatedStepsOfARunningDeviceFailWithTheirTextAndChangeNothing)
 {
     RecordingWaveIn w;
     StartRecording(w, log);
-    ExpectStepsRefused(w, log, {
-        {&CWaveIn::StartThread, "CWaveIn::StartThread: Wave in thread has run."},
-        {&CWaveIn::OpenDev, "CWaveIn::OpenDev: Device has open"},
-        {&CWaveIn::PerPareBuffer, "CWaveIn::PerPareBuffer: Buffer has been alloc"},
-        {&CWaveIn::OpenRecord, "CWaveIn::OpenRecord: You may be has begun recored"},
-    });
+    ExpectStepsRefused(
+        w, log,
+        {
+            {&CWaveIn::StartThread, "CWaveIn::StartThread: Wave in thread has run."},
+            {&CWaveIn::OpenDev, "CWaveIn::OpenDev: Device has open"},
+            {&CWaveIn::PerPareBuffer, "CWaveIn::PerPareBuffer: Buffer has been alloc"},
+            {&CWaveIn::OpenRecord, "CWaveIn::OpenRecord: You may be has begun recored"},
+        });
     // Recording goes on.
     size_t seen = w.calls.size();
     EXPECT_TRUE(PumpUntil([&] { return w.calls.size() >= seen + 2; }, 10000));
@@ -145,14 +147,16 @@ TEST_F(WaveIn, RepeatedStepsOfARunningDeviceFailWithTheirTextAndChangeNothing)
 TEST_F(WaveIn, StepsOutOfOrderFailWithTheirTextAndChangeNothing)
 {
     RecordingWaveIn w;
-    ExpectStepsRefused(w, log, {
-        {&CWaveIn::FreeBuffer, "CWaveIn::FreeBuffer: Buffer hasn't been alloc."},
-        {&CWaveIn::OpenRecord, "CWaveIn::CloseDev: Device hasn't opened"},
-        {&CWaveIn::CloseRecord, "CWaveIn::CloseRecord: You may be hasn't begun recored"},
-        {&CWaveIn::CloseDev, "CWaveIn::CloseDev: Device hasn't opened"},
-        {&CWaveIn::StopThread, "CWaveIn::StopThread: Wave in thread hasn't run"},
-        {&CWaveIn::PerPareBuffer, "CWaveIn::PerPareBuffer: waveInReset error"},
-    });
+    ExpectStepsRefused(
+        w, log,
+        {
+            {&CWaveIn::FreeBuffer, "CWaveIn::FreeBuffer: Buffer hasn't been alloc."},
+            {&CWaveIn::OpenRecord, "CWaveIn::CloseDev: Device hasn't opened"},
+            {&CWaveIn::CloseRecord, "CWaveIn::CloseRecord: You may be hasn't begun recored"},
+            {&CWaveIn::CloseDev, "CWaveIn::CloseDev: Device hasn't opened"},
+            {&CWaveIn::StopThread, "CWaveIn::StopThread: Wave in thread hasn't run"},
+            {&CWaveIn::PerPareBuffer, "CWaveIn::PerPareBuffer: waveInReset error"},
+        });
     EXPECT_NE(w.m_mmResult, 0u);  // the failed reset of the missing device
     EXPECT_TRUE(allocprobe::Live().empty());
 }

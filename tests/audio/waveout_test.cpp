@@ -79,8 +79,8 @@ TEST_F(WaveOut, ClosingWithBlocksOutstandingReturnsThemAllAndLogsTheSequence)
     EXPECT_FALSE(IsWindow(hWnd));
     EXPECT_EQ(w.m_hWnd, nullptr);
 
-    EXPECT_EQ(log.From(relay), (std::vector<std::string>{kRelayStart, "MM_WOM_OPEN",
-                                                         "MM_WOM_CLOSE", kRelayExit}));
+    EXPECT_EQ(log.From(relay),
+              (std::vector<std::string>{kRelayStart, "MM_WOM_OPEN", "MM_WOM_CLOSE", kRelayExit}));
     // The quit posted after a normal close finds the thread still ending or already gone.
     std::vector<std::string> main = log.From(GetCurrentThreadId());
     ASSERT_EQ(main.size(), 2u);
@@ -163,10 +163,12 @@ TEST_F(WaveOut, BlockOfAnyLengthQueuesACopyOfExactlyThoseBytes)
     for (int length : {1234, 2, 7}) {
         ASSERT_EQ(w.Play(source.data(), length), 1);
         auto live = allocprobe::Live();
-        auto data = std::find_if(live.begin(), live.end(),
-                                 [&](const allocprobe::Block& b) { return b.size == size_t(length); });
-        auto hdr = std::find_if(live.begin(), live.end(),
-                                [](const allocprobe::Block& b) { return b.size == sizeof(WAVEHDR); });
+        auto data = std::find_if(live.begin(), live.end(), [&](const allocprobe::Block& b) {
+            return b.size == size_t(length);
+        });
+        auto hdr = std::find_if(live.begin(), live.end(), [](const allocprobe::Block& b) {
+            return b.size == sizeof(WAVEHDR);
+        });
         ASSERT_NE(data, live.end());
         ASSERT_NE(hdr, live.end());
         EXPECT_EQ(memcmp(data->p, source.data(), length), 0);
@@ -266,11 +268,11 @@ TEST(WaveOutNoDevice, OpenFailsAndTheThreadStillStopsCleanly)
     EXPECT_EQ(w.StopThread(), 1);
     EXPECT_TRUE(ThreadGone(relay));
     EXPECT_EQ(w.m_hWnd, nullptr);
-    EXPECT_EQ(log.From(GetCurrentThreadId()),
-              (std::vector<std::string>{"CWaveOut::OpenDev: waveOutOpen error step1",
-                                        "CWaveOut::Play: Device hasn't been open",
-                                        "CWaveOut::CloseDev: Device hasn't opened",
-                                        ChineseStopLine(w, 1, 0), kStopOk}));
+    EXPECT_EQ(
+        log.From(GetCurrentThreadId()),
+        (std::vector<std::string>{
+            "CWaveOut::OpenDev: waveOutOpen error step1", "CWaveOut::Play: Device hasn't been open",
+            "CWaveOut::CloseDev: Device hasn't opened", ChineseStopLine(w, 1, 0), kStopOk}));
     EXPECT_EQ(log.From(relay), (std::vector<std::string>{kRelayStart, kRelayExit}));
 }
 

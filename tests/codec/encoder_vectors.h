@@ -22,9 +22,9 @@ bool ReadSerial(const std::string& path, std::vector<Params>* frames);
 
 // Per-parameter count of frames in which the encoder's value equals the reference.
 struct Agreement {
-  int frames = 0;
-  std::array<int, g729::kParams> same{};
-  double Share(int param) const { return frames ? double(same[param]) / frames : 0.0; }
+    int frames = 0;
+    std::array<int, g729::kParams> same{};
+    double Share(int param) const { return frames ? double(same[param]) / frames : 0.0; }
 };
 
 // How the encoder runs over the reference: on its own, or following the reference's

@@ -56,7 +56,8 @@ protected:
             if (peer.Accept() && peer.SendBytes(ControlBytes(TALK_REQUEST)))
                 reply = peer.ReceiveBytes(24, 5000);
         });
-        EXPECT_EQ(1, engine.Start(host, static_cast<int>(peer.TcpPort()), static_cast<int>(peer.UdpPort())));
+        EXPECT_EQ(1, engine.Start(host, static_cast<int>(peer.TcpPort()),
+                                  static_cast<int>(peer.UdpPort())));
         EXPECT_TRUE(PumpUntil([&] { return engine.m_pWaveIn->m_bSend != FALSE; }));
         peerThread.join();
         return reply;
@@ -76,7 +77,8 @@ TEST_F(EngineTest, AnsweredRequestSendsSpeechToTheConnectionsAddress)
     std::vector<unsigned char> hello = peer.ReceiveDatagram(2000);
     EXPECT_EQ(std::vector<unsigned char>(kHelloDatagram, kHelloDatagram + kHelloSize), hello);
 
-    EXPECT_EQ(0, engine.Start("127.0.0.1", static_cast<int>(peer.TcpPort()), static_cast<int>(peer.UdpPort())));
+    EXPECT_EQ(0, engine.Start("127.0.0.1", static_cast<int>(peer.TcpPort()),
+                              static_cast<int>(peer.UdpPort())));
     EXPECT_EQ(1, engine.Stop());
     EXPECT_FALSE(engine.m_bTalking);
     EXPECT_FALSE(engine.m_pWaveIn->m_bSend);
@@ -85,7 +87,8 @@ TEST_F(EngineTest, AnsweredRequestSendsSpeechToTheConnectionsAddress)
 
 TEST_F(EngineTest, StartToAClosedPortChangesNothing)
 {
-    EXPECT_EQ(0, engine.Start("127.0.0.1", static_cast<int>(ClosedTcpPort()), static_cast<int>(peer.UdpPort())));
+    EXPECT_EQ(0, engine.Start("127.0.0.1", static_cast<int>(ClosedTcpPort()),
+                              static_cast<int>(peer.UdpPort())));
     EXPECT_FALSE(engine.m_bTalking);
     EXPECT_EQ("", engine.m_pUdp->m_strHost);
     EXPECT_EQ(0u, engine.m_pUdp->m_nPort);

@@ -16,7 +16,10 @@ CAudioCode& TheAudioCode()
     return s_codec;
 }
 
-HWND AppThreadMainWnd() { return GetActiveWindow(); }
+HWND AppThreadMainWnd()
+{
+    return GetActiveWindow();
+}
 
 namespace {
 
@@ -86,8 +89,8 @@ bool LoopbackPeer::Accept()
 
 bool LoopbackPeer::SendBytes(const std::vector<unsigned char>& bytes)
 {
-    return send(m_conn, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()), 0) ==
-           static_cast<int>(bytes.size());
+    return send(m_conn, reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()),
+                0) == static_cast<int>(bytes.size());
 }
 
 std::vector<unsigned char> LoopbackPeer::ReceiveBytes(int n, DWORD ms)

@@ -24,7 +24,8 @@ ULONG_PTR* ResolverSlot()
     auto* pBase = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
     auto* pDos = reinterpret_cast<IMAGE_DOS_HEADER*>(pBase);
     auto* pNt = reinterpret_cast<IMAGE_NT_HEADERS*>(pBase + pDos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir = pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    const IMAGE_DATA_DIRECTORY& dir =
+        pNt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     auto* pImport = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(pBase + dir.VirtualAddress);
     for (; pImport->Name; ++pImport) {
         if (lstrcmpiA(reinterpret_cast<char*>(pBase + pImport->Name), "ws2_32.dll") != 0)
@@ -34,7 +35,8 @@ ULONG_PTR* ResolverSlot()
         for (; pName->u1.AddressOfData; ++pName, ++pSlot) {
             if (IMAGE_SNAP_BY_ORDINAL(pName->u1.Ordinal))
                 continue;
-            auto* pByName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(pBase + pName->u1.AddressOfData);
+            auto* pByName =
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(pBase + pName->u1.AddressOfData);
             if (lstrcmpA(reinterpret_cast<char*>(pByName->Name), "gethostbyname") == 0)
                 return reinterpret_cast<ULONG_PTR*>(&pSlot->u1.Function);
         }
@@ -62,6 +64,9 @@ bool Install()
     return true;
 }
 
-long Calls() { return g_nCalls.load(); }
+long Calls()
+{
+    return g_nCalls.load();
+}
 
 }  // namespace resolveprobe

@@ -17,7 +17,8 @@ using Slots = std::vector<std::vector<uint32_t>>;
 bool Parse(std::vector<const char*> args, PeerOptions& options, std::string& error)
 {
     args.insert(args.begin(), "voicepeer");
-    return ParseOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), options, error);
+    return ParseOptions(static_cast<int>(args.size()), const_cast<char**>(args.data()), options,
+                        error);
 }
 
 }  // namespace
@@ -64,10 +65,17 @@ TEST(PeerOptions, ParsesActionsAndFaultLists)
 {
     PeerOptions o;
     std::string error;
-    ASSERT_TRUE(Parse({"--tcp", "5000", "--udp", "5001", "--out", "/tmp", "--drop", "3,7",
-                       "--ctl", "1.5:badmagic+body=24", "--ctl", "2:partial=10", "--ctl", "3:close",
-                       "--slot-ms", "59.94", "--tx-faults", "0.05,0,0.25", "--rx-faults", "0,1,0",
-                       "--loop", "60"},
+    ASSERT_TRUE(Parse({"--tcp",       "5000",
+                       "--udp",       "5001",
+                       "--out",       "/tmp",
+                       "--drop",      "3,7",
+                       "--ctl",       "1.5:badmagic+body=24",
+                       "--ctl",       "2:partial=10",
+                       "--ctl",       "3:close",
+                       "--slot-ms",   "59.94",
+                       "--tx-faults", "0.05,0,0.25",
+                       "--rx-faults", "0,1,0",
+                       "--loop",      "60"},
                       o, error))
         << error;
     EXPECT_EQ((std::set<uint32_t>{3, 7}), o.faults.drop);
@@ -85,8 +93,8 @@ TEST(PeerOptions, ParsesActionsAndFaultLists)
 
     // A split request becomes its two halves, and the actions run in time order.
     PeerOptions split;
-    ASSERT_TRUE(Parse({"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:split+body=4",
-                       "--ctl", "1.02:close"},
+    ASSERT_TRUE(Parse({"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:split+body=4", "--ctl",
+                       "1.02:close"},
                       split, error))
         << error;
     ASSERT_EQ(3u, split.actions.size());
@@ -107,15 +115,15 @@ TEST(PeerOptions, RefusesWhatItCannotCarryOut)
 {
     std::string error;
     for (std::vector<const char*> args : std::vector<std::vector<const char*>>{
-             {"--tcp", "1", "--udp", "2"},                                // no --out
+             {"--tcp", "1", "--udp", "2"},                                  // no --out
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:hug"},  // unknown action
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "close"},  // no time
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:partial"},
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:close=3"},  // takes no value
              {"--tcp", "1", "--udp", "2", "--out", "x", "--ctl", "1:request=3"},
-             {"--tcp", "1", "--udp", "2", "--out", "x", "--drop", "0"},     // packets count from 1
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--drop", "0"},  // packets count from 1
              {"--tcp", "1", "--udp", "2", "--out", "x", "--loss"},
-             {"--tcp", "1", "--udp", "2", "--out", "x", "--slot-ms", "0"},    // never sends
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--slot-ms", "0"},  // never sends
              {"--tcp", "1", "--udp", "2", "--out", "x", "--slot-ms", "fast"},
              {"--tcp", "1", "--udp", "2", "--out", "x", "--tx-faults", "0.05,0.05"},
              {"--tcp", "1", "--udp", "2", "--out", "x", "--rx-faults", "0,1.5,0"},
@@ -139,14 +147,17 @@ TEST(PeerOptions, AnswersHelpAndNamesWhatIsWrong)
         {{"--help"}, true, ""},
         {{"-h"}, true, ""},
         {{"--tcp", "x1", "--help"}, true, ""},  // help needs nothing else to be right
-        {{"--tcp", "1", "--udp", "2", "--out", "x", "--bogus", "1"}, false, "unknown option: --bogus"},
+        {{"--tcp", "1", "--udp", "2", "--out", "x", "--bogus", "1"},
+         false,
+         "unknown option: --bogus"},
         {{"--tcp", "1", "--udp", "2", "--out", "x", "help"}, false, "unknown option: help"},
         {{"--tcp", "1", "--udp", "2", "--out"}, false, "missing value after --out"},
         {{"--tcp", "1", "--udp", "2", "--out", "x", "--seed"}, false, "missing value after --seed"},
         {{"--tcp", "5x", "--udp", "2", "--out", "x"}, false, "bad value for --tcp: 5x"},
         {{"--tcp", "1", "--udp", "65536", "--out", "x"}, false, "bad value for --udp: 65536"},
         {{"--tcp", "0", "--udp", "2", "--out", "x"}, false, "bad value for --tcp: 0"},
-        {{"--tcp", "1", "--udp", "2", "--out", "x", "--duration", "-1"}, false,
+        {{"--tcp", "1", "--udp", "2", "--out", "x", "--duration", "-1"},
+         false,
          "bad value for --duration: -1"},
         {{"--tcp", "1", "--udp", "2", "--out", ""}, false, "bad value for --out: "},
         {{"--tcp", "1", "--udp", "2"}, false, "--tcp, --udp and --out are required"},

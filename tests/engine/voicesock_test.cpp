@@ -13,9 +13,15 @@ namespace {
 
 std::vector<std::vector<unsigned char>> g_played;
 
-void RecordPlay(const unsigned char* pCoded) { g_played.emplace_back(pCoded, pCoded + 60); }
+void RecordPlay(const unsigned char* pCoded)
+{
+    g_played.emplace_back(pCoded, pCoded + 60);
+}
 
-std::vector<unsigned char> Payload(unsigned char fill) { return std::vector<unsigned char>(60, fill); }
+std::vector<unsigned char> Payload(unsigned char fill)
+{
+    return std::vector<unsigned char>(60, fill);
+}
 
 }  // namespace
 
@@ -33,7 +39,8 @@ TEST(UdpSocket, NumbersPacketsFromOneAndCountsSendsThatFail)
     std::vector<unsigned char> packet = peer.ReceiveDatagram(2000);
     ASSERT_EQ(76u, packet.size());
     EXPECT_EQ(2u, ReadLe32(packet.data()));
-    EXPECT_EQ(std::vector<unsigned char>(12, 0), std::vector<unsigned char>(packet.begin() + 4, packet.begin() + 16));
+    EXPECT_EQ(std::vector<unsigned char>(12, 0),
+              std::vector<unsigned char>(packet.begin() + 4, packet.begin() + 16));
     EXPECT_EQ(payload, std::vector<unsigned char>(packet.begin() + 16, packet.end()));
 
     EXPECT_EQ(76, udp.Send(Payload(0x22).data(), 60));

@@ -160,7 +160,7 @@ TEST(MemDC, PaintsOnlyItsRectangleOnClose)
     {
         CMemDC mem(target.dc, &part, RGB(10, 200, 30), true);
         EXPECT_EQ(RGB(0, 0, 0), target.At(15, 10));  // nothing reaches the target before
-        RECT dot = {20, 15, 22, 17};                      // logical units of the target
+        RECT dot = {20, 15, 22, 17};                 // logical units of the target
         FillRect(mem, &dot, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     }
     EXPECT_EQ(RGB(10, 200, 30), target.At(10, 5));
@@ -174,7 +174,9 @@ TEST(MemDC, StartsWithTheTargetBackgroundColour)
 {
     Canvas target(20, 20);
     SetBkColor(target.dc, RGB(1, 2, 3));
-    { CMemDC mem(target.dc, nullptr, RGB(255, 0, 0), false); }
+    {
+        CMemDC mem(target.dc, nullptr, RGB(255, 0, 0), false);
+    }
     EXPECT_EQ(RGB(1, 2, 3), target.At(0, 0));
     EXPECT_EQ(RGB(1, 2, 3), target.At(19, 19));
 }
@@ -183,7 +185,12 @@ TEST(MemDC, StartsWithTheTargetBackgroundColour)
 // whether it arrived through the queue (posted) or inside the button's call (sent).
 class Parent : public CMessageWindow {
 public:
-    struct Notice { WPARAM wp; LPARAM lp; bool captureFree; bool posted; };
+    struct Notice {
+        WPARAM wp;
+        LPARAM lp;
+        bool captureFree;
+        bool posted;
+    };
     std::vector<Notice> notices;
     bool inCall = false;
 
@@ -256,7 +263,11 @@ protected:
 // after the capture is released. Either way exactly one notice arrives.
 TEST_F(ButtonTest, ClickIsSentAtOnceOrPostedForCancel)
 {
-    const struct { const char* name; int id; bool posted; } cases[] = {
+    const struct {
+        const char* name;
+        int id;
+        bool posted;
+    } cases[] = {
         {"other id", 1000, false},
         {"cancel", IDCANCEL, true},
     };
@@ -285,7 +296,7 @@ TEST_F(ButtonTest, ReleasingOutsideSendsNothing)
     Send(h, WM_MOUSEMOVE, MK_LBUTTON, 120, 60);
     EXPECT_EQ(RGB(206, 230, 242), Shown(h, 2, 2));  // outside: not pushed
     Send(h, WM_MOUSEMOVE, MK_LBUTTON, 7, 7);
-    EXPECT_EQ(RGB(160, 10, 22), Shown(h, 2, 2));    // back inside: pushed again
+    EXPECT_EQ(RGB(160, 10, 22), Shown(h, 2, 2));  // back inside: pushed again
     Send(h, WM_MOUSEMOVE, MK_LBUTTON, 120, 60);
     Send(h, WM_LBUTTONUP, 0, 120, 60);
     Pump();
@@ -312,7 +323,7 @@ TEST_F(ButtonTest, DisabledCaptionTurnsGrey)
     HWND h = Make(b, 1, 1000);
     EXPECT_GT(DarkPixels(h), 10);  // caption in 0x2A2829
     EnableWindow(h, FALSE);
-    EXPECT_EQ(0, DarkPixels(h));   // caption in 0x999999 on the grey cell
+    EXPECT_EQ(0, DarkPixels(h));  // caption in 0x999999 on the grey cell
     EXPECT_EQ(RGB(230, 230, 230), Shown(h, 20, 4));
 }
 

@@ -100,7 +100,7 @@ TEST_F(DialogTest, ProgressMovesTheBarInThousandths)
     EXPECT_EQ(250, Bar());
     SendMessageW(hwnd, WM_DLD_PROGRESS, 0, 900000);  // no total announced: the bar stays
     EXPECT_EQ(250, Bar());
-    SendMessageW(hwnd, WM_DLD_PROGRESS, 10, 5);      // a small total scales directly
+    SendMessageW(hwnd, WM_DLD_PROGRESS, 10, 5);  // a small total scales directly
     EXPECT_EQ(500, Bar());
     SendMessageW(hwnd, WM_DLD_PROGRESS, 2000000, 3000000);
     EXPECT_EQ(1000, Bar());
@@ -117,7 +117,10 @@ struct Ending {
     std::vector<std::pair<WPARAM, LPARAM>> reports;
 };
 
-void PrintTo(const Ending& e, std::ostream* os) { *os << e.name; }
+void PrintTo(const Ending& e, std::ostream* os)
+{
+    *os << e.name;
+}
 
 class DialogEnding : public DialogTest, public ::testing::WithParamInterface<Ending> {};
 
@@ -133,8 +136,8 @@ TEST_P(DialogEnding, ReportsAtMostOnceAndEndsTheLoop)
 INSTANTIATE_TEST_SUITE_P(
     Endings, DialogEnding,
     ::testing::Values(
-        Ending{"Completion", WM_DLD_COMPLETE, 0, IDCANCEL, {{5, 0}}},   // success, reported once
-        Ending{"OkClose", WM_COMMAND, IDOK, IDOK, {}},                  // no report
+        Ending{"Completion", WM_DLD_COMPLETE, 0, IDCANCEL, {{5, 0}}},  // success, reported once
+        Ending{"OkClose", WM_COMMAND, IDOK, IDOK, {}},                 // no report
         Ending{"SystemClose", WM_SYSCOMMAND, SC_CLOSE, IDCANCEL, {{6, 9}}}),  // a cancel
     [](const ::testing::TestParamInfo<Ending>& info) { return std::string(info.param.name); });
 

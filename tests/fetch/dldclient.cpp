@@ -39,10 +39,12 @@ const char kUsage[] =
     "  --path PATH         /downloadpath= of the built command line (default empty)\n"
     "  --close-after MS    post WM_DLD_CLOSE to the dialog MS after WM_DLD_WINDOW (0: at once,\n"
     "                      from the handler of WM_DLD_WINDOW itself; default: never)\n"
-    "  --probe MS[,MS...]  read pixels of the dialog that long after WM_DLD_WINDOW (default: never)\n"
+    "  --probe MS[,MS...]  read pixels of the dialog that long after WM_DLD_WINDOW (default: "
+    "never)\n"
     "  --probe-from window|result\n"
     "                      count the probe times from WM_DLD_WINDOW or from WM_DLD_RESULT, so a\n"
-    "                      failure's look is probed however late the failure comes (default window)\n"
+    "                      failure's look is probed however late the failure comes (default "
+    "window)\n"
     "  --keys MS           type Tab, Enter and Esc MS after WM_DLD_WINDOW (default: never)\n"
     "  --hittest 0|1       ask the dialog for hit tests in and below its title band (default 0)\n"
     "  --at X,Y            show our window at X,Y (340x180), so that the dialog centres over it\n"
@@ -52,9 +54,9 @@ const char kUsage[] =
     "Exit code 0 once fetchkit has ended (its code is in EXIT), 2 on a bad command line, 3 when\n"
     "fetchkit cannot be started.\n";
 
-const wchar_t* const kOptionNames[] = {L"--exe", L"--args", L"--type", L"--url", L"--path",
-                                       L"--close-after", L"--probe", L"--probe-from", L"--keys", L"--hittest",
-                                       L"--at", L"--timeout"};
+const wchar_t* const kOptionNames[] = {L"--exe",  L"--args",        L"--type",  L"--url",
+                                       L"--path", L"--close-after", L"--probe", L"--probe-from",
+                                       L"--keys", L"--hittest",     L"--at",    L"--timeout"};
 
 struct Options {
     std::wstring exe, args, type = L"0", url, path;
@@ -123,22 +125,32 @@ bool ParseList(const std::wstring& text, long min, std::vector<int>& out)
 
 bool ApplyOption(const std::wstring& k, const std::wstring& v)
 {
-    if (k == L"--exe") g_opt.exe = v;
-    else if (k == L"--args") { g_opt.args = v; g_opt.argsGiven = true; }
-    else if (k == L"--type") g_opt.type = v;
-    else if (k == L"--url") g_opt.url = v;
-    else if (k == L"--path") g_opt.path = v;
-    else if (k == L"--close-after") return ParseInt(v, 0, g_opt.closeAfter);
-    else if (k == L"--probe") return ParseList(v, 0, g_opt.probes);
-    else if (k == L"--keys") return ParseInt(v, 0, g_opt.keysAt);
-    else if (k == L"--timeout") return ParseInt(v, 0, g_opt.timeout);
-    else if (k == L"--at") return ParseList(v, INT_MIN, g_opt.at) && g_opt.at.size() == 2;
+    if (k == L"--exe")
+        g_opt.exe = v;
+    else if (k == L"--args") {
+        g_opt.args = v;
+        g_opt.argsGiven = true;
+    } else if (k == L"--type")
+        g_opt.type = v;
+    else if (k == L"--url")
+        g_opt.url = v;
+    else if (k == L"--path")
+        g_opt.path = v;
+    else if (k == L"--close-after")
+        return ParseInt(v, 0, g_opt.closeAfter);
+    else if (k == L"--probe")
+        return ParseList(v, 0, g_opt.probes);
+    else if (k == L"--keys")
+        return ParseInt(v, 0, g_opt.keysAt);
+    else if (k == L"--timeout")
+        return ParseInt(v, 0, g_opt.timeout);
+    else if (k == L"--at")
+        return ParseList(v, INT_MIN, g_opt.at) && g_opt.at.size() == 2;
     else if (k == L"--probe-from") {
         if (v != L"window" && v != L"result")
             return false;
         g_opt.probeFromResult = v == L"result";
-    }
-    else if (k == L"--hittest") {
+    } else if (k == L"--hittest") {
         if (v != L"0" && v != L"1")
             return false;
         g_opt.hittest = v == L"1";
@@ -160,7 +172,8 @@ std::wstring ParseOptions(int argc, wchar_t** argv)
 {
     for (int i = 1; i < argc; i += 2) {
         const std::wstring k = argv[i];
-        if (std::find(std::begin(kOptionNames), std::end(kOptionNames), k) == std::end(kOptionNames))
+        if (std::find(std::begin(kOptionNames), std::end(kOptionNames), k) ==
+            std::end(kOptionNames))
             return L"unknown option: " + k;
         if (i + 1 >= argc)
             return L"missing value after " + k;
@@ -181,12 +194,12 @@ std::wstring DefaultExe()
 
 std::wstring BuildCommandLine(HWND self)
 {
-    std::wstring tail = g_opt.argsGiven ? g_opt.args
-                                        : L"/hwnd={hwnd} /downloadtype=" + g_opt.type +
-                                              L" /downloadurl=" + g_opt.url +
-                                              L" /downloadpath=" + g_opt.path;
-    const std::wstring handle = std::to_wstring(static_cast<unsigned long long>(
-        reinterpret_cast<UINT_PTR>(self)));
+    std::wstring tail = g_opt.argsGiven
+                            ? g_opt.args
+                            : L"/hwnd={hwnd} /downloadtype=" + g_opt.type + L" /downloadurl=" +
+                                  g_opt.url + L" /downloadpath=" + g_opt.path;
+    const std::wstring handle =
+        std::to_wstring(static_cast<unsigned long long>(reinterpret_cast<UINT_PTR>(self)));
     for (size_t at; (at = tail.find(L"{hwnd}")) != std::wstring::npos;)
         tail.replace(at, 6, handle);
     return L"\"" + g_opt.exe + L"\" " + tail;
@@ -224,8 +237,9 @@ void Probe()
     DeleteDC(mem);
     ReleaseDC(nullptr, screen);
     const LRESULT bar = SendMessageW(GetDlgItem(g_hWndDialog, 10), PBM_GETPOS, 0, 0);
-    Say("PROBE title=%02X%02X%02X red=%d ink=%d notice=%d bar=%d exstyle=%08lX at=%ld,%ld", GetRValue(title),
-        GetGValue(title), GetBValue(title), red, ink, notice, static_cast<int>(bar),
+    Say("PROBE title=%02X%02X%02X red=%d ink=%d notice=%d bar=%d exstyle=%08lX at=%ld,%ld",
+        GetRValue(title), GetGValue(title), GetBValue(title), red, ink, notice,
+        static_cast<int>(bar),
         static_cast<unsigned long>(GetWindowLongW(g_hWndDialog, GWL_EXSTYLE)), rc.left, rc.top);
 }
 
@@ -233,8 +247,10 @@ void HitTest()
 {
     RECT rc;
     GetWindowRect(g_hWndDialog, &rc);
-    LRESULT band = SendMessageW(g_hWndDialog, WM_NCHITTEST, 0, MAKELPARAM(rc.left + 200, rc.top + 10));
-    LRESULT body = SendMessageW(g_hWndDialog, WM_NCHITTEST, 0, MAKELPARAM(rc.left + 200, rc.top + 60));
+    LRESULT band =
+        SendMessageW(g_hWndDialog, WM_NCHITTEST, 0, MAKELPARAM(rc.left + 200, rc.top + 10));
+    LRESULT body =
+        SendMessageW(g_hWndDialog, WM_NCHITTEST, 0, MAKELPARAM(rc.left + 200, rc.top + 60));
     Say("HITTEST band=%d body=%d", static_cast<int>(band), static_cast<int>(body));
 }
 
@@ -246,8 +262,13 @@ void TypeKeys()
     gti.cbSize = sizeof(gti);
     GetGUIThreadInfo(GetWindowThreadProcessId(g_hWndDialog, nullptr), &gti);
     HWND target = gti.hwndFocus ? gti.hwndFocus : g_hWndDialog;
-    Say("KEYS target=%s", target == g_hWndDialog ? "dialog" : IsChild(g_hWndDialog, target) ? "child" : "other");
-    const struct { WORD vk; wchar_t ch; } keys[] = {{VK_TAB, L'\t'}, {VK_RETURN, L'\r'}, {VK_ESCAPE, 0x1B}};
+    Say("KEYS target=%s", target == g_hWndDialog          ? "dialog"
+                          : IsChild(g_hWndDialog, target) ? "child"
+                                                          : "other");
+    const struct {
+        WORD vk;
+        wchar_t ch;
+    } keys[] = {{VK_TAB, L'\t'}, {VK_RETURN, L'\r'}, {VK_ESCAPE, 0x1B}};
     for (const auto& k : keys) {
         const LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(k.vk, MAPVK_VK_TO_VSC)) << 16;
         PostMessageW(target, WM_KEYDOWN, k.vk, 1 | scan);
@@ -314,7 +335,7 @@ LRESULT CALLBACK ClientProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_DLD_RESULT:
         Say("RESULT %llu %lld", static_cast<unsigned long long>(wp), static_cast<long long>(lp));
         if (!g_resultAt)
-            g_resultAt = GetTickCount64();   // the first result: a failure, or success
+            g_resultAt = GetTickCount64();  // the first result: a failure, or success
         return 0;
     case WM_TIMER:
         Tick();
@@ -361,8 +382,8 @@ int wmain(int argc, wchar_t** argv)
     // process was killed; that is the platform's hiccup, not the program's, so a start is tried
     // three times, each failure said.
     for (int attempt = 1;; ++attempt) {
-        if (CreateProcessW(g_opt.exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
-                           nullptr, &si, &pi))
+        if (CreateProcessW(g_opt.exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                           &si, &pi))
             break;
         const DWORD err = GetLastError();
         if (attempt == 3 || err != ERROR_INTERNAL_ERROR) {

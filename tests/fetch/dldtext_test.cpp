@@ -9,16 +9,26 @@ TEST(AmountLine, SwitchesToMegabytesAbove1024KB)
     EXPECT_EQ(L"已下载1024.00 KB(下载速度0.00 KB/s)", FormatAmountLine(1048576, 0.0));
     EXPECT_EQ(L"已下载1.00 MB(下载速度12.50 KB/s)", FormatAmountLine(1048577, 12.5));
     EXPECT_EQ(L"已下载0.00 KB(下载速度0.00 KB/s)", FormatAmountLine(0, 0.0));
-    EXPECT_EQ(L"已下载4096.00 MB(下载速度8388608.00 KB/s)", FormatAmountLine(0xFFFFFFFFu, 8388608.0));
+    EXPECT_EQ(L"已下载4096.00 MB(下载速度8388608.00 KB/s)",
+              FormatAmountLine(0xFFFFFFFFu, 8388608.0));
 }
 
 TEST(FailureText, CodesMapToTextsAndReasons)
 {
-    const struct { uint32_t code; int reason; const wchar_t* text; } cases[] = {
-        {1, 1, L"传文件失败,无法初始化网络连接！"}, {2, 2, L"传文件失败,网络无法连接！"},
-        {3, 3, L"传文件失败,服务器返回数据异常！"}, {5, 4, L"传文件失败,无法创建文件！"},
-        {6, 5, L"传文件失败,无法更新文件！"}, {7, 6, L"传文件失败,数据传输时发生网络错误！"},
-        {4, 7, L"传文件失败!"}, {8, 7, L"传文件失败!"}, {0, 7, L"传文件失败!"},
+    const struct {
+        uint32_t code;
+        int reason;
+        const wchar_t* text;
+    } cases[] = {
+        {1, 1, L"传文件失败,无法初始化网络连接！"},
+        {2, 2, L"传文件失败,网络无法连接！"},
+        {3, 3, L"传文件失败,服务器返回数据异常！"},
+        {5, 4, L"传文件失败,无法创建文件！"},
+        {6, 5, L"传文件失败,无法更新文件！"},
+        {7, 6, L"传文件失败,数据传输时发生网络错误！"},
+        {4, 7, L"传文件失败!"},
+        {8, 7, L"传文件失败!"},
+        {0, 7, L"传文件失败!"},
         {0xFFFFFFFFu, 7, L"传文件失败!"},
     };
     for (const auto& c : cases) {
@@ -31,7 +41,11 @@ TEST(FailureText, CodesMapToTextsAndReasons)
 // Position in thousandths of the total; large totals step in whole thousandths of it.
 TEST(ProgressPosition, ThousandthsOfTheTotal)
 {
-    const struct { uint32_t total, done; int position; const char* why; } cases[] = {
+    const struct {
+        uint32_t total, done;
+        int position;
+        const char* why;
+    } cases[] = {
         {0, 5000, -1, "no total announced: bar unchanged"},
         {2000, 1000, 500, "half"},
         {2000, 2000, 1000, "all"},
@@ -73,14 +87,16 @@ TEST(SampleSpeed, DueAfterAPeriodFromReportsHalfAPeriodFromTheTimer)
 
 TEST(BarMove, VisibleStepsAtOnceSmallOnesOncePerFrame)
 {
-    const struct { int shown, wanted; uint32_t ms; bool due; } cases[] = {
+    const struct {
+        int shown, wanted;
+        uint32_t ms;
+        bool due;
+    } cases[] = {
         {250, 250, 1000, false},  // nothing new to show
         {250, 251, 0, false},     // a thousandth waits for the next frame
-        {250, 259, 39, false},
-        {250, 251, 40, true},
-        {250, 260, 0, true},      // a visible step moves at once, either way
-        {500, 250, 0, true},
-        {999, 1000, 0, true},     // the full bar is never left waiting
+        {250, 259, 39, false},     {250, 251, 40, true},
+        {250, 260, 0, true},  // a visible step moves at once, either way
+        {500, 250, 0, true},       {999, 1000, 0, true},  // the full bar is never left waiting
         {0, 1, 0xFFFFFFFFu, true},
     };
     for (const auto& c : cases)

@@ -128,10 +128,10 @@ int wmain(int argc, wchar_t** argv)
         ::WaitForSingleObject(drain.ready, INFINITE);
     }
     const ULONGLONG start = ::GetTickCount64();
-    HINTERNET session = ::InternetOpenW(L"reciperun", INTERNET_OPEN_TYPE_PRECONFIG, nullptr,
-                                        nullptr, 0);
-    HINTERNET request = session ? ::InternetOpenUrlW(session, line.places[0], nullptr, 0, kOpenFlags, 0)
-                                : nullptr;
+    HINTERNET session =
+        ::InternetOpenW(L"reciperun", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    HINTERNET request =
+        session ? ::InternetOpenUrlW(session, line.places[0], nullptr, 0, kOpenFlags, 0) : nullptr;
     HANDLE file = ::CreateFileW(line.places[1], GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     long long bytes = -1;

@@ -65,9 +65,9 @@ private:
         while (request.find("\r\n\r\n") == std::string::npos &&
                (n = ::recv(c, buf, sizeof(buf), 0)) > 0)
             request.append(buf, n);
-        const std::string answer = "HTTP/1.1 200 OK\r\nContent-Length: " +
-                                   std::to_string(m_body.size()) +
-                                   "\r\nConnection: close\r\n\r\n" + m_body;
+        const std::string answer =
+            "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(m_body.size()) +
+            "\r\nConnection: close\r\n\r\n" + m_body;
         for (size_t sent = 0; sent < answer.size();) {
             n = ::send(c, answer.data() + sent, static_cast<int>(answer.size() - sent), 0);
             if (n <= 0)

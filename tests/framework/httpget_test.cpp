@@ -20,10 +20,10 @@ TEST(HttpGet, ChunkGuard)
         DWORD total, present, count;
         bool fits;
     } const cases[] = {
-        {true, 10, 0, 10, true},             // exactly the announced length
-        {true, 10, 8, 3, false},             // one byte past it
-        {true, 10, 12, 1, false},            // already past it
-        {false, 0, 100, 2048, true},         // no length announced
+        {true, 10, 0, 10, true},               // exactly the announced length
+        {true, 10, 8, 3, false},               // one byte past it
+        {true, 10, 12, 1, false},              // already past it
+        {false, 0, 100, 2048, true},           // no length announced
         {false, 0, 0xFFFFF800u, 2047, true},   // up to the last 32-bit count
         {false, 0, 0xFFFFF800u, 2048, false},  // one more would wrap
         {true, 0xFFFFFFFFu, 0xFFFFFFFFu, 1, false},

@@ -21,7 +21,8 @@ public:
                 HWND parent = nullptr, int x = 0, int y = 0, int w = 0, int h = 0);
 
 protected:
-    virtual BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) = 0;
+    virtual BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp,
+                                      LRESULT& result) = 0;
     // Called after WM_NCDESTROY; m_hWnd is already null.
     virtual void OnFinalMessage() {}
 

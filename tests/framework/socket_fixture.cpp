@@ -9,8 +9,7 @@ class SocketEnvironment : public ::testing::Environment {
 public:
     void TearDown() override { SocketTerm(); }
 };
-const auto* const g_pEnvironment =
-    ::testing::AddGlobalTestEnvironment(new SocketEnvironment);
+const auto* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new SocketEnvironment);
 
 sockaddr_in Loopback(UINT nPort)
 {
@@ -85,7 +84,8 @@ bool WaitForQueuedNotice(SOCKET hSocket, long lEvent, DWORD ms)
     MSG msg;
     for (;;) {
         if (PeekMessageA(&msg, nullptr, WM_SOCKET_NOTIFY, WM_SOCKET_NOTIFY, PM_NOREMOVE)) {
-            if (static_cast<SOCKET>(msg.wParam) == hSocket && WSAGETSELECTEVENT(msg.lParam) == lEvent)
+            if (static_cast<SOCKET>(msg.wParam) == hSocket &&
+                WSAGETSELECTEVENT(msg.lParam) == lEvent)
                 return true;
             PeekMessageA(&msg, nullptr, WM_SOCKET_NOTIFY, WM_SOCKET_NOTIFY, PM_REMOVE);
             DispatchMessageA(&msg);

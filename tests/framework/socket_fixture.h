@@ -52,7 +52,7 @@ bool WaitForQueuedNotice(SOCKET hSocket, long lEvent, DWORD ms = 5000);
 void PumpQueued();
 
 struct SocketEvent {
-    char kind;   // 'r' read, 'w' write, 'o' out-of-band, 'a' accept, 'c' connect, 'x' close
+    char kind;  // 'r' read, 'w' write, 'o' out-of-band, 'a' accept, 'c' connect, 'x' close
     int nError;
     DWORD dwThread;
 };

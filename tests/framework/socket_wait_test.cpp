@@ -81,7 +81,7 @@ TEST_F(SocketTest, BlockingReceiveLeavesOtherMessagesQueued)
     PostMessageA(window.hWnd, WM_USER, 0, 0);
     InvalidateRect(window.hWnd, nullptr, FALSE);
     std::thread peer([&] {
-        WaitForSingleObject(CountingWindow::s_hPainted, 10000);   // the wait served the paint
+        WaitForSingleObject(CountingWindow::s_hPainted, 10000);  // the wait served the paint
         pair.PeerSend("abcd");
     });
 
@@ -123,7 +123,7 @@ TEST_F(SocketTest, BoundedReceiveFailsInsteadOfHanging)
 {
     ConnectedPair pair;
     pair.sock.SetTimeout(300);
-    pair.PeerSend("partial");   // part of a message, then the peer stalls
+    pair.PeerSend("partial");  // part of a message, then the peer stalls
     char buf[24];
     int n = pair.sock.Receive(buf, sizeof buf);
     EXPECT_EQ(7, n);

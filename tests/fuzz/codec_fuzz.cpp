@@ -21,47 +21,57 @@ namespace {
 constexpr size_t kMaxFrames = 24;
 
 // One frame through the decoder; every sample must be finite.
-void DecodeChecked(g729::DecoderState& state, const uint8_t* frame, double out[g729::kFrame]) {
-  int prm[g729::kParams];
-  g729::UnpackFrame(frame, prm);
-  g729::DecodeFrame(state, prm, out);
-  for (int n = 0; n < g729::kFrame; ++n) {
-    if (!std::isfinite(out[n])) std::abort();
-  }
+void DecodeChecked(g729::DecoderState& state, const uint8_t* frame, double out[g729::kFrame])
+{
+    int prm[g729::kParams];
+    g729::UnpackFrame(frame, prm);
+    g729::DecodeFrame(state, prm, out);
+    for (int n = 0; n < g729::kFrame; ++n) {
+        if (!std::isfinite(out[n]))
+            std::abort();
+    }
 }
 
 // The codec object decodes a block from its own fresh state: the same samples, rounded.
-void CheckCodecObject(const uint8_t* block, const double decoded[][g729::kFrame]) {
-  static CAudioCode codec;
-  g729::ResetCodecStates();
-  short pcm[g729::kBlockPcmBytes / 2];
-  if (codec.Decode(block, pcm, nullptr) != 1) std::abort();
-  for (int k = 0; k < g729::kBlockFrames; ++k) {
-    for (int n = 0; n < g729::kFrame; ++n) {
-      if (pcm[k * g729::kFrame + n] != g729::ToPcm16(decoded[k][n])) std::abort();
+void CheckCodecObject(const uint8_t* block, const double decoded[][g729::kFrame])
+{
+    static CAudioCode codec;
+    g729::ResetCodecStates();
+    short pcm[g729::kBlockPcmBytes / 2];
+    if (codec.Decode(block, pcm, nullptr) != 1)
+        std::abort();
+    for (int k = 0; k < g729::kBlockFrames; ++k) {
+        for (int n = 0; n < g729::kFrame; ++n) {
+            if (pcm[k * g729::kFrame + n] != g729::ToPcm16(decoded[k][n]))
+                std::abort();
+        }
     }
-  }
 }
 
 }  // namespace
 
 // Random LSP indices often trip the stability clamps; their warnings would flood the log.
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  if (!std::freopen("/dev/null", "w", stdout)) return 0;
-  return 0;
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    if (!std::freopen("/dev/null", "w", stdout))
+        return 0;
+    return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static g729::DecoderState state;
-  g729::InitDecoder(state);
-  size_t frames = size / g729::kFrameBytes;
-  if (frames > kMaxFrames) frames = kMaxFrames;
-  double firstBlock[g729::kBlockFrames][g729::kFrame];
-  double scratch[g729::kFrame];
-  for (size_t k = 0; k < frames; ++k) {
-    DecodeChecked(state, data + k * g729::kFrameBytes,
-                  k < static_cast<size_t>(g729::kBlockFrames) ? firstBlock[k] : scratch);
-  }
-  if (frames == static_cast<size_t>(g729::kBlockFrames)) CheckCodecObject(data, firstBlock);
-  return 0;
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static g729::DecoderState state;
+    g729::InitDecoder(state);
+    size_t frames = size / g729::kFrameBytes;
+    if (frames > kMaxFrames)
+        frames = kMaxFrames;
+    double firstBlock[g729::kBlockFrames][g729::kFrame];
+    double scratch[g729::kFrame];
+    for (size_t k = 0; k < frames; ++k) {
+        DecodeChecked(state, data + k * g729::kFrameBytes,
+                      k < static_cast<size_t>(g729::kBlockFrames) ? firstBlock[k] : scratch);
+    }
+    if (frames == static_cast<size_t>(g729::kBlockFrames))
+        CheckCodecObject(data, firstBlock);
+    return 0;
 }

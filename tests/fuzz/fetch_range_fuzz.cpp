@@ -47,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Expect(ContentRangeStartsAt(value, position) == (start >= 0 && start == position));
     const std::wstring tail = value + L"/" + std::to_wstring(position);
     Expect(ContentRangeStartsAt(L"bytes " + std::to_wstring(position) + L"-" + tail, position));
-    Expect(!ContentRangeStartsAt(L"bytes " + std::to_wstring(position + 1ULL) + L"-" + tail, position));
-    Expect(!ContentRangeStartsAt(L"bytes " + std::to_wstring(position + (1ULL << 32)) + L"-", position));
+    Expect(!ContentRangeStartsAt(L"bytes " + std::to_wstring(position + 1ULL) + L"-" + tail,
+                                 position));
+    Expect(!ContentRangeStartsAt(L"bytes " + std::to_wstring(position + (1ULL << 32)) + L"-",
+                                 position));
     return 0;
 }

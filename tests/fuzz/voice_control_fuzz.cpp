@@ -16,7 +16,7 @@ public:
     int Receive(unsigned char* pBuf, int nLen) override
     {
         if (nLen <= 0)
-            std::abort();   // the reader never asks for nothing
+            std::abort();  // the reader never asks for nothing
         if (m_n == 0)
             return 0;
         m_nState = m_nState * 1103515245u + 12345u;
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size == 0)
         return 0;
     FuzzSource source(data + 1, size - 1, data[0]);
-    auto buf = std::make_unique<unsigned char[]>(kControlBufferSize);   // exact: overflows show
+    auto buf = std::make_unique<unsigned char[]>(kControlBufferSize);  // exact: overflows show
     ControlHeader header;
     for (;;) {
         size_t nBefore = source.Left();

@@ -23,7 +23,7 @@ struct Checker {
             std::abort();
         for (int i = nWaiting; i < CSortData::kSlots; ++i)
             if (store.SlotSeq(i) != 0)
-                std::abort();   // an occupied slot after an empty one
+                std::abort();  // an occupied slot after an empty one
         for (int i = 1; i < nWaiting; ++i)
             if (store.SlotSeq(i - 1) > store.SlotSeq(i))
                 std::abort();
@@ -46,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Checker checker;
     CSortData store([&checker](const unsigned char* pSpeech) {
         if (ReadLe32(pSpeech + kSpeechBytes - 4) != ~ReadLe32(pSpeech))
-            std::abort();   // not a whole packet's speech
+            std::abort();  // not a whole packet's speech
         ++checker.nPlayed;
     });
     unsigned char d[kVoicePacketSize];

@@ -41,15 +41,22 @@ const char* g_pszFlagFile;
 int g_nBegin = 0;
 
 // The object as this compiler lays it out: vptr, m_pInterface, m_hNotifyWnd.
-void* const* Words(const CTalkInterface* p) { return reinterpret_cast<void* const*>(p); }
+void* const* Words(const CTalkInterface* p)
+{
+    return reinterpret_cast<void* const*>(p);
+}
 
-DeletingDtorFunc SlotZero(const CTalkInterface* p) { return *static_cast<const DeletingDtorFunc*>(Words(p)[0]); }
+DeletingDtorFunc SlotZero(const CTalkInterface* p)
+{
+    return *static_cast<const DeletingDtorFunc*>(Words(p)[0]);
+}
 
 void CheckObject(const CTalkInterface* p, bool bEngine, HWND hNotifyWnd, const char* pszWhat)
 {
     Print("-- %s\n", pszWhat);
     Check(Words(p)[0] == g_pVtable, "its vptr is the exported MSVC vtable");
-    Check((Words(p)[1] != nullptr) == bEngine, bEngine ? "it holds an engine" : "it holds no engine");
+    Check((Words(p)[1] != nullptr) == bEngine,
+          bEngine ? "it holds an engine" : "it holds no engine");
     Check(Words(p)[2] == hNotifyWnd, "it keeps the notify window it was given");
 }
 
@@ -63,8 +70,14 @@ LRESULT CALLBACK NotifyProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
-bool BeginSeen() { return g_nBegin > 0; }
-bool FlagExists() { return GetFileAttributesA(g_pszFlagFile) != INVALID_FILE_ATTRIBUTES; }
+bool BeginSeen()
+{
+    return g_nBegin > 0;
+}
+bool FlagExists()
+{
+    return GetFileAttributesA(g_pszFlagFile) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Runs the message loop until done() holds; false when dwLimitMs passed first.
 bool PumpUntil(bool (*done)(), DWORD dwLimitMs)
@@ -91,8 +104,8 @@ HWND CreateNotifyWindow()
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "MsvcClientWnd";
     RegisterClassA(&wc);
-    HWND hWnd = CreateWindowExA(0, wc.lpszClassName, "msvcclient", WS_OVERLAPPEDWINDOW, 10, 10, 320, 120,
-                                nullptr, nullptr, wc.hInstance, nullptr);
+    HWND hWnd = CreateWindowExA(0, wc.lpszClassName, "msvcclient", WS_OVERLAPPEDWINDOW, 10, 10, 320,
+                                120, nullptr, nullptr, wc.hInstance, nullptr);
     if (hWnd) {
         ShowWindow(hWnd, SW_SHOW);
         SetForegroundWindow(hWnd);
@@ -107,9 +120,11 @@ void CheckExportsAndVariables()
     g_pVtable = hVocalis ? GetProcAddress(hVocalis, "??_7CTalkInterface@@6B@") : nullptr;
     Check(g_pVtable != nullptr, "vocalis.dll exports the vtable ??_7CTalkInterface@@6B@");
     Check(CxxTlsAddress() == &g_dwTls, "?g_dwTls@@3KA and g_dwTls are one variable");
-    Check(CxxMainWndAddress() == &g_hMainWnd, "g_hMainWnd's C++ name and g_hMainWnd are one variable");
+    Check(CxxMainWndAddress() == &g_hMainWnd,
+          "g_hMainWnd's C++ name and g_hMainWnd are one variable");
     g_dwTls = TlsAlloc();
-    CheckEq(static_cast<long>(*CxxTlsAddress()), static_cast<long>(g_dwTls), "the TLS index reads back by the C++ name");
+    CheckEq(static_cast<long>(*CxxTlsAddress()), static_cast<long>(g_dwTls),
+            "the TLS index reads back by the C++ name");
 }
 
 // Constructors called through their exports, so that what they return is seen as it is.
@@ -125,7 +140,8 @@ void CheckConstructorsReturnThis(HWND hWnd)
     Check(pfnCopy(second, first) == second, "the copy constructor returns this");
     unsigned char* objects[] = {second, first};
     for (unsigned char* pObject : objects) {
-        CheckObject(reinterpret_cast<CTalkInterface*>(pObject), false, hWnd, "an object made in place");
+        CheckObject(reinterpret_cast<CTalkInterface*>(pObject), false, hWnd,
+                    "an object made in place");
         Check(SlotZero(reinterpret_cast<CTalkInterface*>(pObject))(pObject, 0) == pObject,
               "vtable slot 0 with flags 0 destroys it in place and returns this");
     }
@@ -173,7 +189,8 @@ void CheckArrayDelete(HWND hWnd)
     new (&pArray[0]) CTalkInterface(hWnd);
     new (&pArray[1]) CTalkInterface(pArray[0]);
     Check(UcrtBlockBusy(pBlock), "the array's block is allocated in ucrtbase's heap");
-    Check(SlotZero(pArray)(pArray, kDeleteFree | kDeleteArray) == pBlock, "slot 0 with flags 3 returns the block");
+    Check(SlotZero(pArray)(pArray, kDeleteFree | kDeleteArray) == pBlock,
+          "slot 0 with flags 3 returns the block");
     Check(!UcrtBlockBusy(pBlock), "it freed the block with ucrtbase's free");
 }
 
@@ -224,4 +241,7 @@ int RunClient()
 
 }  // namespace
 
-extern "C" void ClientEntry() { ExitProcess(static_cast<UINT>(RunClient())); }
+extern "C" void ClientEntry()
+{
+    ExitProcess(static_cast<UINT>(RunClient()));
+}

@@ -5,5 +5,11 @@
 __declspec(dllimport) extern DWORD g_dwTls;
 __declspec(dllimport) extern HWND g_hMainWnd;
 
-DWORD* CxxTlsAddress() { return &g_dwTls; }
-HWND* CxxMainWndAddress() { return &g_hMainWnd; }
+DWORD* CxxTlsAddress()
+{
+    return &g_dwTls;
+}
+HWND* CxxMainWndAddress()
+{
+    return &g_hMainWnd;
+}

@@ -1,8 +1,17 @@
 #include "tests/msvcclient/runtime.h"
 
-void* operator new(size_t nBytes) { return malloc(nBytes ? nBytes : 1); }
-void operator delete(void* pBlock) noexcept { free(pBlock); }
-void operator delete(void* pBlock, size_t) noexcept { free(pBlock); }
+void* operator new(size_t nBytes)
+{
+    return malloc(nBytes ? nBytes : 1);
+}
+void operator delete(void* pBlock) noexcept
+{
+    free(pBlock);
+}
+void operator delete(void* pBlock, size_t) noexcept
+{
+    free(pBlock);
+}
 
 void Print(const char* pszFormat, ...)
 {
@@ -12,7 +21,8 @@ void Print(const char* pszFormat, ...)
     int nLength = wvsprintfA(szText, pszFormat, args);
     __builtin_va_end(args);
     DWORD nWritten = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), szText, static_cast<DWORD>(nLength), &nWritten, nullptr);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), szText, static_cast<DWORD>(nLength), &nWritten,
+              nullptr);
 }
 
 void Check(bool bOk, const char* pszWhat)

@@ -13,7 +13,10 @@ __declspec(dllimport) void __cdecl free(void* pBlock);
 __declspec(dllimport) LONG_PTR __cdecl _get_heap_handle(void);
 }
 
-inline void* operator new(size_t, void* pPlace) noexcept { return pPlace; }
+inline void* operator new(size_t, void* pPlace) noexcept
+{
+    return pPlace;
+}
 
 void Print(const char* pszFormat, ...);
 void Check(bool bOk, const char* pszWhat);

@@ -17,29 +17,38 @@
 
 namespace {
 
-std::wstring FromAnsi(const std::string& text) {
+std::wstring FromAnsi(const std::string& text)
+{
     wchar_t out[512] = {};
     ::MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, out, 511);
     return out;
 }
 
-std::wstring Text(HWND dialog, int id) {
+std::wstring Text(HWND dialog, int id)
+{
     wchar_t text[512] = {};
     ::GetWindowTextW(::GetDlgItem(dialog, id), text, 511);
     return text;
 }
 
-bool Visible(HWND dialog, int id) { return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE; }
+bool Visible(HWND dialog, int id)
+{
+    return ::IsWindowVisible(::GetDlgItem(dialog, id)) != FALSE;
+}
 
-LRESULT Bar(HWND dialog) { return ::SendMessageW(::GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0); }
+LRESULT Bar(HWND dialog)
+{
+    return ::SendMessageW(::GetDlgItem(dialog, IDC_PROGRESS), PBM_GETPOS, 0, 0);
+}
 
 // Runs the dialog modally here while `drive` works on it from another thread, then closes it.
-void WithDialog(const std::function<void(HWND)>& drive) {
+void WithDialog(const std::function<void(HWND)>& drive)
+{
     CUpdateDlg dialog;
     std::thread driver([&] {
         HWND hwnd = nullptr;
         for (int i = 0; i < 500 && !(hwnd && ::IsWindowVisible(hwnd)); ++i, ::Sleep(10))
-            hwnd = ::FindWindowW(L"#32770", L"Qelvo升级程序");   // shown once initialised
+            hwnd = ::FindWindowW(L"#32770", L"Qelvo升级程序");  // shown once initialised
         ASSERT_NE(hwnd, nullptr);
         drive(hwnd);
         ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
@@ -48,12 +57,15 @@ void WithDialog(const std::function<void(HWND)>& drive) {
     driver.join();
 }
 
-TEST(UpdateDialog, StartsWithBarAndSizeLineAndAboutEntry) {
+TEST(UpdateDialog, StartsWithBarAndSizeLineAndAboutEntry)
+{
     WithDialog([](HWND dlg) {
         EXPECT_TRUE(Visible(dlg, IDC_PROGRESS) && Visible(dlg, IDC_SIZE_INFO));
-        for (int id : {IDC_RESULT, IDC_ACTION_BUTTON, IDC_CANCEL_BUTTON}) EXPECT_FALSE(Visible(dlg, id)) << id;
+        for (int id : {IDC_RESULT, IDC_ACTION_BUTTON, IDC_CANCEL_BUTTON})
+            EXPECT_FALSE(Visible(dlg, id)) << id;
         PBRANGE range = {};
-        ::SendMessageW(::GetDlgItem(dlg, IDC_PROGRESS), PBM_GETRANGE, FALSE, reinterpret_cast<LPARAM>(&range));
+        ::SendMessageW(::GetDlgItem(dlg, IDC_PROGRESS), PBM_GETRANGE, FALSE,
+                       reinterpret_cast<LPARAM>(&range));
         EXPECT_EQ(range.iLow, 1);
         EXPECT_EQ(range.iHigh, 100);
         HMENU menu = ::GetSystemMenu(dlg, FALSE);
@@ -67,7 +79,8 @@ TEST(UpdateDialog, StartsWithBarAndSizeLineAndAboutEntry) {
     });
 }
 
-TEST(UpdateDialog, ProgressShowsSizesOrAlternatesWithoutLength) {
+TEST(UpdateDialog, ProgressShowsSizesOrAlternatesWithoutLength)
+{
     WithDialog([](HWND dlg) {
         const DWORD received = 512 * 1024;
         ::SendMessageW(dlg, WM_UPDATE_PROGRESS, 1023 * 1024, received);
@@ -78,13 +91,14 @@ TEST(UpdateDialog, ProgressShowsSizesOrAlternatesWithoutLength) {
             ::SendMessageW(dlg, WM_UPDATE_PROGRESS, 0, received);
             bar = int(Bar(dlg));
         }
-        EXPECT_EQ(bars[0] + bars[1], 150);   // 50, 100, 50 or 100, 50, 100
+        EXPECT_EQ(bars[0] + bars[1], 150);  // 50, 100, 50 or 100, 50, 100
         EXPECT_EQ(bars[0], bars[2]);
         EXPECT_EQ(Text(dlg, IDC_SIZE_INFO), FromAnsi("总文件大小:1023KB 已经下载的大小:512KB"));
     });
 }
 
-TEST(UpdateDialog, EveryFailureCodeShowsItsTextAndTwoButtons) {
+TEST(UpdateDialog, EveryFailureCodeShowsItsTextAndTwoButtons)
+{
     WithDialog([](HWND dlg) {
         RECT before;
         ::GetWindowRect(::GetDlgItem(dlg, IDC_ACTION_BUTTON), &before);
@@ -94,11 +108,12 @@ TEST(UpdateDialog, EveryFailureCodeShowsItsTextAndTwoButtons) {
         }
         EXPECT_EQ(Text(dlg, IDC_ACTION_BUTTON), FromAnsi("手动下载"));
         EXPECT_EQ(Text(dlg, IDC_CANCEL_BUTTON), FromAnsi("取消"));
-        EXPECT_TRUE(Visible(dlg, IDC_RESULT) && Visible(dlg, IDC_ACTION_BUTTON) && Visible(dlg, IDC_CANCEL_BUTTON));
+        EXPECT_TRUE(Visible(dlg, IDC_RESULT) && Visible(dlg, IDC_ACTION_BUTTON) &&
+                    Visible(dlg, IDC_CANCEL_BUTTON));
         EXPECT_FALSE(Visible(dlg, IDC_PROGRESS) || Visible(dlg, IDC_SIZE_INFO));
         RECT after;
         ::GetWindowRect(::GetDlgItem(dlg, IDC_ACTION_BUTTON), &after);
-        EXPECT_EQ(after.left, before.left);   // template place, not centred
+        EXPECT_EQ(after.left, before.left);  // template place, not centred
     });
 }
 

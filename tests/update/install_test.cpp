@@ -16,20 +16,24 @@
 
 namespace {
 
-std::string BinDir() {
+std::string BinDir()
+{
     char self[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string dir(self);
     return dir.substr(0, dir.find_last_of("\\/") + 1);
 }
 
-std::string TempPath(const char* name) {
+std::string TempPath(const char* name)
+{
     char dir[MAX_PATH] = {};
     ::GetTempPathA(MAX_PATH, dir);
-    return std::string(dir) + "update_install_" + std::to_string(::GetCurrentProcessId()) + "_" + name;
+    return std::string(dir) + "update_install_" + std::to_string(::GetCurrentProcessId()) + "_" +
+           name;
 }
 
-std::string Contents(const std::string& path) {
+std::string Contents(const std::string& path)
+{
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
@@ -37,7 +41,8 @@ std::string Contents(const std::string& path) {
 // A copy of the stand-in installer as the package, with its start record and its digest.
 class InstallTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override
+    {
         ASSERT_TRUE(::CopyFileA((BinDir() + "update_stub.exe").c_str(), package.c_str(), FALSE));
         ::DeleteFileA(log.c_str());
         ::SetEnvironmentVariableA("UPDATE_STUB_LOG", log.c_str());
@@ -46,7 +51,8 @@ protected:
         digest = md5;
         g_strExpectedMd5 = digest;
     }
-    void TearDown() override {
+    void TearDown() override
+    {
         g_strExpectedMd5.clear();
         ::SetEnvironmentVariableA("UPDATE_STUB_LOG", nullptr);
         ::DeleteFileA(package.c_str());
@@ -60,9 +66,11 @@ protected:
     std::string digest;
 };
 
-TEST_F(InstallTest, PackageThatCannotBeReadForItsDigest) {
+TEST_F(InstallTest, PackageThatCannotBeReadForItsDigest)
+{
     // Another handle with delete access keeps the reader out but not the program loader.
-    HANDLE locker = ::CreateFileA(package.c_str(), DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE locker =
+        ::CreateFileA(package.c_str(), DELETE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(locker, INVALID_HANDLE_VALUE);
     char md5[33] = {};
     ASSERT_FALSE(GetFileMd5(package.c_str(), md5));
@@ -77,7 +85,8 @@ TEST_F(InstallTest, PackageThatCannotBeReadForItsDigest) {
     ::CloseHandle(locker);
 }
 
-TEST_F(InstallTest, NothingReplacesThePackageBetweenCheckAndStart) {
+TEST_F(InstallTest, NothingReplacesThePackageBetweenCheckAndStart)
+{
     const std::string other = TempPath("other.exe");
     std::ofstream(other, std::ios::binary) << "not the package";
     CHeldPackage held(package.c_str());
@@ -87,7 +96,8 @@ TEST_F(InstallTest, NothingReplacesThePackageBetweenCheckAndStart) {
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, 0, nullptr);
     EXPECT_EQ(writer, INVALID_HANDLE_VALUE);
-    if (writer != INVALID_HANDLE_VALUE) ::CloseHandle(writer);
+    if (writer != INVALID_HANDLE_VALUE)
+        ::CloseHandle(writer);
     EXPECT_FALSE(::MoveFileExA(other.c_str(), package.c_str(), MOVEFILE_REPLACE_EXISTING));
     EXPECT_FALSE(::DeleteFileA(package.c_str()));
 

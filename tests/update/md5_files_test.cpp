@@ -13,42 +13,52 @@
 
 namespace {
 
-std::string DigestOfFile(const std::string& path) {
+std::string DigestOfFile(const std::string& path)
+{
     FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return "unreadable";
+    if (!f)
+        return "unreadable";
     upd::Md5 md5;
     char block[1024];
     size_t count;
-    while ((count = std::fread(block, 1, sizeof block, f)) > 0) md5.Append(block, count);
+    while ((count = std::fread(block, 1, sizeof block, f)) > 0)
+        md5.Append(block, count);
     std::fclose(f);
     return md5.FinishHex();
 }
 
 // Sizes: every length 0..80 (all padding cases), the block edges, then random up to 3 MB.
-std::vector<size_t> FileSizes(std::mt19937& rng) {
+std::vector<size_t> FileSizes(std::mt19937& rng)
+{
     std::vector<size_t> sizes;
-    for (size_t n = 0; n <= 80; ++n) sizes.push_back(n);
+    for (size_t n = 0; n <= 80; ++n)
+        sizes.push_back(n);
     for (size_t n : {119, 120, 127, 128, 1023, 1024, 1025, 2047, 2048, 2049, 65536, 1048576})
         sizes.push_back(n);
-    while (sizes.size() < 200) sizes.push_back(rng() % (rng() % 2 ? 4096 : 3 * 1048576));
+    while (sizes.size() < 200)
+        sizes.push_back(rng() % (rng() % 2 ? 4096 : 3 * 1048576));
     return sizes;
 }
 
-std::map<std::string, std::string> Md5sumOf(const std::string& dir) {
+std::map<std::string, std::string> Md5sumOf(const std::string& dir)
+{
     std::map<std::string, std::string> digests;
     FILE* p = popen(("cd '" + dir + "' && md5sum f*").c_str(), "r");
-    if (!p) return digests;
+    if (!p)
+        return digests;
     char line[512];
     while (std::fgets(line, sizeof line, p)) {
         std::string s(line);
         const size_t blank = s.find("  ");
-        if (blank != std::string::npos) digests[s.substr(blank + 2, s.find('\n') - blank - 2)] = s.substr(0, blank);
+        if (blank != std::string::npos)
+            digests[s.substr(blank + 2, s.find('\n') - blank - 2)] = s.substr(0, blank);
     }
     pclose(p);
     return digests;
 }
 
-TEST(Md5Files, AgreesWithMd5sumOn200RandomFiles) {
+TEST(Md5Files, AgreesWithMd5sumOn200RandomFiles)
+{
     char dirTemplate[] = "/tmp/md5files.XXXXXX";
     ASSERT_NE(mkdtemp(dirTemplate), nullptr);
     const std::string dir = dirTemplate;
@@ -57,17 +67,20 @@ TEST(Md5Files, AgreesWithMd5sumOn200RandomFiles) {
     std::map<std::string, std::string> ours;
     for (size_t i = 0; i < sizes.size(); ++i) {
         std::vector<char> data(sizes[i]);
-        for (auto& b : data) b = char(rng());
+        for (auto& b : data)
+            b = char(rng());
         const std::string name = "f" + std::to_string(i);
         FILE* f = std::fopen((dir + "/" + name).c_str(), "wb");
         ASSERT_NE(f, nullptr);
-        if (!data.empty()) std::fwrite(data.data(), 1, data.size(), f);
+        if (!data.empty())
+            std::fwrite(data.data(), 1, data.size(), f);
         std::fclose(f);
         ours[name] = DigestOfFile(dir + "/" + name);
     }
     const auto theirs = Md5sumOf(dir);
     EXPECT_EQ(theirs.size(), 200u);
-    for (const auto& [name, digest] : ours) EXPECT_EQ(digest, theirs.at(name)) << name;
+    for (const auto& [name, digest] : ours)
+        EXPECT_EQ(digest, theirs.at(name)) << name;
     std::system(("rm -rf '" + dir + "'").c_str());
 }
 

@@ -32,21 +32,25 @@ const Vector kKnownDigests[] = {
     {std::string(1000000, 'a'), "7707d6ae4e027c70eea2a935c2296f21"},
 };
 
-TEST(Md5, RfcSuiteAndPaddingBoundaries) {
+TEST(Md5, RfcSuiteAndPaddingBoundaries)
+{
     for (const Vector& v : kKnownDigests)
         EXPECT_EQ(upd::Md5Hex(v.message.data(), v.message.size()), v.digest)
             << v.message.size() << " bytes \"" << v.message.substr(0, 80) << '"';
 }
 
 // Feeding the same bytes in pieces of any size gives the one-shot digest.
-TEST(Md5, SplitInputGivesSameDigest) {
+TEST(Md5, SplitInputGivesSameDigest)
+{
     std::mt19937 rng(7);
     std::vector<uint8_t> data(5000);
-    for (auto& b : data) b = uint8_t(rng());
+    for (auto& b : data)
+        b = uint8_t(rng());
     for (size_t length : {size_t(0), size_t(1), size_t(63), size_t(64), size_t(65), size_t(1023),
                           size_t(1024), size_t(4999)}) {
         const std::string whole = upd::Md5Hex(data.data(), length);
-        for (size_t piece : {size_t(1), size_t(3), size_t(63), size_t(64), size_t(100), size_t(1024)}) {
+        for (size_t piece :
+             {size_t(1), size_t(3), size_t(63), size_t(64), size_t(100), size_t(1024)}) {
             upd::Md5 md5;
             for (size_t at = 0; at < length; at += piece)
                 md5.Append(data.data() + at, std::min(piece, length - at));

@@ -19,10 +19,14 @@ namespace {
 std::vector<DWORD> g_received;
 bool g_completed = false;
 
-LRESULT CALLBACK RecorderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
-    if (msg == WM_UPDATE_PROGRESS) g_received.push_back(DWORD(lp));
-    else if (msg == WM_UPDATE_COMPLETE) g_completed = true;
-    else return ::DefWindowProcA(hwnd, msg, wp, lp);
+LRESULT CALLBACK RecorderProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == WM_UPDATE_PROGRESS)
+        g_received.push_back(DWORD(lp));
+    else if (msg == WM_UPDATE_COMPLETE)
+        g_completed = true;
+    else
+        return ::DefWindowProcA(hwnd, msg, wp, lp);
     return 0;
 }
 
@@ -30,18 +34,21 @@ MessageWindowClass g_recorderClass = {"UpdateReportRecorder", RecorderProc, fals
 
 // The dialog is busy until the transfer has ended, so every report waits in its queue: each must
 // still show the count it was posted with.
-TEST(UpdateReports, ProgressCarriesTheCountsOfItsOwnMoment) {
+TEST(UpdateReports, ProgressCarriesTheCountsOfItsOwnMoment)
+{
     const DWORD kSize = 20000;
     TinyHttpServer server(std::string(kSize, 'p'));
     g_strPackageUrl = server.Url();
     HWND recorder = CreateMessageWindow(g_recorderClass, nullptr);
     theApp.AttachDialogWindow(recorder);
-    HANDLE worker = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, DownloadThreadProc, &theApp, 0, nullptr));
+    HANDLE worker = reinterpret_cast<HANDLE>(
+        _beginthreadex(nullptr, 0, DownloadThreadProc, &theApp, 0, nullptr));
     ASSERT_NE(worker, nullptr);
     ::WaitForSingleObject(worker, INFINITE);
     ::CloseHandle(worker);
     MSG msg;
-    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageA(&msg);
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+        ::DispatchMessageA(&msg);
     theApp.DetachDialogWindow();
     DestroyMessageWindow(&recorder);
     ::DeleteFileA(theApp.m_szPackagePath);

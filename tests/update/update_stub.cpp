@@ -12,17 +12,21 @@
 
 namespace {
 
-unsigned long Setting(const char* name, unsigned long fallback) {
+unsigned long Setting(const char* name, unsigned long fallback)
+{
     const char* value = std::getenv(name);
     return value && *value ? std::strtoul(value, nullptr, 10) : fallback;
 }
 
-void Record(const char* line) {
+void Record(const char* line)
+{
     const char* log = std::getenv("UPDATE_STUB_LOG");
-    if (!log || !*log) return;
+    if (!log || !*log)
+        return;
     HANDLE file = ::CreateFileA(log, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    if (file == INVALID_HANDLE_VALUE)
+        return;
     DWORD written = 0;
     ::WriteFile(file, line, DWORD(std::strlen(line)), &written, nullptr);
     ::CloseHandle(file);
@@ -30,7 +34,8 @@ void Record(const char* line) {
 
 // Blocks until the receivers have answered, like any installer that announces a changed
 // environment.
-void SendSettingChange(const char* how) {
+void SendSettingChange(const char* how)
+{
     static const wchar_t kArea[] = L"Environment";
     HWND target = std::strcmp(how, "broadcast") == 0 ? HWND_BROADCAST
                                                      : ::FindWindowW(L"#32770", L"Qelvo升级程序");
@@ -42,14 +47,16 @@ void SendSettingChange(const char* how) {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
     char module[MAX_PATH] = {};
     ::GetModuleFileNameA(nullptr, module, MAX_PATH);
     char line[2 * MAX_PATH + 64];
     std::snprintf(line, sizeof line, "start|%s|%s\n", module, ::GetCommandLineA());
     Record(line);
     const char* send = std::getenv("UPDATE_STUB_SEND");
-    if (send && *send) SendSettingChange(send);
+    if (send && *send)
+        SendSettingChange(send);
     ::Sleep(Setting("UPDATE_STUB_SLEEP_MS", 0));
     std::snprintf(line, sizeof line, "end|%s\n", module);
     Record(line);

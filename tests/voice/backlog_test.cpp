@@ -53,8 +53,8 @@ TEST(BacklogTrim, DropsTheQuietestBlocksUntilTwoAreQueued)
     const int first = static_cast<int>(blocks.size());
     // Trimming: a block quieter than the three before it goes at once; among equally loud ones
     // every fourth goes. Each drop leaves one block less queued.
-    const Block trimming[] = {{5, 5040, 500}, {4, 5100, 2000}, {4, 5160, 3000}, {4, 5220, 4000},
-                              {4, 5280, 5000}, {3, 5340, 100}, {2, 5400, 10}, {2, 5460, 1}};
+    const Block trimming[] = {{5, 5040, 500},  {4, 5100, 2000}, {4, 5160, 3000}, {4, 5220, 4000},
+                              {4, 5280, 5000}, {3, 5340, 100},  {2, 5400, 10},   {2, 5460, 1}};
     blocks.insert(blocks.end(), std::begin(trimming), std::end(trimming));
     EXPECT_EQ((std::vector<int>{first, first + 4, first + 5}), Dropped(blocks));
 }

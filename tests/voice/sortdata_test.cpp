@@ -13,7 +13,7 @@ namespace {
 // A datagram whose speech bytes name its number, so the played order can be read back.
 std::vector<unsigned char> Packet(uint32_t nSeq, int nLen = kVoicePacketSize)
 {
-    std::vector<unsigned char> d(nLen, 0xEE);   // reserved bytes are not zero: they are ignored
+    std::vector<unsigned char> d(nLen, 0xEE);  // reserved bytes are not zero: they are ignored
     WriteLe32(d.data(), nSeq);
     if (nLen >= kVoicePacketSize) {
         std::memset(d.data() + kVoiceHeaderSize, static_cast<int>(nSeq & 0x7F), kSpeechBytes);
@@ -117,7 +117,7 @@ TEST_F(SortDataTest, RepeatOfAPlayedPacketWaitsAndBlocksRunsUntilAFlush)
     FeedRange(1, 5);
     Feed({5, 7});
     EXPECT_EQ(Seqs({5, 7}), Slots());
-    Feed({6});   // next in sequence, but slot 0 holds the repeat: nothing behind it is released
+    Feed({6});  // next in sequence, but slot 0 holds the repeat: nothing behind it is released
     EXPECT_EQ(Range(1, 6), played);
     EXPECT_EQ(Seqs({5, 7}), Slots());
     FeedRange(9, 14);
@@ -129,7 +129,7 @@ TEST_F(SortDataTest, DuplicateWaitsBehindItsTwin)
 {
     Feed({1, 3, 3, 5});
     EXPECT_EQ(Seqs({3, 3, 5}), Slots());
-    Feed({2});   // plays 2 and one 3; the twin breaks the run
+    Feed({2});  // plays 2 and one 3; the twin breaks the run
     EXPECT_EQ(Seqs({1, 2, 3}), played);
     EXPECT_EQ(Seqs({3, 5}), Slots());
 }
@@ -137,11 +137,11 @@ TEST_F(SortDataTest, DuplicateWaitsBehindItsTwin)
 TEST_F(SortDataTest, LatePacketAfterAFlushWaitsForTheNextFlush)
 {
     Feed({1});
-    FeedRange(3, 10);   // 2 lost: flush, last played 10
+    FeedRange(3, 10);  // 2 lost: flush, last played 10
     played.clear();
-    Feed({2});          // late
+    Feed({2});  // late
     EXPECT_TRUE(played.empty());
-    Feed({11, 12});     // in-order packets still play on arrival
+    Feed({11, 12});  // in-order packets still play on arrival
     EXPECT_EQ(Seqs({11, 12}), played);
     EXPECT_EQ(Seqs({2}), Slots());
     FeedRange(14, 20);  // 13 lost: the late one plays first in the flush
@@ -173,14 +173,14 @@ TEST_F(SortDataTest, ShortDatagramsAndNumberZeroNeverReachTheSlots)
     EXPECT_EQ(Seqs({1}), played);
     EXPECT_EQ(Seqs({3}), Slots());
 
-    std::vector<unsigned char> longOne = Packet(2, 1024);   // bytes after the packet ignored
+    std::vector<unsigned char> longOne = Packet(2, 1024);  // bytes after the packet ignored
     EXPECT_TRUE(store.Insert(longOne.data(), int(longOne.size())));
     EXPECT_EQ(Range(1, 3), played);
 }
 
 TEST_F(SortDataTest, NumbersAreComparedUnsignedAcrossTheTopBit)
 {
-    Feed({0x7FFFFFFF});   // waits: the store expects 1
+    Feed({0x7FFFFFFF});  // waits: the store expects 1
     Feed({0x80000001u, 0x80000000u});
     EXPECT_EQ(Seqs({0x7FFFFFFF, 0x80000000u, 0x80000001u}), Slots());
 }

@@ -27,9 +27,9 @@ TEST(ControlHeader, LayoutIsMagicCodeAndZeroLength)
     unsigned char h[kControlHeaderSize];
     std::memset(h, 0xAA, sizeof h);
     BuildControlHeader(h, TALK_ACCEPT);
-    const unsigned char expected[kControlHeaderSize] = {
-        'T', 'a', 'l', 'k', 'F', 'r', 'a', 'm', 'e', 0, 0, 0, 0, 0, 0, 0,
-        0x01, 0x10, 0, 0, 0, 0, 0, 0};
+    const unsigned char expected[kControlHeaderSize] = {'T',  'a',  'l', 'k', 'F', 'r', 'a', 'm',
+                                                        'e',  0,    0,   0,   0,   0,   0,   0,
+                                                        0x01, 0x10, 0,   0,   0,   0,   0,   0};
     EXPECT_EQ(0, std::memcmp(expected, h, sizeof h));
     EXPECT_EQ(0x1000u, TALK_REQUEST);
     EXPECT_EQ(0x1002u, TALK_REFUSE);
@@ -38,7 +38,10 @@ TEST(ControlHeader, LayoutIsMagicCodeAndZeroLength)
 // The length field round-trips as written, negative included; a negative length means no body.
 TEST(ControlHeader, BodyLengthRoundTripsAndNegativeMeansNoBody)
 {
-    const struct { int32_t length; uint32_t body; } cases[] = {
+    const struct {
+        int32_t length;
+        uint32_t body;
+    } cases[] = {
         {1, 1}, {1000, 1000}, {1500, 1500}, {0x7FFFFFFF, 0x7FFFFFFFu}, {-1, 0}, {INT32_MIN, 0},
     };
     unsigned char h[kControlHeaderSize];
@@ -61,7 +64,7 @@ TEST(ControlHeader, MagicIsComparedAsATerminatedText)
     Bytes h = Message(TALK_REQUEST, 4, 0);
     ControlHeader header;
     for (int i = 10; i < kControlMagicSize; ++i)
-        h[i] = static_cast<unsigned char>(0x41 + i);   // bytes after the NUL are not looked at
+        h[i] = static_cast<unsigned char>(0x41 + i);  // bytes after the NUL are not looked at
     ASSERT_TRUE(ParseControlHeader(h.data(), header));
     EXPECT_EQ(TALK_REQUEST, header.code);
     EXPECT_EQ(4, header.bodyLength);
@@ -100,7 +103,7 @@ TEST(VoicePacket, BuiltPacketHasZeroReservedBytesAndReadsBack)
     BuildVoicePacket(d, 0x81020304u, speech, kSpeechBytes);
     const unsigned char header[kVoiceHeaderSize] = {0x04, 0x03, 0x02, 0x81};
     EXPECT_EQ(0, std::memcmp(header, d, kVoiceHeaderSize));
-    EXPECT_EQ(0xEE, d[kVoicePacketSize]);   // nothing written past the speech
+    EXPECT_EQ(0xEE, d[kVoicePacketSize]);  // nothing written past the speech
     VoicePacket packet;
     ASSERT_TRUE(ParseVoicePacket(d, kVoicePacketSize, packet));
     EXPECT_EQ(0x81020304u, packet.seq);
@@ -153,13 +156,13 @@ TEST(ControlStream, ReadsMessagesWithBodiesInStepWhateverThePieces)
     Append(stream, Message(TALK_REQUEST, 0, 0));
     Append(stream, Message(TALK_REQUEST, 4, 4));
     Append(stream, Message(TALK_ACCEPT, -7, 0));
-    Append(stream, Message(0x2000, 1500, 1500));   // longer than the room: the rest is dropped
+    Append(stream, Message(0x2000, 1500, 1500));  // longer than the room: the rest is dropped
     Append(stream, Message(TALK_REFUSE, 1000, 1000));
     const Bytes longBody = Message(0, 0, 1500);
 
     for (unsigned nSeed = 0; nSeed < 200; ++nSeed) {
         PieceSource source(stream, nSeed);
-        auto buf = std::make_unique<unsigned char[]>(kControlBufferSize);   // exact size
+        auto buf = std::make_unique<unsigned char[]>(kControlBufferSize);  // exact size
         ControlHeader h;
         ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf.get(), h));
         EXPECT_EQ(TALK_REQUEST, h.code);
@@ -170,8 +173,8 @@ TEST(ControlStream, ReadsMessagesWithBodiesInStepWhateverThePieces)
         EXPECT_EQ(TALK_ACCEPT, h.code);
         ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf.get(), h));
         EXPECT_EQ(0x2000u, h.code);
-        EXPECT_EQ(0, std::memcmp(buf.get() + kControlHeaderSize, longBody.data() + 24,
-                                 kControlBodyRoom));
+        EXPECT_EQ(
+            0, std::memcmp(buf.get() + kControlHeaderSize, longBody.data() + 24, kControlBodyRoom));
         ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf.get(), h));
         EXPECT_EQ(TALK_REFUSE, h.code);
         EXPECT_EQ(ControlRead::Failed, ReadControlMessage(source, buf.get(), h));
@@ -182,7 +185,7 @@ TEST(ControlStream, BadMagicLeavesTheBodyUnread)
 {
     Bytes stream = Message(TALK_REQUEST, 24, 0);
     stream[0] = 'X';
-    Append(stream, Message(TALK_ACCEPT, 0, 0));   // the "body", which is read as the next message
+    Append(stream, Message(TALK_ACCEPT, 0, 0));  // the "body", which is read as the next message
     PieceSource source(stream, 7);
     unsigned char buf[kControlBufferSize];
     ControlHeader h;

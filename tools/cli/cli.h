@@ -10,8 +10,14 @@ namespace cli {
 
 const int kUsageError = 2;
 
-inline bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
-inline bool IsHelp(const std::wstring& arg) { return arg == L"--help" || arg == L"-h"; }
+inline bool IsHelp(const std::string& arg)
+{
+    return arg == "--help" || arg == "-h";
+}
+inline bool IsHelp(const std::wstring& arg)
+{
+    return arg == L"--help" || arg == L"-h";
+}
 
 // Prints the usage text on standard output; returns the exit code of a --help run.
 inline int PrintUsage(const char* usage)

@@ -11,12 +11,11 @@ namespace g729a {
 
 // Reads a whole file; false with a message in *error when it cannot be read.
 bool ReadFile(const std::string& path, std::vector<unsigned char>* data, std::string* error);
-bool WriteFile(const std::string& path, const std::vector<unsigned char>& data,
-               std::string* error);
+bool WriteFile(const std::string& path, const std::vector<unsigned char>& data, std::string* error);
 
 struct SerialFrame {
-  unsigned char bits[g729::kFrameBits];  // 0 or 1
-  bool erased;  // all bit words zero: the frame was lost
+    unsigned char bits[g729::kFrameBits];  // 0 or 1
+    bool erased;                           // all bit words zero: the frame was lost
 };
 
 constexpr int kSerialFrameBytes = 2 * (2 + g729::kFrameBits);  // 164

@@ -31,49 +31,57 @@ const char kUsage[] =
     "unreadable or malformed input.\n";
 
 struct CommandLine {
-  std::vector<std::string> args;  // the command and its file names
-  bool serial = false;
-  bool help = false;
+    std::vector<std::string> args;  // the command and its file names
+    bool serial = false;
+    bool help = false;
 };
 
 // Returns an empty string, or the problem with the command line.
-std::string Parse(int argc, char** argv, CommandLine* line) {
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (cli::IsHelp(a)) {
-      line->help = true;
-      return "";
+std::string Parse(int argc, char** argv, CommandLine* line)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (cli::IsHelp(a)) {
+            line->help = true;
+            return "";
+        }
+        if (a == "--itu") {
+            line->serial = true;
+        } else if (a.size() > 1 && a[0] == '-') {
+            return "unknown option: " + a;
+        } else {
+            line->args.push_back(a);
+        }
     }
-    if (a == "--itu") {
-      line->serial = true;
-    } else if (a.size() > 1 && a[0] == '-') {
-      return "unknown option: " + a;
-    } else {
-      line->args.push_back(a);
+    const std::vector<std::string>& args = line->args;
+    if (args.empty())
+        return "no command given (encode, decode or conform)";
+    const std::string& command = args[0];
+    if (command == "encode" || command == "decode") {
+        return args.size() == 3 ? "" : command + " takes two files, IN and OUT";
     }
-  }
-  const std::vector<std::string>& args = line->args;
-  if (args.empty()) return "no command given (encode, decode or conform)";
-  const std::string& command = args[0];
-  if (command == "encode" || command == "decode") {
-    return args.size() == 3 ? "" : command + " takes two files, IN and OUT";
-  }
-  if (command == "conform") {
-    if (line->serial) return "--itu does not apply to conform";
-    return args.size() == 2 ? "" : "conform takes one folder, DIR";
-  }
-  return "unknown command: " + command;
+    if (command == "conform") {
+        if (line->serial)
+            return "--itu does not apply to conform";
+        return args.size() == 2 ? "" : "conform takes one folder, DIR";
+    }
+    return "unknown command: " + command;
 }
 
 }  // namespace
 
-int main(int argc, char** argv) {
-  CommandLine line;
-  std::string problem = Parse(argc, argv, &line);
-  if (line.help) return cli::PrintUsage(kUsage);
-  if (!problem.empty()) return cli::Refuse(kTool, problem);
-  const std::vector<std::string>& args = line.args;
-  if (args[0] == "encode") return g729a::EncodeCommand(args[1], args[2], line.serial);
-  if (args[0] == "decode") return g729a::DecodeCommand(args[1], args[2], line.serial);
-  return g729a::ConformCommand(args[1]);
+int main(int argc, char** argv)
+{
+    CommandLine line;
+    std::string problem = Parse(argc, argv, &line);
+    if (line.help)
+        return cli::PrintUsage(kUsage);
+    if (!problem.empty())
+        return cli::Refuse(kTool, problem);
+    const std::vector<std::string>& args = line.args;
+    if (args[0] == "encode")
+        return g729a::EncodeCommand(args[1], args[2], line.serial);
+    if (args[0] == "decode")
+        return g729a::DecodeCommand(args[1], args[2], line.serial);
+    return g729a::ConformCommand(args[1]);
 }

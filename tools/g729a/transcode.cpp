@@ -8,61 +8,71 @@
 namespace g729a {
 namespace {
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "g729a: %s\n", message.c_str());
-  return 2;
+int Fail(const std::string& message)
+{
+    std::fprintf(stderr, "g729a: %s\n", message.c_str());
+    return 2;
 }
 
 }  // namespace
 
-int EncodeCommand(const std::string& in, const std::string& out, bool serial) {
-  std::vector<unsigned char> pcm;
-  std::string error;
-  if (!ReadFile(in, &pcm, &error)) return Fail(error);
-  if (pcm.size() % 2 != 0) return Fail(in + ": odd byte count, not 16-bit PCM");
-  size_t tail = pcm.size() % (2 * g729::kFrame);
-  if (tail != 0) {
-    std::fprintf(stderr, "g729a: ignoring the last %zu samples (less than a frame)\n", tail / 2);
-  }
-  std::vector<unsigned char> packed = EncodePcm(pcm);
-  std::vector<unsigned char> result;
-  if (serial) {
-    for (size_t off = 0; off < packed.size(); off += g729::kFrameBytes) {
-      unsigned char bits[g729::kFrameBits];
-      BytesToBits(&packed[off], bits);
-      AppendSerial(bits, &result);
+int EncodeCommand(const std::string& in, const std::string& out, bool serial)
+{
+    std::vector<unsigned char> pcm;
+    std::string error;
+    if (!ReadFile(in, &pcm, &error))
+        return Fail(error);
+    if (pcm.size() % 2 != 0)
+        return Fail(in + ": odd byte count, not 16-bit PCM");
+    size_t tail = pcm.size() % (2 * g729::kFrame);
+    if (tail != 0) {
+        std::fprintf(stderr, "g729a: ignoring the last %zu samples (less than a frame)\n",
+                     tail / 2);
     }
-  } else {
-    result = packed;
-  }
-  if (!WriteFile(out, result, &error)) return Fail(error);
-  return 0;
+    std::vector<unsigned char> packed = EncodePcm(pcm);
+    std::vector<unsigned char> result;
+    if (serial) {
+        for (size_t off = 0; off < packed.size(); off += g729::kFrameBytes) {
+            unsigned char bits[g729::kFrameBits];
+            BytesToBits(&packed[off], bits);
+            AppendSerial(bits, &result);
+        }
+    } else {
+        result = packed;
+    }
+    if (!WriteFile(out, result, &error))
+        return Fail(error);
+    return 0;
 }
 
-int DecodeCommand(const std::string& in, const std::string& out, bool serial) {
-  std::vector<unsigned char> data;
-  std::string error;
-  if (!ReadFile(in, &data, &error)) return Fail(error);
-  std::vector<unsigned char> packed;
-  if (serial) {
-    std::vector<SerialFrame> frames;
-    if (!ParseSerial(data, &frames, &error)) return Fail(in + ": " + error);
-    int erased = 0;
-    packed = PackSerial(frames, &erased);
-    if (erased > 0) {
-      std::fprintf(stderr, "g729a: %d erased frames repeat the previous frame\n", erased);
+int DecodeCommand(const std::string& in, const std::string& out, bool serial)
+{
+    std::vector<unsigned char> data;
+    std::string error;
+    if (!ReadFile(in, &data, &error))
+        return Fail(error);
+    std::vector<unsigned char> packed;
+    if (serial) {
+        std::vector<SerialFrame> frames;
+        if (!ParseSerial(data, &frames, &error))
+            return Fail(in + ": " + error);
+        int erased = 0;
+        packed = PackSerial(frames, &erased);
+        if (erased > 0) {
+            std::fprintf(stderr, "g729a: %d erased frames repeat the previous frame\n", erased);
+        }
+    } else {
+        if (data.size() % g729::kFrameBytes != 0) {
+            return Fail(in + ": length is not a multiple of 10-byte frames");
+        }
+        packed = data;
     }
-  } else {
-    if (data.size() % g729::kFrameBytes != 0) {
-      return Fail(in + ": length is not a multiple of 10-byte frames");
-    }
-    packed = data;
-  }
-  std::vector<short> samples = DecodePacked(packed);
-  std::vector<unsigned char> result;
-  AppendSamples(samples.data(), static_cast<int>(samples.size()), &result);
-  if (!WriteFile(out, result, &error)) return Fail(error);
-  return 0;
+    std::vector<short> samples = DecodePacked(packed);
+    std::vector<unsigned char> result;
+    AppendSamples(samples.data(), static_cast<int>(samples.size()), &result);
+    if (!WriteFile(out, result, &error))
+        return Fail(error);
+    return 0;
 }
 
 }  // namespace g729a

@@ -34,7 +34,7 @@ const UINT WM_APP_NEXT = WM_APP + 1;
 const UINT_PTR kWaitTimer = 1;
 const UINT kPollMs = 50;
 
-CCriticalSection g_logLock;   // the log hook may call from the wave devices' threads
+CCriticalSection g_logLock;  // the log hook may call from the wave devices' threads
 FILE* g_log = nullptr;
 ULONGLONG g_ullStart = 0;
 
@@ -53,11 +53,20 @@ struct Wait {
     ULONGLONG ullDeadline = 0;
 } g_wait;
 
-void CALLBACK OnLogLine(const char* pszText, int) { LogLine("log:", pszText); }
+void CALLBACK OnLogLine(const char* pszText, int)
+{
+    LogLine("log:", pszText);
+}
 
-void LogResult(const Step& step, int nResult) { ::LogResult(step.text, nResult); }
+void LogResult(const Step& step, int nResult)
+{
+    ::LogResult(step.text, nResult);
+}
 
-void NextStep() { PostMessageA(g_hWnd, WM_APP_NEXT, 0, 0); }
+void NextStep()
+{
+    PostMessageA(g_hWnd, WM_APP_NEXT, 0, 0);
+}
 
 // Starts a waiting step: the poll timer checks the condition until it holds or time runs out.
 void BeginWait(Wait::Kind kind, const std::string& path, const std::string& ms)
@@ -73,10 +82,22 @@ int CheckWait()
 {
     bool bDone = false;
     switch (g_wait.kind) {
-    case Wait::File: bDone = GetFileAttributesA(g_wait.path.c_str()) != INVALID_FILE_ATTRIBUTES; break;
-    case Wait::Begin: bDone = g_nBegin > g_nBeginTaken; if (bDone) ++g_nBeginTaken; break;
-    case Wait::End: bDone = g_nEnd > g_nEndTaken; if (bDone) ++g_nEndTaken; break;
-    case Wait::None: bDone = true; break;
+    case Wait::File:
+        bDone = GetFileAttributesA(g_wait.path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        break;
+    case Wait::Begin:
+        bDone = g_nBegin > g_nBeginTaken;
+        if (bDone)
+            ++g_nBeginTaken;
+        break;
+    case Wait::End:
+        bDone = g_nEnd > g_nEndTaken;
+        if (bDone)
+            ++g_nEndTaken;
+        break;
+    case Wait::None:
+        bDone = true;
+        break;
     }
     if (bDone)
         return 1;
@@ -97,7 +118,10 @@ void OnPollTick()
     NextStep();
 }
 
-int Num(const std::string& text) { return std::atoi(text.c_str()); }
+int Num(const std::string& text)
+{
+    return std::atoi(text.c_str());
+}
 
 // Makes the thread's active window the harness's window (1) or none (0, a client in the
 // background); the result says whether that holds afterwards.
@@ -203,11 +227,26 @@ void OnTalkMessage(UINT uMsg)
 LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
-    case WM_APP_NEXT: OnNextStep(); return 0;
-    case WM_TIMER: if (wParam == kWaitTimer) OnPollTick(); return 0;
-    case WM_TALK_BEGIN: ++g_nBegin; LogLine("msg:", "WM_TALK_BEGIN"); OnTalkMessage(uMsg); return 0;
-    case WM_TALK_END: ++g_nEnd; LogLine("msg:", "WM_TALK_END"); OnTalkMessage(uMsg); return 0;
-    case WM_TALK_CONNECT: LogLine("msg:", wParam ? "WM_TALK_CONNECT 1" : "WM_TALK_CONNECT 0"); return 0;
+    case WM_APP_NEXT:
+        OnNextStep();
+        return 0;
+    case WM_TIMER:
+        if (wParam == kWaitTimer)
+            OnPollTick();
+        return 0;
+    case WM_TALK_BEGIN:
+        ++g_nBegin;
+        LogLine("msg:", "WM_TALK_BEGIN");
+        OnTalkMessage(uMsg);
+        return 0;
+    case WM_TALK_END:
+        ++g_nEnd;
+        LogLine("msg:", "WM_TALK_END");
+        OnTalkMessage(uMsg);
+        return 0;
+    case WM_TALK_CONNECT:
+        LogLine("msg:", wParam ? "WM_TALK_CONNECT 1" : "WM_TALK_CONNECT 0");
+        return 0;
     }
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
@@ -280,7 +319,8 @@ void LogLine(const char* pszKind, const char* pszText)
 {
     CScopedLock lock(g_logLock);
     if (g_log) {
-        std::fprintf(g_log, "%9.3f %s %s\n", (GetTickCount64() - g_ullStart) / 1000.0, pszKind, pszText);
+        std::fprintf(g_log, "%9.3f %s %s\n", (GetTickCount64() - g_ullStart) / 1000.0, pszKind,
+                     pszText);
         std::fflush(g_log);
     }
 }

@@ -19,7 +19,7 @@ SOCKET g_markSocket = INVALID_SOCKET;
 sockaddr_in g_markTo = {};
 
 HHOOK g_hHook = nullptr;
-int g_nEndsSeen = 0;          // WM_TALK_END sent to any window of the thread
+int g_nEndsSeen = 0;  // WM_TALK_END sent to any window of the thread
 int g_nEndsAtBoxOpen = 0;
 int g_nBoxesUp = 0;
 ULONGLONG g_ullBoxDeadline = 0;
@@ -64,7 +64,8 @@ LRESULT CALLBACK OnCallWndProc(int nCode, WPARAM wParam, LPARAM lParam)
             ++g_nEndsSeen;
         SendMark(bBegin ? "mark begin" : "mark end");
         if (pMsg->hwnd != g_hWnd)
-            LogLine("msg:", bBegin ? "WM_TALK_BEGIN to another window" : "WM_TALK_END to another window");
+            LogLine("msg:",
+                    bBegin ? "WM_TALK_BEGIN to another window" : "WM_TALK_END to another window");
     }
     return CallNextHookEx(g_hHook, nCode, wParam, lParam);
 }
@@ -73,11 +74,16 @@ LRESULT CALLBACK OnCallWndProc(int nCode, WPARAM wParam, LPARAM lParam)
 
 bool ParseHandlerAction(const std::string& text, HandlerAction& action)
 {
-    if (text == "none") action = HandlerAction::None;
-    else if (text == "end") action = HandlerAction::End;
-    else if (text == "destroy") action = HandlerAction::Destroy;
-    else if (text == "msgbox") action = HandlerAction::MsgBox;
-    else return false;
+    if (text == "none")
+        action = HandlerAction::None;
+    else if (text == "end")
+        action = HandlerAction::End;
+    else if (text == "destroy")
+        action = HandlerAction::Destroy;
+    else if (text == "msgbox")
+        action = HandlerAction::MsgBox;
+    else
+        return false;
     return true;
 }
 
@@ -89,14 +95,24 @@ void SetHandlerAction(UINT uMsg, HandlerAction action)
 void RunHandlerAction(UINT uMsg)
 {
     switch (uMsg == WM_TALK_BEGIN ? g_onBegin : g_onEnd) {
-    case HandlerAction::End: LogResult("end in handler", EndCall()); break;
-    case HandlerAction::Destroy: LogResult("delete in handler", DestroyInterface()); break;
-    case HandlerAction::MsgBox: ShowBox(); break;
-    case HandlerAction::None: break;
+    case HandlerAction::End:
+        LogResult("end in handler", EndCall());
+        break;
+    case HandlerAction::Destroy:
+        LogResult("delete in handler", DestroyInterface());
+        break;
+    case HandlerAction::MsgBox:
+        ShowBox();
+        break;
+    case HandlerAction::None:
+        break;
     }
 }
 
-bool BoxUp() { return g_nBoxesUp > 0; }
+bool BoxUp()
+{
+    return g_nBoxesUp > 0;
+}
 
 int EndCall()
 {
@@ -124,7 +140,8 @@ void SetMarkTarget(const std::string& host, int port)
     g_markTo.sin_family = AF_INET;
     g_markTo.sin_addr.s_addr = inet_addr(host.c_str());
     // Marks go to dotted addresses only; a name leaves them off.
-    g_markTo.sin_port = g_markTo.sin_addr.s_addr == INADDR_NONE ? 0 : htons(static_cast<u_short>(port));
+    g_markTo.sin_port =
+        g_markTo.sin_addr.s_addr == INADDR_NONE ? 0 : htons(static_cast<u_short>(port));
 }
 
 void SendMark(const char* pszWhat)

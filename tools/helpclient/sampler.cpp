@@ -30,14 +30,16 @@ typedef LONG(NTAPI* QuerySystemInformationFn)(ULONG, PVOID, ULONG, PULONG);
 // This process's entries in the system handle table; 0 when the table cannot be read.
 unsigned long CountHandlesInTable()
 {
-    static const QuerySystemInformationFn query = reinterpret_cast<QuerySystemInformationFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+    static const QuerySystemInformationFn query =
+        reinterpret_cast<QuerySystemInformationFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
     const ULONG kSystemHandleInformation = 16;
     std::vector<char> buffer(1 << 16);
     ULONG ulNeeded = 0;
     LONG status = -1;
     while (query && buffer.size() <= (64u << 20)) {
-        status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &ulNeeded);
+        status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()),
+                       &ulNeeded);
         if (status != static_cast<LONG>(0xC0000004))  // STATUS_INFO_LENGTH_MISMATCH
             break;
         buffer.resize(buffer.size() * 2);
@@ -45,7 +47,8 @@ unsigned long CountHandlesInTable()
     if (status != 0)
         return 0;
     ULONG ulCount = *reinterpret_cast<ULONG*>(buffer.data());
-    const SystemHandleEntry* pEntries = reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
+    const SystemHandleEntry* pEntries =
+        reinterpret_cast<const SystemHandleEntry*>(buffer.data() + sizeof(ULONG_PTR));
     if (sizeof(ULONG_PTR) + ulCount * sizeof(SystemHandleEntry) > buffer.size())
         return 0;
     unsigned long n = 0;
@@ -157,9 +160,8 @@ void WriteSample()
     char szText[256];
     std::snprintf(szText, sizeof(szText),
                   "handles=%lu threads=%lu windows=%lu user=%s gdi=%s private=%llu committed=%llu",
-                  CountHandles(), CountThreads(), CountWindows(),
-                  GuiCount(GR_USEROBJECTS).c_str(), GuiCount(GR_GDIOBJECTS).c_str(), PrivateUsage(),
-                  CommittedPrivateBytes());
+                  CountHandles(), CountThreads(), CountWindows(), GuiCount(GR_USEROBJECTS).c_str(),
+                  GuiCount(GR_GDIOBJECTS).c_str(), PrivateUsage(), CommittedPrivateBytes());
     g_write("sample:", szText);
 }
 
@@ -168,10 +170,11 @@ void WriteInfo()
 {
     DWORD dwHandles = 0;
     if (!GetProcessHandleCount(GetCurrentProcess(), &dwHandles) || !dwHandles)
-        g_write("sample-info:", CountHandlesInTable()
-                ? "GetProcessHandleCount answers 0: handles counted in the system handle table"
-                : "GetProcessHandleCount answers 0 and the system handle table cannot be read: "
-                  "handles are not counted here");
+        g_write("sample-info:",
+                CountHandlesInTable()
+                    ? "GetProcessHandleCount answers 0: handles counted in the system handle table"
+                    : "GetProcessHandleCount answers 0 and the system handle table cannot be read: "
+                      "handles are not counted here");
     SetLastError(0);
     DWORD nGdi = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     DWORD dwError = GetLastError();
@@ -179,13 +182,15 @@ void WriteInfo()
     if (nGdi == 0) {
         std::snprintf(szText, sizeof(szText),
                       "GetGuiResources answers 0 (error %lu): USER and GDI objects are not counted "
-                      "here; windows stand in for USER objects", static_cast<unsigned long>(dwError));
+                      "here; windows stand in for USER objects",
+                      static_cast<unsigned long>(dwError));
         g_write("sample-info:", szText);
     }
     PROCESS_MEMORY_COUNTERS_EX pmc = {};
     pmc.cb = sizeof(pmc);
     if (GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc),
-                             sizeof(pmc)) && !pmc.PrivateUsage)
+                             sizeof(pmc)) &&
+        !pmc.PrivateUsage)
         g_write("sample-info:", "PrivateUsage answers 0: private bytes are PagefileUsage");
 }
 

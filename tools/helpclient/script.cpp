@@ -13,8 +13,10 @@ const char kScriptHelp[] =
     "  destroy                 delete the interface object\n"
     "  loghook 0|1             set or clear the log hook (set at the start)\n"
     "  wait MS                 do nothing for MS milliseconds\n"
-    "  waitfor PATH MS         until the file PATH exists, MS milliseconds at most (result 0: not)\n"
-    "  waitmsg begin|end MS    until one more WM_TALK_BEGIN / WM_TALK_END, MS milliseconds at most\n"
+    "  waitfor PATH MS         until the file PATH exists, MS milliseconds at most (result 0: "
+    "not)\n"
+    "  waitmsg begin|end MS    until one more WM_TALK_BEGIN / WM_TALK_END, MS milliseconds at "
+    "most\n"
     "  onbegin|onend none|end|destroy|msgbox\n"
     "                          what the window does on WM_TALK_BEGIN / WM_TALK_END (default none)\n"
     "  marks                   mark session begin and end in the voice stream\n"
@@ -28,10 +30,10 @@ namespace {
 const std::map<std::string, size_t>& ArgCounts()
 {
     static const std::map<std::string, size_t> counts = {
-        {"init", 0}, {"start", 3}, {"sound", 1}, {"end", 0}, {"destroy", 0},
-        {"loghook", 1}, {"wait", 1}, {"waitfor", 2}, {"waitmsg", 2}, {"exit", 0},
-        {"onbegin", 1}, {"onend", 1}, {"marks", 0}, {"activate", 1}, {"loop", 1}, {"endloop", 0},
-        {"sample", 1}};
+        {"init", 0},    {"start", 3}, {"sound", 1},   {"end", 0},      {"destroy", 0},
+        {"loghook", 1}, {"wait", 1},  {"waitfor", 2}, {"waitmsg", 2},  {"exit", 0},
+        {"onbegin", 1}, {"onend", 1}, {"marks", 0},   {"activate", 1}, {"loop", 1},
+        {"endloop", 0}, {"sample", 1}};
     return counts;
 }
 

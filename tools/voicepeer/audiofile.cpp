@@ -9,7 +9,10 @@
 
 namespace {
 
-uint16_t Le16(const unsigned char* p) { return uint16_t(p[0] | p[1] << 8); }
+uint16_t Le16(const unsigned char* p)
+{
+    return uint16_t(p[0] | p[1] << 8);
+}
 
 void PutLe(std::vector<unsigned char>& out, uint32_t value, int bytes)
 {
@@ -18,9 +21,11 @@ void PutLe(std::vector<unsigned char>& out, uint32_t value, int bytes)
 }
 
 // Finds the "fmt " and "data" chunks of a RIFF/WAVE image; data receives the sample bytes.
-bool ParseWav(const std::vector<unsigned char>& file, std::vector<unsigned char>& data, std::string& error)
+bool ParseWav(const std::vector<unsigned char>& file, std::vector<unsigned char>& data,
+              std::string& error)
 {
-    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) || std::memcmp(file.data() + 8, "WAVE", 4)) {
+    if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) ||
+        std::memcmp(file.data() + 8, "WAVE", 4)) {
         error = "not a RIFF/WAVE file";
         return false;
     }
@@ -56,7 +61,8 @@ bool ReadSpeech(const std::string& path, std::vector<int16_t>& samples, std::str
         error = "cannot open " + path;
         return false;
     }
-    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> file((std::istreambuf_iterator<char>(in)),
+                                    std::istreambuf_iterator<char>());
     std::vector<unsigned char> data;
     bool bWav = path.size() > 4 && path.compare(path.size() - 4, 4, ".wav") == 0;
     if (bWav && !ParseWav(file, data, error))
@@ -77,8 +83,8 @@ bool WriteWav(const std::string& path, const std::vector<int16_t>& samples)
     for (char c : std::string("WAVEfmt "))
         out.push_back(static_cast<unsigned char>(c));
     PutLe(out, 16, 4);
-    PutLe(out, 1, 2);     // PCM
-    PutLe(out, 1, 2);     // mono
+    PutLe(out, 1, 2);  // PCM
+    PutLe(out, 1, 2);  // mono
     PutLe(out, 8000, 4);
     PutLe(out, 16000, 4);
     PutLe(out, 2, 2);

@@ -38,14 +38,16 @@ std::vector<unsigned char> EncodeBlocks(const std::vector<int16_t>& samples)
     std::vector<unsigned char> coded(nBlocks * kSpeechBytes);
     CAudioCode codec;
     for (size_t i = 0; i < nBlocks; ++i)
-        codec.Encode(&samples[i * kBlockSamples], kBlockSamples * 2, &coded[i * kSpeechBytes], nullptr);
+        codec.Encode(&samples[i * kBlockSamples], kBlockSamples * 2, &coded[i * kSpeechBytes],
+                     nullptr);
     return coded;
 }
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
 {
     std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
 }
 
 }  // namespace

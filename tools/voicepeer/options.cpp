@@ -20,21 +20,27 @@ const char kPeerUsage[] =
     "  --send FILE          speech: raw s16le 8 kHz mono, or a .wav in that format\n"
     "  --tones N            N tone blocks instead (block k: 400 + 60 (17 k mod 40) Hz)\n"
     "  --send-seconds S     send at most S seconds of the source (default: all of it)\n"
-    "  --loop S             repeat the source's packets until S seconds were sent (default 0: once)\n"
-    "  --slot-ms MS         one packet every MS milliseconds (default 60; 59.94 is a clock 0.1% fast)\n"
+    "  --loop S             repeat the source's packets until S seconds were sent (default 0: "
+    "once)\n"
+    "  --slot-ms MS         one packet every MS milliseconds (default 60; 59.94 is a clock 0.1% "
+    "fast)\n"
     "faults:\n"
     "  --drop LIST          lose these packets of the peer's (numbered from 1; LIST: 3,7,12)\n"
     "  --swap LIST          send each of these packets after its successor\n"
     "  --dup LIST           send these packets twice\n"
-    "  --tx-faults L,R,D    besides: lose, swap with the next and duplicate these fractions (0 to 1)\n"
+    "  --tx-faults L,R,D    besides: lose, swap with the next and duplicate these fractions (0 to "
+    "1)\n"
     "                       of the packets sent, picked at random (default 0,0,0)\n"
-    "  --rx-faults L,R,D    the same faults on the client's packets as they arrive, before they are\n"
+    "  --rx-faults L,R,D    the same faults on the client's packets as they arrive, before they "
+    "are\n"
     "                       recorded (default 0,0,0)\n"
     "  --seed N             seed of the random faults (default 1)\n"
     "control connection:\n"
     "  --ctl T:ACTION       act T seconds after the accept (repeatable); ACTION is request |\n"
-    "                       request+body=N | split+body=N | badmagic+body=N | code=N | partial=N |\n"
-    "                       close (default: one request at 0.2 s); split sends an N-byte body in two\n"
+    "                       request+body=N | split+body=N | badmagic+body=N | code=N | partial=N "
+    "|\n"
+    "                       close (default: one request at 0.2 s); split sends an N-byte body in "
+    "two\n"
     "                       halves, the second 50 ms after the first\n"
     "  --end-on-close 1     end the session as soon as the control connection closes (default 0)\n"
     "timing:\n"
@@ -47,16 +53,20 @@ static_assert(kSplitDelay == 0.05, "the usage text names the split delay");
 namespace {
 
 const char* const kOptionNames[] = {
-    "--tcp", "--udp", "--out", "--send", "--tones", "--send-seconds", "--loop", "--slot-ms",
-    "--drop", "--swap", "--dup", "--tx-faults", "--rx-faults", "--seed", "--ctl",
-    "--end-on-close", "--duration", "--wait-accept"};
+    "--tcp",       "--udp",     "--out",  "--send",         "--tones",    "--send-seconds",
+    "--loop",      "--slot-ms", "--drop", "--swap",         "--dup",      "--tx-faults",
+    "--rx-faults", "--seed",    "--ctl",  "--end-on-close", "--duration", "--wait-accept"};
 
 bool IsOption(const std::string& name)
 {
-    return std::find(std::begin(kOptionNames), std::end(kOptionNames), name) != std::end(kOptionNames);
+    return std::find(std::begin(kOptionNames), std::end(kOptionNames), name) !=
+           std::end(kOptionNames);
 }
 
-bool IsPort(double number) { return number >= 1 && number <= 65535 && number == static_cast<int>(number); }
+bool IsPort(double number)
+{
+    return number >= 1 && number <= 65535 && number == static_cast<int>(number);
+}
 
 bool ParseNumber(const std::string& text, double& value)
 {
@@ -99,7 +109,8 @@ bool ParseAction(const std::string& text, ControlAction& action)
     std::string rest = text.substr(colon + 1);
     size_t eq = rest.find('=');
     action.verb = rest.substr(0, eq);
-    if (action.verb == "request+body" || action.verb == "badmagic+body" || action.verb == "split+body")
+    if (action.verb == "request+body" || action.verb == "badmagic+body" ||
+        action.verb == "split+body")
         action.verb.resize(action.verb.find('+'));
     else if (action.verb == "request" || action.verb == "close")
         return eq == std::string::npos;
@@ -121,21 +132,36 @@ bool ApplyOption(const std::string& name, const std::string& value, PeerOptions&
             return false;
         (name == "--tcp" ? o.tcpPort : o.udpPort) = static_cast<int>(number);
         return true;
-    } else if (name == "--out") return !(o.outDir = value).empty();
-    else if (name == "--send") return !(o.sendFile = value).empty();
-    else if (name == "--tones") o.tones = static_cast<unsigned>(number);
-    else if (name == "--send-seconds") o.sendSeconds = number;
-    else if (name == "--duration") o.duration = number;
-    else if (name == "--slot-ms") return bNumber && (o.slotSeconds = number / 1000) > 0;
-    else if (name == "--wait-accept") o.waitAccept = number;
-    else if (name == "--seed") o.seed = static_cast<unsigned>(number);
-    else if (name == "--loop") o.loopSeconds = number;
-    else if (name == "--end-on-close") o.endOnClose = number != 0;
-    else if (name == "--tx-faults") return ParseRates(value, o.txRates);
-    else if (name == "--rx-faults") return ParseRates(value, o.rxRates);
-    else if (name == "--drop") return ParseList(value, o.faults.drop);
-    else if (name == "--swap") return ParseList(value, o.faults.swap);
-    else if (name == "--dup") return ParseList(value, o.faults.dup);
+    } else if (name == "--out")
+        return !(o.outDir = value).empty();
+    else if (name == "--send")
+        return !(o.sendFile = value).empty();
+    else if (name == "--tones")
+        o.tones = static_cast<unsigned>(number);
+    else if (name == "--send-seconds")
+        o.sendSeconds = number;
+    else if (name == "--duration")
+        o.duration = number;
+    else if (name == "--slot-ms")
+        return bNumber && (o.slotSeconds = number / 1000) > 0;
+    else if (name == "--wait-accept")
+        o.waitAccept = number;
+    else if (name == "--seed")
+        o.seed = static_cast<unsigned>(number);
+    else if (name == "--loop")
+        o.loopSeconds = number;
+    else if (name == "--end-on-close")
+        o.endOnClose = number != 0;
+    else if (name == "--tx-faults")
+        return ParseRates(value, o.txRates);
+    else if (name == "--rx-faults")
+        return ParseRates(value, o.rxRates);
+    else if (name == "--drop")
+        return ParseList(value, o.faults.drop);
+    else if (name == "--swap")
+        return ParseList(value, o.faults.swap);
+    else if (name == "--dup")
+        return ParseList(value, o.faults.dup);
     else if (name == "--ctl") {
         ControlAction action;
         if (!ParseAction(value, action))
@@ -147,7 +173,8 @@ bool ApplyOption(const std::string& name, const std::string& value, PeerOptions&
             o.actions.push_back(action);
         }
         return true;
-    } else return false;
+    } else
+        return false;
     return bNumber && number >= 0;
 }
 

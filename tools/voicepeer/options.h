@@ -10,10 +10,10 @@
 constexpr double kSplitDelay = 0.05;
 
 struct ControlAction {
-    double at = 0;          // seconds after the connection was accepted
+    double at = 0;  // seconds after the connection was accepted
     // request, badmagic, code, partial, close; a split request becomes "head" and "tail"
     std::string verb;
-    long value = 0;         // body length, code or byte count
+    long value = 0;  // body length, code or byte count
 };
 
 struct PeerOptions {
@@ -31,7 +31,7 @@ struct PeerOptions {
     double duration = 30;
     double waitAccept = 30;
     double slotSeconds = 0.060;
-    bool help = false;      // --help was given: print kPeerUsage and do nothing else
+    bool help = false;  // --help was given: print kPeerUsage and do nothing else
 };
 
 // The full usage text that --help prints.

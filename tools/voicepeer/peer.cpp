@@ -84,7 +84,10 @@ VoicePeer::~VoicePeer()
         std::fclose(m_events);
 }
 
-double VoicePeer::Now() const { return MonotonicSeconds() - m_start; }
+double VoicePeer::Now() const
+{
+    return MonotonicSeconds() - m_start;
+}
 
 void VoicePeer::Log(const char* format, ...)
 {
@@ -273,10 +276,12 @@ void VoicePeer::SendDueVoice()
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = m_clientAddr;
     to.sin_port = m_clientPort;
-    while (m_nextSlot < m_slots.size() && m_voiceStart + m_nextSlot * m_options.slotSeconds <= Now()) {
+    while (m_nextSlot < m_slots.size() &&
+           m_voiceStart + m_nextSlot * m_options.slotSeconds <= Now()) {
         for (uint32_t seq : m_slots[m_nextSlot]) {
             unsigned char packet[kVoicePacketSize];
-            size_t block = (seq - 1) % (m_coded.size() / kSpeechBytes);  // --loop repeats the source
+            size_t block =
+                (seq - 1) % (m_coded.size() / kSpeechBytes);  // --loop repeats the source
             BuildVoicePacket(packet, seq, &m_coded[block * kSpeechBytes], kSpeechBytes);
             sendto(m_udp, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
             Log("sent seq=%u", seq);

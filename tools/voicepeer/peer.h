@@ -50,13 +50,13 @@ private:
     std::vector<std::vector<uint32_t>> m_slots;
     int m_listen = -1, m_control = -1, m_udp = -1;
     FILE* m_events = nullptr;
-    double m_start = 0;            // monotonic seconds at the accept
+    double m_start = 0;  // monotonic seconds at the accept
     size_t m_nextAction = 0;
-    bool m_bAccepted = false;      // the client answered TALK_ACCEPT
+    bool m_bAccepted = false;  // the client answered TALK_ACCEPT
     bool m_bHello = false;
-    uint32_t m_clientAddr = 0;     // where the hello came from (network order)
+    uint32_t m_clientAddr = 0;  // where the hello came from (network order)
     uint16_t m_clientPort = 0;
-    double m_voiceStart = -1;      // session time of slot 0
+    double m_voiceStart = -1;  // session time of slot 0
     size_t m_nextSlot = 0;
     std::vector<unsigned char> m_ctlIn;
     std::mt19937 m_rxRng;

@@ -8,9 +8,12 @@ void AddRandomFaults(uint32_t count, const FaultRates& rates, uint32_t seed, Sen
     std::mt19937 rng(seed);
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
     for (uint32_t seq = 1; seq <= count; ++seq) {
-        if (uniform(rng) < rates.loss) faults.drop.insert(seq);
-        if (uniform(rng) < rates.reorder) faults.swap.insert(seq);
-        if (uniform(rng) < rates.dup) faults.dup.insert(seq);
+        if (uniform(rng) < rates.loss)
+            faults.drop.insert(seq);
+        if (uniform(rng) < rates.reorder)
+            faults.swap.insert(seq);
+        if (uniform(rng) < rates.dup)
+            faults.dup.insert(seq);
     }
 }
 

@@ -9,8 +9,8 @@ namespace g729 {
 
 // The chosen code vector of one subframe.
 struct FixedCodeword {
-  int positions;  // 13-bit position index (parameter 5 or 9)
-  int signs;      // 4-bit sign index (parameter 6 or 10): bit k set for a positive pulse k
+    int positions;  // 13-bit position index (parameter 5 or 9)
+    int signs;      // 4-bit sign index (parameter 6 or 10): bit k set for a positive pulse k
 };
 
 // Searches the codebook for the target x through the (sharpened) weighted synthesis

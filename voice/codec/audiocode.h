@@ -7,18 +7,18 @@
 #pragma once
 
 class CAudioCode {
- public:
-  CAudioCode();
-  virtual ~CAudioCode();
+public:
+    CAudioCode();
+    virtual ~CAudioCode();
 
-  // pcm: 480 samples (pcmBytes must be 960); out: at least 60 bytes. Returns 1 and sets
-  // *outBytes = 60 (when outBytes is not null); returns 0 and writes nothing when pcmBytes is
-  // not 960 or out is null.
-  int Encode(const void* pcm, int pcmBytes, unsigned char* out, int* outBytes);
+    // pcm: 480 samples (pcmBytes must be 960); out: at least 60 bytes. Returns 1 and sets
+    // *outBytes = 60 (when outBytes is not null); returns 0 and writes nothing when pcmBytes is
+    // not 960 or out is null.
+    int Encode(const void* pcm, int pcmBytes, unsigned char* out, int* outBytes);
 
-  // in: exactly 60 bytes are read; pcm: at least 960 bytes. Returns 1 and sets
-  // *pcmBytes = 960 (when pcmBytes is not null); returns 0 when pcm is null.
-  int Decode(const unsigned char* in, void* pcm, int* pcmBytes);
+    // in: exactly 60 bytes are read; pcm: at least 960 bytes. Returns 1 and sets
+    // *pcmBytes = 960 (when pcmBytes is not null); returns 0 when pcm is null.
+    int Decode(const unsigned char* in, void* pcm, int* pcmBytes);
 };
 
 namespace g729 {

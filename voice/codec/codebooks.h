@@ -9,8 +9,8 @@ namespace g729 {
 
 // Delays searched in a subframe: min..max inclusive.
 struct PitchWindow {
-  int min;
-  int max;
+    int min;
+    int max;
 };
 
 // Window of subframe 1: the open-loop delay +-3, moved to lie within 20..143.

@@ -18,37 +18,42 @@ DecoderState g_decoder;
 
 }  // namespace
 
-void ResetCodecStates() {
-  InitEncoder(g_encoder);
-  InitDecoder(g_decoder);
-  g_prepared = true;
+void ResetCodecStates()
+{
+    InitEncoder(g_encoder);
+    InitDecoder(g_decoder);
+    g_prepared = true;
 }
 
-void PrepareCodecStates() {
-  if (!g_prepared) ResetCodecStates();
+void PrepareCodecStates()
+{
+    if (!g_prepared)
+        ResetCodecStates();
 }
 
-void EncodeCodecFrame(const unsigned char* pcm, unsigned char out[kFrameBytes]) {
-  double speech[kFrame];
-  for (int n = 0; n < kFrame; ++n) {
-    short v;
-    std::memcpy(&v, pcm + 2 * n, sizeof v);
-    speech[n] = v;
-  }
-  int prm[kParams];
-  EncodeFrame(g_encoder, speech, prm);
-  PackFrame(prm, out);
+void EncodeCodecFrame(const unsigned char* pcm, unsigned char out[kFrameBytes])
+{
+    double speech[kFrame];
+    for (int n = 0; n < kFrame; ++n) {
+        short v;
+        std::memcpy(&v, pcm + 2 * n, sizeof v);
+        speech[n] = v;
+    }
+    int prm[kParams];
+    EncodeFrame(g_encoder, speech, prm);
+    PackFrame(prm, out);
 }
 
-void DecodeCodecFrame(const unsigned char in[kFrameBytes], unsigned char* pcm) {
-  int prm[kParams];
-  UnpackFrame(in, prm);
-  double speech[kFrame];
-  DecodeFrame(g_decoder, prm, speech);
-  for (int n = 0; n < kFrame; ++n) {
-    short v = ToPcm16(speech[n]);
-    std::memcpy(pcm + 2 * n, &v, sizeof v);
-  }
+void DecodeCodecFrame(const unsigned char in[kFrameBytes], unsigned char* pcm)
+{
+    int prm[kParams];
+    UnpackFrame(in, prm);
+    double speech[kFrame];
+    DecodeFrame(g_decoder, prm, speech);
+    for (int n = 0; n < kFrame; ++n) {
+        short v = ToPcm16(speech[n]);
+        std::memcpy(pcm + 2 * n, &v, sizeof v);
+    }
 }
 
 }  // namespace g729

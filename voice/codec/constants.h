@@ -5,13 +5,13 @@
 namespace g729 {
 
 // Frame layout.
-constexpr int kFrame = 80;         // samples per 10 ms frame
-constexpr int kSubframe = 40;      // samples per subframe
+constexpr int kFrame = 80;     // samples per 10 ms frame
+constexpr int kSubframe = 40;  // samples per subframe
 constexpr int kSubframes = 2;
-constexpr int kParams = 11;        // parameters per frame
+constexpr int kParams = 11;  // parameters per frame
 constexpr int kFrameBytes = 10;
 constexpr int kFrameBits = 8 * kFrameBytes;
-constexpr int kWindow = 240;       // LP analysis window
+constexpr int kWindow = 240;  // LP analysis window
 constexpr int kLookAhead = 40;
 
 // Positions in the frame's parameters (0-based): 1 and 2 code the LSPs; then per subframe the
@@ -24,21 +24,21 @@ constexpr int kPrmSigns[kSubframes] = {5, 9};
 constexpr int kPrmGains[kSubframes] = {6, 10};
 
 // Linear prediction and line spectral pairs.
-constexpr int kOrder = 10;         // LP order
+constexpr int kOrder = 10;  // LP order
 constexpr int kOrderP1 = kOrder + 1;
-constexpr int kMaPredictors = 2;   // switched MA predictors for the LSPs
-constexpr int kMaOrder = 4;        // MA prediction order (LSPs and gain)
+constexpr int kMaPredictors = 2;  // switched MA predictors for the LSPs
+constexpr int kMaOrder = 4;       // MA prediction order (LSPs and gain)
 constexpr int kLspCb1Size = 128;
 constexpr int kLspCb2Size = 32;
-constexpr int kLspHalf = 5;        // second stage splits the vector into 2 x 5
-constexpr int kGridPoints = 50;    // intervals of the LSP root-search grid
-constexpr double kAutocorrFloor = 1.0;      // lowest r[0] of a (silent) analysis window
+constexpr int kLspHalf = 5;             // second stage splits the vector into 2 x 5
+constexpr int kGridPoints = 50;         // intervals of the LSP root-search grid
+constexpr double kAutocorrFloor = 1.0;  // lowest r[0] of a (silent) analysis window
 constexpr double kLevinsonErrorFloor = 0.001;
-constexpr double kLsfLow = 0.005;     // stability: lowest first LSF
-constexpr double kLsfHigh = 3.135;    // stability: highest last LSF
-constexpr double kLsfGap1 = 0.0012;   // rearrangement gap, first pass
-constexpr double kLsfGap2 = 0.0006;   // rearrangement gap, second pass
-constexpr double kLsfGap3 = 0.0392;   // stability minimum gap
+constexpr double kLsfLow = 0.005;    // stability: lowest first LSF
+constexpr double kLsfHigh = 3.135;   // stability: highest last LSF
+constexpr double kLsfGap1 = 0.0012;  // rearrangement gap, first pass
+constexpr double kLsfGap2 = 0.0006;  // rearrangement gap, second pass
+constexpr double kLsfGap3 = 0.0392;  // stability minimum gap
 // LSF quantiser weights: the outer neighbours of the first and last LSF, the factor of the
 // squared spacing below 1 rad, and the extra weight of LSFs 5 and 6.
 constexpr double kPi = 3.141592654;
@@ -55,10 +55,10 @@ constexpr double kWeightTilt = 0.7;
 // Pitch delays: the range, and the fractional-delay interpolation.
 constexpr int kPitchMin = 20;
 constexpr int kPitchMax = 143;
-constexpr int kInterpLen = 11;     // half length of the fractional-delay filter + 1
+constexpr int kInterpLen = 11;  // half length of the fractional-delay filter + 1
 constexpr int kExcHistory = kPitchMax + kInterpLen;  // 154 past excitation samples
-constexpr int kUpSample = 3;       // fractional delay resolution 1/3
-constexpr int kInterp10 = 10;      // taps on either side of the fractional-delay filter
+constexpr int kUpSample = 3;                         // fractional delay resolution 1/3
+constexpr int kInterp10 = 10;  // taps on either side of the fractional-delay filter
 
 // Open-loop pitch: the best delay of each of three ranges (kPitchMin.., kOpenLoopMiddle..,
 // kOpenLoopTop..kPitchMax - 1, the last searched in steps of 2 and then refined by one on
@@ -97,12 +97,12 @@ constexpr int kPulses = 4;
 constexpr int kPulseStep = 5;
 constexpr double kSharpMin = 0.2;
 constexpr double kSharpMax = 0.7945;
-constexpr double kMeanEnergy = 36.0;  // dB, fixed-codebook energy mean
+constexpr double kMeanEnergy = 36.0;   // dB, fixed-codebook energy mean
 constexpr double kEnergyFloor = 0.01;  // added to energies that divide or take a logarithm
-constexpr int kGainCb1 = 8;        // GA
-constexpr int kGainCb2 = 16;       // GB
-constexpr int kGainCand1 = 4;      // pre-selected GA candidates
-constexpr int kGainCand2 = 8;      // pre-selected GB candidates
+constexpr int kGainCb1 = 8;            // GA
+constexpr int kGainCb2 = 16;           // GB
+constexpr int kGainCand1 = 4;          // pre-selected GA candidates
+constexpr int kGainCand2 = 8;          // pre-selected GB candidates
 
 // Taming of the adaptive-codebook feedback: excitation error estimates per zone of 40 past
 // samples.
@@ -122,7 +122,7 @@ constexpr int kPostPitchReach = 3;
 constexpr double kLtpVoicing = 0.5;
 constexpr double kLtpEnergyFloor = 0.5;
 constexpr double kTiltFactor = 0.8;
-constexpr int kImpulseLen = 22;    // tilt compensation impulse response length
+constexpr int kImpulseLen = 22;  // tilt compensation impulse response length
 constexpr double kAgcFactor = 0.9;
 
 constexpr double kFloatMax = 1.0e38;

@@ -19,7 +19,7 @@ void WeightLpc(const double a[kOrderP1], double gamma, double out[kOrderP1]);
 
 // Memory of a second-order filter: the last two inputs and outputs.
 struct BiquadMemory {
-  double x1, x2, y1, y2;
+    double x1, x2, y1, y2;
 };
 
 // y[n] = b[0] x[n] + b[1] x[n-1] + b[2] x[n-2] + a[1] y[n-1] + a[2] y[n-2]; a holds the values

@@ -11,7 +11,7 @@ namespace g729 {
 //   c[0] gp^2 + c[1] gp + c[2] gc^2 + c[3] gc + c[4] gp gc
 // with c = {y.y, -2 x.y, z.z, -2 x.z, 2 y.z} (energies with a 0.01 floor).
 struct GainTerms {
-  double c[5];
+    double c[5];
 };
 
 // Fills c[2..4]; c[0..1] come from the adaptive gain computation.

@@ -9,8 +9,8 @@ namespace g729 {
 // Filters one subframe. synth points to the 40 decoded samples, with the 10 samples before
 // them readable at synth[-10..-1]; a holds the subframe's LP coefficients, t its integer
 // pitch delay. Writes 40 samples to out.
-void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[kOrderP1],
-                        int t, double* out);
+void PostFilterSubframe(PostFilterState& s, const double* synth, const double a[kOrderP1], int t,
+                        double* out);
 
 // Long-term post-filter on res[0..n-1] (res[-143..-1] readable) with delays tMin..tMax.
 void LongTermPostFilter(const double* res, int tMin, int tMax, int n, double* out);

@@ -4,6 +4,9 @@
 
 namespace g729 {
 
-void PostProcess(HighPassState& s, double* x, int n) { HighPassFilter(b100, a100, s, x, x, n); }
+void PostProcess(HighPassState& s, double* x, int n)
+{
+    HighPassFilter(b100, a100, s, x, x, n);
+}
 
 }  // namespace g729

@@ -4,8 +4,9 @@
 
 namespace g729 {
 
-void HighPassInput(BiquadMemory& m, const double* in, double* out, int n) {
-  HighPassFilter(b140, a140, m, in, out, n);
+void HighPassInput(BiquadMemory& m, const double* in, double* out, int n)
+{
+    HighPassFilter(b140, a140, m, in, out, n);
 }
 
 }  // namespace g729

@@ -11,44 +11,44 @@ namespace g729 {
 // encoder keeps its own copy in step with the decoder's, so each of its choices starts from
 // the decoder's past.
 struct CodedPast {
-  // Excitation: 154 past samples (143 + the reach of the interpolation filter), then the
-  // current frame.
-  double excitation[kExcHistory + kFrame];
-  double lsp[kOrder];                  // quantised LSPs of the previous frame
-  double lsfMemory[kMaOrder][kOrder];  // MA predictor memory, newest first
-  double gainEnergy[kMaOrder];         // quantised gain energies in dB, newest first
-  double sharpening;                   // pitch sharpening of the fixed codebook
+    // Excitation: 154 past samples (143 + the reach of the interpolation filter), then the
+    // current frame.
+    double excitation[kExcHistory + kFrame];
+    double lsp[kOrder];                  // quantised LSPs of the previous frame
+    double lsfMemory[kMaOrder][kOrder];  // MA predictor memory, newest first
+    double gainEnergy[kMaOrder];         // quantised gain energies in dB, newest first
+    double sharpening;                   // pitch sharpening of the fixed codebook
 };
 
 struct EncoderState {
-  CodedPast past;
-  // High-passed speech: [0, 120) past, [120, 200) the frame being coded, [200, 240)
-  // look-ahead. The newest input frame lands at [160, 240).
-  double speech[kWindow];
-  // Weighted speech: 143 past samples, then the current frame.
-  double wsp[kPitchMax + kFrame];
-  double memWeighted[kOrder];          // 1/A'(z) of the weighted speech
-  double memError[kOrder];             // weighted error, for the target of the next subframe
-  double lspUnquantised[kOrder];       // previous frame's LSPs before quantisation
-  double tamingErrors[kTamingZones];   // excitation error estimate per zone, newest first
-  BiquadMemory highPass;               // input high-pass filter
+    CodedPast past;
+    // High-passed speech: [0, 120) past, [120, 200) the frame being coded, [200, 240)
+    // look-ahead. The newest input frame lands at [160, 240).
+    double speech[kWindow];
+    // Weighted speech: 143 past samples, then the current frame.
+    double wsp[kPitchMax + kFrame];
+    double memWeighted[kOrder];         // 1/A'(z) of the weighted speech
+    double memError[kOrder];            // weighted error, for the target of the next subframe
+    double lspUnquantised[kOrder];      // previous frame's LSPs before quantisation
+    double tamingErrors[kTamingZones];  // excitation error estimate per zone, newest first
+    BiquadMemory highPass;              // input high-pass filter
 };
 
 struct PostFilterState {
-  // Residual of A(z/0.55): 143 past samples followed by the current subframe.
-  double residual[kPitchMax + kSubframe];
-  double poleMemory[kOrder];  // 1/A(z/0.7) memory, oldest first
-  double tiltMemory;          // last long-term output sample of the previous subframe
-  double gain;                // adaptive gain of the previous sample
+    // Residual of A(z/0.55): 143 past samples followed by the current subframe.
+    double residual[kPitchMax + kSubframe];
+    double poleMemory[kOrder];  // 1/A(z/0.7) memory, oldest first
+    double tiltMemory;          // last long-term output sample of the previous subframe
+    double gain;                // adaptive gain of the previous sample
 };
 
 struct DecoderState {
-  CodedPast past;
-  // 1/A(z) memory: the last 10 synthesis samples, which the post-filter also reads.
-  double synthMemory[kOrder];
-  int previousDelay;          // integer delay reused when the parity check fails
-  PostFilterState post;
-  BiquadMemory highPass;      // output high-pass filter
+    CodedPast past;
+    // 1/A(z) memory: the last 10 synthesis samples, which the post-filter also reads.
+    double synthMemory[kOrder];
+    int previousDelay;  // integer delay reused when the parity check fails
+    PostFilterState post;
+    BiquadMemory highPass;  // output high-pass filter
 };
 
 // Initial values, as after a reset.

@@ -58,8 +58,15 @@ struct PROCESS_HEAP_ENTRY {
     BYTE cbOverhead, iRegionIndex;
     WORD wFlags;
     union {
-        struct { HANDLE hMem; DWORD dwReserved[3]; } Block;
-        struct { DWORD dwCommittedSize, dwUnCommittedSize; void* lpFirstBlock; void* lpLastBlock; } Region;
+        struct {
+            HANDLE hMem;
+            DWORD dwReserved[3];
+        } Block;
+        struct {
+            DWORD dwCommittedSize, dwUnCommittedSize;
+            void* lpFirstBlock;
+            void* lpLastBlock;
+        } Region;
     };
 };
 
@@ -78,7 +85,8 @@ WINIMPORT HMODULE WINAPI GetModuleHandleA(const char* pszName);
 WINIMPORT void* WINAPI GetProcAddress(HMODULE hModule, const char* pszName);
 WINIMPORT __declspec(noreturn) void WINAPI ExitProcess(UINT uExitCode);
 WINIMPORT HANDLE WINAPI GetStdHandle(DWORD nHandle);
-WINIMPORT BOOL WINAPI WriteFile(HANDLE hFile, const void* pData, DWORD nBytes, DWORD* pnWritten, void* pOverlapped);
+WINIMPORT BOOL WINAPI WriteFile(HANDLE hFile, const void* pData, DWORD nBytes, DWORD* pnWritten,
+                                void* pOverlapped);
 WINIMPORT char* WINAPI GetCommandLineA(void);
 WINIMPORT DWORD WINAPI GetFileAttributesA(const char* pszPath);
 WINIMPORT DWORD WINAPI GetTickCount(void);
@@ -88,15 +96,15 @@ WINIMPORT BOOL WINAPI HeapWalk(HANDLE hHeap, PROCESS_HEAP_ENTRY* pEntry);
 
 // user32
 WINIMPORT WORD WINAPI RegisterClassA(const WNDCLASSA* pClass);
-WINIMPORT HWND WINAPI CreateWindowExA(DWORD dwExStyle, const char* pszClass, const char* pszTitle, DWORD dwStyle,
-                                      int x, int y, int cx, int cy, HWND hParent, HANDLE hMenu,
-                                      HINSTANCE hInstance, void* pParam);
+WINIMPORT HWND WINAPI CreateWindowExA(DWORD dwExStyle, const char* pszClass, const char* pszTitle,
+                                      DWORD dwStyle, int x, int y, int cx, int cy, HWND hParent,
+                                      HANDLE hMenu, HINSTANCE hInstance, void* pParam);
 WINIMPORT LRESULT WINAPI DefWindowProcA(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
 WINIMPORT BOOL WINAPI PeekMessageA(MSG* pMsg, HWND hWnd, UINT uFirst, UINT uLast, UINT uRemove);
 WINIMPORT BOOL WINAPI TranslateMessage(const MSG* pMsg);
 WINIMPORT LRESULT WINAPI DispatchMessageA(const MSG* pMsg);
-WINIMPORT DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles, BOOL bWaitAll,
-                                                 DWORD dwMs, DWORD dwWakeMask);
+WINIMPORT DWORD WINAPI MsgWaitForMultipleObjects(DWORD nCount, const HANDLE* pHandles,
+                                                 BOOL bWaitAll, DWORD dwMs, DWORD dwWakeMask);
 WINIMPORT BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
 WINIMPORT BOOL WINAPI SetForegroundWindow(HWND hWnd);
 WINIMPORT HWND WINAPI SetActiveWindow(HWND hWnd);

@@ -76,7 +76,8 @@ void PaintDownloadDialog(HWND hwnd, HDC dc, const DldPaintState& state)
     ::ReleaseDC(hwnd, windowDc);
 
     const RECT& line = kAmountLineRect;
-    const RectF lineRect = Layout(line.left, line.top, line.right - line.left, line.bottom - line.top);
+    const RectF lineRect =
+        Layout(line.left, line.top, line.right - line.left, line.bottom - line.top);
     if (!state.status.empty())
         g.DrawString(state.status.c_str(), -1, body.get(), lineRect, &centred, &red);
     else if (!state.amountLine.empty())

@@ -23,13 +23,11 @@ DldFailureText FailureTextFor(uint32_t failureCode);
 // More than the total shows a full bar.
 int ProgressPosition(uint32_t total, uint32_t present);
 
-// The progress control repaints itself synchronously on every position change, which costs more
-// than a chunk's transfer. So the bar is moved only when the step is big enough to see at once
-// (kBarVisibleStep thousandths, about three pixels of the bar), when a frame period has passed
-// since it last moved, or to fill it: about 25 repaints a second, smooth to the eye (more only
-// while a hundredth of the file arrives in less than a frame period).
-const int kBarVisibleStep = 10;
-const uint32_t kBarFramePeriodMs = 40;
+// The progress control repaints itself synchronously on every position change, and a themed bar
+// costs more than a millisecond each time: more than a few chunks' transfer. So the bar moves at
+// most once a frame period (ten times a second, steady to the eye at any speed), to where the
+// reports have got by then, and at once to fill it.
+const uint32_t kBarFramePeriodMs = 100;
 bool BarMoveDue(int shown, int wanted, uint32_t msSinceMoved);
 
 // Period of the dialog's speed samples.

@@ -58,7 +58,10 @@ int ProgressPosition(uint32_t total, uint32_t present)
 
 bool BarMoveDue(int shown, int wanted, uint32_t msSinceMoved)
 {
-    return wanted != shown && (msSinceMoved >= kBarFramePeriodMs || wanted == kProgressRange);
+    if (wanted == shown)
+        return false;
+    const int step = wanted > shown ? wanted - shown : shown - wanted;
+    return step >= kBarVisibleStep || msSinceMoved >= kBarFramePeriodMs || wanted == kProgressRange;
 }
 
 double SampleSpeed(uint32_t current, uint32_t lastSample, uint32_t elapsedMs)

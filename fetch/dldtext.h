@@ -24,9 +24,11 @@ DldFailureText FailureTextFor(uint32_t failureCode);
 int ProgressPosition(uint32_t total, uint32_t present);
 
 // The progress control repaints itself synchronously on every position change, and a themed bar
-// costs more than a millisecond each time: more than a few chunks' transfer. So the bar moves at
-// most once a frame period (ten times a second, steady to the eye at any speed), to where the
-// reports have got by then, and at once to fill it.
+// costs more than a millisecond each time: more than a few chunks' transfer. So the bar is moved
+// only when the step is big enough to see at once (kBarVisibleStep thousandths, about three pixels
+// of the bar), when a frame period has passed since it last moved, or to fill it: at most ten
+// moves a second plus one per visible step, which is at most a hundred per download.
+const int kBarVisibleStep = 10;
 const uint32_t kBarFramePeriodMs = 100;
 bool BarMoveDue(int shown, int wanted, uint32_t msSinceMoved);
 

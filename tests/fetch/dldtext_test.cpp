@@ -85,20 +85,19 @@ TEST(SampleSpeed, DueAfterAPeriodFromReportsHalfAPeriodFromTheTimer)
     EXPECT_TRUE(SampleDue(0xFFFFFFFFu, false));
 }
 
-TEST(BarMove, OncePerFrameWhateverTheStepAndAtOnceToFill)
+TEST(BarMove, VisibleStepsAtOnceSmallOnesOncePerFrame)
 {
     const struct {
         int shown, wanted;
         uint32_t ms;
         bool due;
     } cases[] = {
-        {250, 250, 1000, false},    // nothing new to show
-        {250, 251, 0, false},       // a thousandth waits for the next frame
-        {250, 600, 99, false},      // and so does a big step
-        {250, 251, 100, true},      // a frame later, any step moves
-        {500, 250, 100, true},      // backwards too
-        {999, 1000, 0, true},       // the full bar is never left waiting
-        {0, 1, 0xFFFFFFFFu, true},  // a clock that wrapped counts as long ago
+        {250, 250, 1000, false},  // nothing new to show
+        {250, 251, 0, false},     // a thousandth waits for the next frame
+        {250, 259, 99, false},     {250, 251, 100, true},
+        {250, 260, 0, true},  // a visible step moves at once, either way
+        {500, 250, 0, true},       {999, 1000, 0, true},  // the full bar is never left waiting
+        {0, 1, 0xFFFFFFFFu, true},
     };
     for (const auto& c : cases)
         EXPECT_EQ(c.due, BarMoveDue(c.shown, c.wanted, c.ms))

@@ -348,9 +348,11 @@ def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
     # repeated 5 again, then 11..18 without 15.
     assert order[9:13] == [10, 5, 11, 12] and 15 not in order
     assert tone(15) not in heard
+    # The repeated 5 is heard twice. The in-order check above already puts the second one after
+    # 10; where 10 itself was heard (a dry device may lose it), its block ends before.
     fives = [b for b in blocks if b[0] == tone(5)]
-    ten = [b for b in blocks if b[0] == tone(10)][0]
-    assert len(fives) == 2 and fives[1][1] > ten[2], (fives, ten)
+    tens = [b for b in blocks if b[0] == tone(10)]
+    assert len(fives) == 2 and (not tens or fives[1][1] > tens[0][2]), (fives, tens)
     # Destroying the interface during the session hung up the control connection, like End.
     assert s.events("ctl-closed")
 

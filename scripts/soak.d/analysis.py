@@ -193,7 +193,8 @@ def report(out, mode, arch, m, elapsed):
     """Prints the run's figures and verdict, writes soak.png and soak-summary.txt; True if passed."""
     import plot
     call = analyse_call(out / "call", m["warm_call"])
-    sess = analyse_sessions(out / "sessions", m["warm_sessions"], m["sessions"])
+    sess = (analyse_sessions(out / "sessions", m["warm_sessions"], m["sessions"]) if m["sessions"] else
+            dict(results=[], lines=[], flat=True, rate=RATE, samples=[], gap=0, rates=[], idle=[]))
     print("\n== counters (vocalis.dll, %s, under Wine)" % arch)
     for line in call["info"]:
         print("  " + line)
@@ -240,9 +241,9 @@ def report(out, mode, arch, m, elapsed):
     timing_ok = call.get("pace_ok", False) and sess_pace
     if not timing_ok:
         print("  timing: %s" % ("over the limits (16.67 pkt/s +-1%, gaps <= 200 ms)" + (
-            "" if mode == "full" else "; not held in the short run")))
+            "" if mode != "short" else "; not held in the short run")))
     ok = (call["flat"] and call["begin"] is not None and sess["flat"] and len(good) == len(res) and
-          (timing_ok or mode != "full"))
+          (timing_ok or mode == "short"))
     png = plot.draw(out / "soak.png", call, sess)
     summary = ("soak %s (%s): call %.0f s %.2f pkt/s gap %.0f ms %s; sessions %d/%d ok %.2f pkt/s "
                "gap %.0f ms %s; %s in %.0f s" % (

@@ -28,6 +28,8 @@ FAULTS = "0.05,0.05,0.05"  # loss, reorder, duplicate fractions, each direction
 MODES = {  # call seconds, sessions, seconds between samples, warm-up (call seconds, sessions)
     "short": dict(call=30, sessions=10, every=2, warm_call=8, warm_sessions=2),
     "full": dict(call=1800, sessions=200, every=5, warm_call=120, warm_sessions=20),
+    # the full run's 30-minute call alone, for a rerun of the call when its sessions are known
+    "call": dict(call=1800, sessions=0, every=5, warm_call=120, warm_sessions=0),
 }
 SESSION_SPEECH_MS = 5000
 
@@ -155,8 +157,9 @@ def main():
         runner.feed_mic()
         print("soak %s: call of %d s ..." % (a.mode, m["call"]), flush=True)
         runner.run_call(m["call"], m["every"])
-        print("soak %s: %d sessions ..." % (a.mode, m["sessions"]), flush=True)
-        runner.run_sessions(m["sessions"], m["every"])
+        if m["sessions"]:
+            print("soak %s: %d sessions ..." % (a.mode, m["sessions"]), flush=True)
+            runner.run_sessions(m["sessions"], m["every"])
     except (RuntimeError, subprocess.TimeoutExpired) as e:
         print("soak: run stopped: %s" % e, flush=True)
     finally:

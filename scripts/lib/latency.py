@@ -19,7 +19,8 @@ import numpy as np
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "voicepeer"))
 import peerlog  # noqa: E402
-from procs import finish, stop_process
+from procs import finish  # noqa: E402
+from proctools import stop_process  # noqa: E402
 
 STARTED = []  # every process the measurement starts; whatever is left runs is stopped at the end
 

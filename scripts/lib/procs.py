@@ -1,18 +1,8 @@
-"""Bounded ends for the child processes of the measurement and soak scripts."""
-import signal
+"""Bounded ends for the child processes of the measurement and soak scripts (which put
+tools/voicepeer on the import path)."""
 import subprocess
 
-
-def stop_process(proc, grace=5):
-    """Interrupts a process that still runs; kills it when it has not ended `grace` s later."""
-    if proc.poll() is not None:
-        return
-    proc.send_signal(signal.SIGINT)
-    try:
-        proc.wait(timeout=grace)
-    except subprocess.TimeoutExpired:
-        proc.kill()
-        proc.wait(timeout=grace)
+from proctools import stop_process
 
 
 def finish(proc, timeout, name):

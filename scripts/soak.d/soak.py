@@ -20,7 +20,7 @@ sys.path.insert(0, str(ROOT / "scripts" / "lib"))
 sys.path.insert(0, str(ROOT / "tools" / "voicepeer"))
 import analysis  # noqa: E402
 from peerlog import free_port, wait_logged  # noqa: E402
-from procs import stop_process  # noqa: E402
+from proctools import stop_process, windows_path  # noqa: E402
 
 SHARED = Path(os.environ.get("ST_SHARED", ROOT.parent / "shared"))
 SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
@@ -32,10 +32,6 @@ MODES = {  # call seconds, sessions, seconds between samples, warm-up (call seco
     "call": dict(call=1800, sessions=0, every=5, warm_call=120, warm_sessions=0),
 }
 SESSION_SPEECH_MS = 5000
-
-
-def windows_path(path):
-    return "Z:" + str(path).replace("/", "\\")
 
 
 class Runner:

@@ -1,6 +1,7 @@
 """Shared fixtures for the end-to-end tests (run under scripts/with-services)."""
 import contextlib
 import os
+import signal
 import subprocess
 import sys
 import time
@@ -26,6 +27,7 @@ SHIPPED = ("vocalis.dll", "fetchkit.exe", "Update.exe")
 
 sys.path.insert(0, str(ROOT / "tools" / "voicepeer"))
 from peerlog import free_port  # noqa: E402,F401  the tests import it from here
+from proctools import stop_process, windows_path  # noqa: E402,F401  windows_path: as free_port
 
 
 def wine_env(extra=None, chinese=False):
@@ -39,11 +41,6 @@ def wine_env(extra=None, chinese=False):
     if extra:
         env.update(extra)
     return env
-
-
-def windows_path(path):
-    """A Linux path as the Windows programs see it, on Wine's Z: drive."""
-    return "Z:" + str(path).replace("/", "\\")
 
 
 @contextlib.contextmanager
@@ -62,12 +59,7 @@ def http_server(root, log=None):
             raise RuntimeError("httpserver did not report its port (exit code %s)" % proc.poll())
         yield "http://127.0.0.1:%s" % port_file.read_text().strip()
     finally:
-        proc.terminate()
-        try:
-            proc.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
+        stop_process(proc, signal.SIGTERM, grace=10)
 
 
 def wine_popen(exe, args=(), env=None, **kw):

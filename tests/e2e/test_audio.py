@@ -12,6 +12,7 @@ import numpy as np
 import pytest
 
 from conftest import WIN_BIN, wine_popen
+from proctools import stop_process
 from voice_audio import read_raw
 
 RATE = 8000
@@ -48,16 +49,6 @@ def run_probe(*args, timeout=60):
     return logs, values
 
 
-def stop(proc, sig=signal.SIGTERM):
-    if proc.poll() is None:
-        proc.send_signal(sig)
-        try:
-            proc.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
-
-
 def recorded(path):
     """The samples a recorder has written into path so far."""
     data = path.read_bytes() if path.exists() else b""
@@ -87,7 +78,7 @@ def wait_heard_at(source, path):
         try:
             wait_recorded(path, lambda x: first_loud(x) is not None, f"sound at {source}")
         finally:
-            stop(recorder, signal.SIGINT)
+            stop_process(recorder)
 
 
 def sine_fit(x, freq, t):
@@ -141,7 +132,7 @@ def test_tone_fed_to_the_microphone_comes_back_block_by_block(pulse, tmp_path):
             wait_heard_at("mic.monitor", tmp_path / "mic.raw")   # recording starts on the tone
             logs, values = run_probe("capture", str(CAPTURE_BLOCKS), str(tmp_path / "heard.raw"))
         finally:
-            stop(feeder)
+            stop_process(feeder, signal.SIGTERM)
         blocks, rate = int(values["blocks"]), float(values["rate"])
         heard = read_raw(tmp_path / "heard.raw")
         assert len(heard) * 2 == blocks * BLOCK_BYTES
@@ -197,7 +188,7 @@ def test_signal_played_in_blocks_is_heard_whole_and_in_order(pulse, tmp_path):
                 wait_recorded(heard_path, lambda x: first_loud(x) is not None and
                               len(x) - first_loud(x) >= tail, "the played signal")
             finally:
-                stop(recorder, signal.SIGINT)
+                stop_process(recorder)
         assert values["played"] == "26"
         assert logs[:2] == ["AudioOutThreadProc start.", "MM_WOM_OPEN"]
         assert logs[-1] == "CWaveOut::StopThread ok"

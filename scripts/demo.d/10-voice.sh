@@ -18,11 +18,15 @@ cleanup() {
   for p in "${pids[@]}"; do st_wait_pid "$p" 5 "voice: process $p" 2>/dev/null; done
 }
 trap cleanup EXIT
+# The voice peer's free ports and its events.log come from tools/voicepeer/peerlog.py.
+export PYTHONPATH="$root/tools/voicepeer${PYTHONPATH:+:$PYTHONPATH}"
+peer_logged() {  # NEEDLE SECONDS: waits until the peer's events.log holds NEEDLE
+  /usr/bin/python3 -c 'import sys, peerlog
+sys.exit(0 if peerlog.wait_logged(sys.argv[1], sys.argv[2], float(sys.argv[3])) else 1)' "$out/events.log" "$1" "$2"
+}
 
-ports=$(/usr/bin/python3 -c 'import socket
-t=socket.socket(); t.bind(("127.0.0.1",0)); u=socket.socket(type=socket.SOCK_DGRAM); u.bind(("127.0.0.1",0))
-print(t.getsockname()[1], u.getsockname()[1])')
-read -r tcp udp <<<"$ports"
+read -r tcp udp <<<"$(/usr/bin/python3 -c 'import socket, peerlog
+print(peerlog.free_port(), peerlog.free_port(socket.SOCK_DGRAM))')"
 
 espeak-ng -s 150 -w "$out/mic-src.wav" "Hello, this is the help client speaking. \
 The voice session carries speech both ways, one packet every sixty milliseconds." || exit 1
@@ -32,8 +36,7 @@ sox "$out/mic.wav" -t raw "$out/mic.raw"
 "$build/native/bin/voicepeer" --tcp "$tcp" --udp "$udp" --out "$out" --duration 10 \
   --send "$ST_SHARED/g729a/vectors/speech.in" --send-seconds 8 --ctl 0.2:request &
 peer=$!; pids+=("$peer")
-for _ in $(seq 200); do grep -q listening "$out/events.log" 2>/dev/null && break; sleep 0.05; done
-grep -q listening "$out/events.log" 2>/dev/null || { echo "voice: the peer did not start" >&2; exit 1; }
+peer_logged listening 10 || { echo "voice: the peer did not start" >&2; exit 1; }
 parec --latency-msec=20 -d speaker.monitor --rate=8000 --channels=1 --format=s16le \
   --file-format=wav "$out/heard-by-client.wav" & pids+=($!)
 winout="Z:${out//\//\\}"
@@ -41,8 +44,7 @@ winout="Z:${out//\//\\}"
   "init; start 127.0.0.1 $tcp $udp; waitmsg begin 3000; wait 8500; end; exit" &
 client=$!; pids+=("$client")
 # The microphone speaks once the client's speech is flowing to the peer (5 s at most).
-for _ in $(seq 100); do grep -q " voice " "$out/events.log" && break; sleep 0.05; done
-grep -q " voice " "$out/events.log" || echo "voice: no speech from the client after 5 s; the microphone speaks anyway"
+peer_logged " voice " 5 || echo "voice: no speech from the client after 5 s; the microphone speaks anyway"
 pacat -p -d mic --raw --rate=8000 --channels=1 --format=s16le "$out/mic.raw" & pids+=($!)
 st_wait_pid "$client" 30 "voice: helpclient"; client_rc=$?
 st_wait_pid "$peer" 30 "voice: voicepeer"; peer_rc=$?
@@ -54,10 +56,10 @@ mv "$out/received.wav" "$out/heard-by-peer.wav"; rm -f "$out/mic.raw"
 import sys
 from pathlib import Path
 sys.path.insert(0, str(Path(sys.argv[3]) / "tests" / "e2e"))
+import peerlog  # on PYTHONPATH
 import voice_audio as va
 out, g729a = Path(sys.argv[1]), sys.argv[2]
-events = (out / "events.log").read_text().splitlines()
-up = [l for l in events if " voice " in l]
+up = peerlog.events(out / "events.log", "voice")
 expected = va.g729_decode(g729a, (out / "sent.g729").read_bytes(), out)
 heard = va.read_wav(out / "heard-by-client.wav")
 down = va.blockwise_compare(expected, heard, start_range=(-len(expected), len(heard)))

@@ -1,5 +1,12 @@
 #include "framework/msgloop.h"
 
+namespace {
+
+// Everything that wakes a waiting thread except posted messages.
+const DWORD kWakeButPosted = QS_ALLINPUT & ~QS_POSTMESSAGE;
+
+}  // namespace
+
 void CMessageLoop::RunIdleHandlers()
 {
     for (CIdleHandler* handler : m_idleHandlers)
@@ -7,15 +14,21 @@ void CMessageLoop::RunIdleHandlers()
             break;
 }
 
-bool CMessageLoop::PreTranslate(MSG* msg)
+void CMessageLoop::Handle(MSG* msg)
 {
     for (CMessageFilter* filter : m_filters)
         if (filter->PreTranslateMessage(msg))
-            return true;
-    return false;
+            return;
+    ::TranslateMessage(msg);
+    ::DispatchMessageW(msg);
 }
 
 int CMessageLoop::Run()
+{
+    return m_gatherMs ? RunGathering() : RunPlain();
+}
+
+int CMessageLoop::RunPlain()
 {
     MSG msg = {};
     for (;;) {
@@ -30,10 +43,29 @@ int CMessageLoop::Run()
         }
         if (!got)
             break;
-        if (!PreTranslate(&msg)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
+        Handle(&msg);
     }
     return static_cast<int>(msg.wParam);
+}
+
+// Takes whatever is queued, then waits: up to the period for anything but posted messages when
+// the batch just taken had messages (posted ones may be streaming in), else for any message. A waiting sent message is handled
+// inside PeekMessage; sent messages never show up as taken.
+int CMessageLoop::RunGathering()
+{
+    MSG msg = {};
+    for (;;) {
+        bool took = false;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT)
+                return static_cast<int>(msg.wParam);
+            took = true;
+            Handle(&msg);
+        }
+        RunIdleHandlers();
+        if (took)
+            ::MsgWaitForMultipleObjectsEx(0, nullptr, m_gatherMs, kWakeButPosted, 0);
+        else
+            ::WaitMessage();
+    }
 }

@@ -1,6 +1,7 @@
 // The window layer under Wine: messages reach the object's handler, unhandled ones reach the
 // default procedure, destruction clears the handle and calls the final hook once, and the
-// message loop offers each message to its filters and returns the quit code.
+// message loop offers each message to its filters and returns the quit code; the gathering loop
+// loses and reorders nothing a worker streams at it, and still serves sent messages and timers.
 #include "framework/msgloop.h"
 #include "framework/winapp.h"
 #include "tests/framework/msgwindow.h"
@@ -85,6 +86,92 @@ TEST(Window, DestructorDestroysTheWindow)
         ASSERT_TRUE(::IsWindow(h));
     }
     EXPECT_FALSE(::IsWindow(h));
+}
+
+// Records the stream's values; answers sent messages; quits on WM_USER + 2.
+class StreamWindow : public RecordingWindow {
+public:
+    std::vector<WPARAM> values;
+    int timers = 0;
+    HANDLE timerSeen = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ~StreamWindow() { ::CloseHandle(timerSeen); }
+
+protected:
+    BOOL ProcessWindowMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override
+    {
+        if (msg == WM_USER + 3) {
+            values.push_back(wp);
+            return TRUE;
+        }
+        if (msg == WM_TIMER) {
+            ++timers;
+            ::KillTimer(hwnd, wp);
+            ::SetEvent(timerSeen);
+            return TRUE;
+        }
+        return RecordingWindow::ProcessWindowMessage(hwnd, msg, wp, lp, result);
+    }
+};
+
+// Tells the streaming thread each time the loop has emptied its queue.
+class IdleSignal : public CIdleHandler {
+public:
+    HANDLE idle = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    ~IdleSignal() { ::CloseHandle(idle); }
+    BOOL OnIdle() override
+    {
+        ::SetEvent(idle);
+        return FALSE;
+    }
+};
+
+struct Stream {
+    HWND window;
+    HANDLE idle;
+    HANDLE timerSeen;
+    LRESULT answer = 0;
+};
+
+// Waits until the loop is idle (so the first post wakes a loop that waits for anything), posts a
+// first half, asks a question with SendMessage (answered while the loop gathers), waits for the
+// window's timer (timers come through while posted messages stream in), posts the rest and then
+// the quit request.
+DWORD WINAPI StreamThread(void* param)
+{
+    Stream* stream = static_cast<Stream*>(param);
+    ::WaitForSingleObject(stream->idle, INFINITE);
+    for (WPARAM i = 0; i < 3000; ++i) {
+        ::PostMessageW(stream->window, WM_USER + 3, i, 0);
+        if (i == 1500) {
+            stream->answer = ::SendMessageW(stream->window, WM_USER + 1, 21, 0);
+            ::WaitForSingleObject(stream->timerSeen, INFINITE);
+        }
+    }
+    ::PostMessageW(stream->window, WM_USER + 2, 9, 0);
+    return 0;
+}
+
+TEST(Window, GatheringLoopTakesAStreamWholeAndInOrderAndServesSentMessagesAndTimers)
+{
+    StreamWindow w;
+    ASSERT_NE(w.Create(L"TestStreamWindow", L"t", WS_POPUP | WS_VISIBLE, 0), nullptr);
+    ::SetTimer(w.m_hWnd, 1, 1, nullptr);
+    CMessageLoop loop;
+    loop.SetGatherPeriod(20);
+    IdleSignal signal;
+    loop.AddIdleHandler(&signal);
+    Stream stream{w.m_hWnd, signal.idle, w.timerSeen};
+    HANDLE thread = ::CreateThread(nullptr, 0, StreamThread, &stream, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    EXPECT_EQ(loop.Run(), 9);
+    ::WaitForSingleObject(thread, INFINITE);
+    ::CloseHandle(thread);
+
+    EXPECT_EQ(stream.answer, 42);
+    EXPECT_EQ(w.timers, 1);
+    ASSERT_EQ(w.values.size(), 3000u);
+    for (WPARAM i = 0; i < w.values.size(); ++i)
+        ASSERT_EQ(w.values[i], i);
 }
 
 class QuitApp : public CWinApp {

@@ -1,33 +1,40 @@
 // Measurement stand-in for the downloader's transfer loop without its dialog: the same open flags,
 // 2048-byte reads, and per chunk WriteFile plus FlushFileBuffers and one posted report to a window
 // on another thread that only drains them. Either step can be left out, so that the measurement
-// can tell what each one costs (reciperun --help prints the usage and the line it prints).
+// can tell what each one costs, and the drain can take the reports in batches through the same
+// gathering message loop as the downloader (reciperun --help prints the usage and the line it
+// prints).
 #include <windows.h>
 #include <wininet.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <string>
 #include <vector>
 
+#include "framework/msgloop.h"
 #include "tools/cli/cli.h"
 
 namespace {
 
 const char kTool[] = "reciperun";
 const char kUsage[] =
-    "usage: reciperun URL PATH [--no-post] [--no-flush]\n"
+    "usage: reciperun URL PATH [--no-post] [--no-flush] [--gather MS]\n"
     "Downloads URL into PATH with the downloader's transfer loop and no dialog: its open flags,\n"
     "2048-byte reads and per chunk WriteFile, FlushFileBuffers and one report posted to a window\n"
     "on another thread. Prints one line:\n"
     "  RECIPE ms=<transfer> cpu=<process CPU ms> bytes=<count> reports=<drained>\n"
     "  --no-post     no report per chunk (default: posted)\n"
     "  --no-flush    no FlushFileBuffers per chunk (default: flushed)\n"
+    "  --gather MS   the drain takes the reports in batches at most MS late, with the\n"
+    "                downloader's message loop (default 0: each report as it comes)\n"
     "  --help        this text\n"
     "Exit code 0 after a whole transfer, 1 when it failed, 2 on a bad command line.\n";
 
 struct CommandLine {
     std::vector<const wchar_t*> places;  // URL and PATH
     bool post = true, flush = true, help = false;
+    DWORD gather = 0;
 };
 
 // Empty when the command line is good, else the problem.
@@ -41,7 +48,14 @@ std::wstring Parse(int argc, wchar_t** argv, CommandLine& line)
             line.post = false;
         else if (arg == L"--no-flush")
             line.flush = false;
-        else if (arg.compare(0, 2, L"--") == 0)
+        else if (arg == L"--gather") {
+            const wchar_t* value = i + 1 < argc ? argv[++i] : L"";
+            wchar_t* end = nullptr;
+            const unsigned long ms = std::wcstoul(value, &end, 10);
+            if (!*value || *end || ms > 1000)
+                return L"--gather takes milliseconds from 0 to 1000";
+            line.gather = static_cast<DWORD>(ms);
+        } else if (arg.compare(0, 2, L"--") == 0)
             return L"unknown option: " + arg;
         else
             line.places.push_back(argv[i]);
@@ -58,22 +72,38 @@ struct Drain {
     HANDLE ready = nullptr;
     HWND window = nullptr;
     DWORD reports = 0;
+    DWORD gather = 0;
 };
+
+// Counts the reports; the end message quits the loop.
+LRESULT CALLBACK DrainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
+{
+    if (msg == kReport) {
+        ++reinterpret_cast<Drain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))->reports;
+        return 0;
+    }
+    if (msg == kDone) {
+        ::PostQuitMessage(0);
+        return 0;
+    }
+    return ::DefWindowProcW(hwnd, msg, wp, lp);
+}
 
 DWORD WINAPI DrainThread(void* param)
 {
     Drain* drain = static_cast<Drain*>(param);
-    drain->window = ::CreateWindowExW(0, L"STATIC", nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                      nullptr, nullptr);
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = DrainProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"ReciperunDrain";
+    ::RegisterClassW(&wc);
+    drain->window = ::CreateWindowExW(0, wc.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
+                                      nullptr, wc.hInstance, nullptr);
+    ::SetWindowLongPtrW(drain->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(drain));
     ::SetEvent(drain->ready);
-    MSG msg;
-    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        if (msg.message == kDone)
-            break;
-        if (msg.message == kReport)
-            ++drain->reports;
-        ::DispatchMessageW(&msg);
-    }
+    CMessageLoop loop;
+    loop.SetGatherPeriod(drain->gather);
+    loop.Run();
     ::DestroyWindow(drain->window);
     return 0;
 }
@@ -121,6 +151,7 @@ int wmain(int argc, wchar_t** argv)
         return cli::Refuse(kTool, problem);
     const bool post = line.post, flush = line.flush;
     Drain drain;
+    drain.gather = line.gather;
     HANDLE thread = nullptr;
     if (post) {
         drain.ready = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);

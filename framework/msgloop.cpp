@@ -49,8 +49,8 @@ int CMessageLoop::RunPlain()
 }
 
 // Takes whatever is queued, then waits: up to the period for anything but posted messages when
-// the batch just taken had messages (posted ones may be streaming in), else for any message. A waiting sent message is handled
-// inside PeekMessage; sent messages never show up as taken.
+// the batch just taken had messages (posted ones may be streaming in), else for any message. A
+// waiting sent message is handled inside PeekMessage; sent messages never show up as taken.
 int CMessageLoop::RunGathering()
 {
     MSG msg = {};

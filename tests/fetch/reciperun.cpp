@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "framework/msgloop.h"
+#include "framework/msgonlywnd.h"
 #include "tools/cli/cli.h"
 
 namespace {
@@ -79,7 +80,7 @@ struct Drain {
 LRESULT CALLBACK DrainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == kReport) {
-        ++reinterpret_cast<Drain*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))->reports;
+        ++static_cast<Drain*>(MessageWindowObject(hwnd))->reports;
         return 0;
     }
     if (msg == kDone) {
@@ -92,19 +93,13 @@ LRESULT CALLBACK DrainProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 DWORD WINAPI DrainThread(void* param)
 {
     Drain* drain = static_cast<Drain*>(param);
-    WNDCLASSW wc = {};
-    wc.lpfnWndProc = DrainProc;
-    wc.hInstance = ::GetModuleHandleW(nullptr);
-    wc.lpszClassName = L"ReciperunDrain";
-    ::RegisterClassW(&wc);
-    drain->window = ::CreateWindowExW(0, wc.lpszClassName, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                      nullptr, wc.hInstance, nullptr);
-    ::SetWindowLongPtrW(drain->window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(drain));
+    static MessageWindowClass drainClass = {"ReciperunDrain", DrainProc, false};
+    drain->window = CreateMessageWindow(drainClass, drain);
     ::SetEvent(drain->ready);
     CMessageLoop loop;
     loop.SetGatherPeriod(drain->gather);
     loop.Run();
-    ::DestroyWindow(drain->window);
+    DestroyMessageWindow(&drain->window);
     return 0;
 }
 

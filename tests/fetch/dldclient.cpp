@@ -50,17 +50,22 @@ const char kUsage[] =
     "  --at X,Y            show our window at X,Y (340x180), so that the dialog centres over it\n"
     "                      (default: hidden at 0,0)\n"
     "  --timeout MS        give up and end fetchkit after MS (default 60000)\n"
+    "  --watch 0|1         1: look every 20 ms for message boxes to answer and for the times of\n"
+    "                      --probe, --keys and --close-after; 0: only wait for messages, as a\n"
+    "                      real client does, so that a measurement pays for nothing else (no box\n"
+    "                      is answered; refused with those three) (default 1)\n"
     "  --help              this text\n"
     "Exit code 0 once fetchkit has ended (its code is in EXIT), 2 on a bad command line, 3 when\n"
     "fetchkit cannot be started.\n";
 
 const wchar_t* const kOptionNames[] = {L"--exe",  L"--args",        L"--type",  L"--url",
                                        L"--path", L"--close-after", L"--probe", L"--probe-from",
-                                       L"--keys", L"--hittest",     L"--at",    L"--timeout"};
+                                       L"--keys", L"--hittest",     L"--at",    L"--timeout",
+                                       L"--watch"};
 
 struct Options {
     std::wstring exe, args, type = L"0", url, path;
-    bool argsGiven = false, hittest = false, probeFromResult = false;
+    bool argsGiven = false, hittest = false, probeFromResult = false, watch = true;
     int closeAfter = -1, keysAt = -1, timeout = 60000;
     std::vector<int> probes, at;
 };
@@ -150,6 +155,10 @@ bool ApplyOption(const std::wstring& k, const std::wstring& v)
         if (v != L"window" && v != L"result")
             return false;
         g_opt.probeFromResult = v == L"result";
+    } else if (k == L"--watch") {
+        if (v != L"0" && v != L"1")
+            return false;
+        g_opt.watch = v == L"1";
     } else if (k == L"--hittest") {
         if (v != L"0" && v != L"1")
             return false;
@@ -180,6 +189,8 @@ std::wstring ParseOptions(int argc, wchar_t** argv)
         if (!ApplyOption(k, argv[i + 1]))
             return L"bad value for " + k + L": " + argv[i + 1];
     }
+    if (!g_opt.watch && (g_opt.closeAfter >= 0 || g_opt.keysAt >= 0 || !g_opt.probes.empty()))
+        return L"--watch 0 cannot time --close-after, --keys or --probe";
     return L"";
 }
 
@@ -394,7 +405,8 @@ int wmain(int argc, wchar_t** argv)
     }
     g_pid = pi.dwProcessId;
     CloseHandle(pi.hThread);
-    SetTimer(self, 1, 20, nullptr);
+    if (g_opt.watch)
+        SetTimer(self, 1, 20, nullptr);
     for (;;) {
         DWORD w = MsgWaitForMultipleObjects(1, &pi.hProcess, FALSE, 50, QS_ALLINPUT);
         Pump();

@@ -58,10 +58,9 @@ const char kUsage[] =
     "Exit code 0 once fetchkit has ended (its code is in EXIT), 2 on a bad command line, 3 when\n"
     "fetchkit cannot be started.\n";
 
-const wchar_t* const kOptionNames[] = {L"--exe",  L"--args",        L"--type",  L"--url",
-                                       L"--path", L"--close-after", L"--probe", L"--probe-from",
-                                       L"--keys", L"--hittest",     L"--at",    L"--timeout",
-                                       L"--watch"};
+const wchar_t* const kOptionNames[] = {
+    L"--exe",        L"--args", L"--type",    L"--url", L"--path",    L"--close-after", L"--probe",
+    L"--probe-from", L"--keys", L"--hittest", L"--at",  L"--timeout", L"--watch"};
 
 struct Options {
     std::wstring exe, args, type = L"0", url, path;

@@ -30,9 +30,19 @@ DWORD FailureCode(HttpGetResult result)
 
 }  // namespace
 
+BOOL(WINAPI* g_pfnPostReportForTest)(HWND, UINT, WPARAM, LPARAM) = ::PostMessageW;
+
 void CDldEngine::Post(UINT msg, WPARAM wp, LPARAM lp)
 {
-    ::PostMessageW(m_hWndNotify, msg, wp, lp);
+    g_pfnPostReportForTest(m_hWndNotify, msg, wp, lp);
+}
+
+// Only a full queue is worth waiting for; any other refusal (the window is gone) is final.
+void CDldEngine::PostLast(UINT msg, WPARAM wp, LPARAM lp)
+{
+    while (!g_pfnPostReportForTest(m_hWndNotify, msg, wp, lp) &&
+           ::GetLastError() == ERROR_NOT_ENOUGH_QUOTA)
+        ::Sleep(10);
 }
 
 void CDldEngine::Fail(DWORD code, bool wait)
@@ -41,7 +51,7 @@ void CDldEngine::Fail(DWORD code, bool wait)
     if (wait)
         ::SendMessageW(m_hWndNotify, WM_DLD_FAILED, 0, static_cast<LPARAM>(code));
     else
-        Post(WM_DLD_FAILED, 0, static_cast<LPARAM>(code));
+        PostLast(WM_DLD_FAILED, 0, static_cast<LPARAM>(code));
 }
 
 void CDldEngine::Download(std::wstring url, std::wstring path, int type, HWND hWndNotify)
@@ -68,11 +78,14 @@ void CDldEngine::Download(std::wstring url, std::wstring path, int type, HWND hW
         request.Close();
         return Fail(failed ? DLD_ERR_SEEK : DLD_ERR_CREATE, true);
     }
-    if (type == DLD_TYPE_RESUME && m_dwPresent != 0 && m_dwPresent != m_dwTotal)
-        file = PositionOrRestart(request, file);
+    if (type == DLD_TYPE_RESUME && m_dwPresent != 0 && m_dwPresent != m_dwTotal &&
+        !(file = PositionOrRestart(request, file))) {
+        request.Close();
+        return Fail(DLD_ERR_READ, true);
+    }
 
     if (m_bLengthKnown && m_dwPresent >= m_dwTotal)
-        Post(WM_DLD_COMPLETE, 0, 0);
+        PostLast(WM_DLD_COMPLETE, 0, 0);
     else
         TransferData(file, request);
 
@@ -88,8 +101,10 @@ HANDLE CDldEngine::OpenDestination(int type, bool* failed)
         HANDLE file = CreateForWrite(m_strPath, CREATE_ALWAYS);
         wchar_t text[16];
         std::swprintf(text, 16, L"%d", static_cast<int>(::GetLastError()));
+        // Owned by the dialog, so that it shows above the dialog (which stays on top) instead of
+        // hiding behind it while the transfer looks stalled.
         if (file == INVALID_HANDLE_VALUE)
-            ::MessageBoxW(nullptr, text, nullptr, MB_OK);
+            ::MessageBoxW(m_hWndNotify, text, nullptr, MB_OK);
         return file;
     }
     case DLD_TYPE_REPLACE:
@@ -124,12 +139,26 @@ HANDLE CDldEngine::OpenForResume()
     return file;
 }
 
+// A kept file longer than the announced length is no prefix of it and starts over without asking.
+// Otherwise only a whole-file answer to the ranged request starts over; a refusal (an error
+// status, a dropped connection, no answer in time) leaves the partial file as it is, for the next
+// try to continue.
 HANDLE CDldEngine::PositionOrRestart(CHttpGetW& request, HANDLE file)
 {
-    if (PositionRequest(request.m_hSession, request.Url(), kHttpGetFlags, &request.m_hRequest,
-                        m_dwPresent) == m_dwPresent)
+    const RangeAnswer answer = m_bLengthKnown && m_dwPresent > m_dwTotal
+                                   ? RangeAnswer::WholeFile
+                                   : PositionRequest(request, m_dwPresent);
+    if (answer == RangeAnswer::Positioned)
         return file;
-    // The server cannot continue: start the file over from the first byte, without a report.
+    if (answer == RangeAnswer::WholeFile)
+        return Restart(file);
+    ::CloseHandle(file);
+    return nullptr;
+}
+
+// Starts the file over from the first byte, without a report, reading the first answer's body.
+HANDLE CDldEngine::Restart(HANDLE file)
+{
     ::CloseHandle(file);
     ::SetFileAttributesW(m_strPath.c_str(), FILE_ATTRIBUTE_NORMAL);
     ::DeleteFileW(m_strPath.c_str());
@@ -144,7 +173,7 @@ void CDldEngine::TransferData(HANDLE file, CHttpGet& request)
     const HttpGetResult result = request.Receive(
         file, &m_dwPresent, [this] { Post(WM_DLD_PROGRESS, m_dwTotal, m_dwPresent); });
     if (result == HttpGetResult::Done)
-        Post(WM_DLD_COMPLETE, 0, 0);
+        PostLast(WM_DLD_COMPLETE, 0, 0);
     else
         Fail(FailureCode(result), false);
 }

@@ -9,6 +9,11 @@
 
 #include "framework/httpget.h"
 
+// Injection seam for tests: the call that posts the reports. Windows refuses a post with
+// ERROR_NOT_ENOUGH_QUOTA once a thread's queue holds 10,000 messages; Wine has no such limit, so
+// a test puts a stand-in here that refuses posts the same way. ::PostMessageW otherwise.
+extern BOOL(WINAPI* g_pfnPostReportForTest)(HWND, UINT, WPARAM, LPARAM);
+
 class CDldEngine {
 public:
     CDldEngine() = default;
@@ -35,8 +40,15 @@ private:
     HANDLE OpenDestination(int type, bool* failed);
     HANDLE OpenForResume();
     HANDLE CreateFresh();
-    // Continues at m_dwPresent, or starts the file over when the server cannot.
+    // Continues at m_dwPresent, or starts the file over when the server sent the whole file
+    // instead. Returns the file to write to, or nullptr (the file closed, untouched) when the
+    // server refused to continue.
     HANDLE PositionOrRestart(CHttpGetW& request, HANDLE file);
+    HANDLE Restart(HANDLE file);
     void Fail(DWORD code, bool wait);
+    // A progress report, dropped when the dialog's queue is full: the next one carries newer counts.
     void Post(UINT msg, WPARAM wp, LPARAM lp);
+    // The completion or a failure, retried while the dialog's queue is full: without it the
+    // dialog would wait for ever.
+    void PostLast(UINT msg, WPARAM wp, LPARAM lp);
 };

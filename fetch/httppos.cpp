@@ -6,11 +6,6 @@
 
 namespace {
 
-bool NotImplemented(DWORD error)
-{
-    return error == ERROR_INTERNET_INVALID_OPERATION || error == ERROR_CALL_NOT_IMPLEMENTED;
-}
-
 DWORD QueryStatus(HINTERNET request)
 {
     DWORD status = 0;
@@ -31,31 +26,30 @@ std::wstring QueryContentRange(HINTERNET request)
 }
 
 // The same address again, asking for the bytes from position on.
-DWORD RangeRequest(HINTERNET session, const wchar_t* url, DWORD flags, HINTERNET* request,
-                   DWORD position)
+RangeAnswer RangeRequest(CHttpGetW& request, DWORD position)
 {
     const std::wstring header = L"Range: bytes=" + std::to_wstring(position) + L"-\r\n";
-    HINTERNET ranged = ::InternetOpenUrlW(session, url, header.c_str(),
-                                          static_cast<DWORD>(header.size()), flags, 0);
+    HttpGetResult failure = HttpGetResult::Done;
+    HINTERNET ranged = request.SendRequest(header.c_str(), &failure);
     if (!ranged)
-        return INVALID_SET_FILE_POINTER;
-    if (QueryStatus(ranged) != 206 || !ContentRangeStartsAt(QueryContentRange(ranged), position)) {
+        return RangeAnswer::Refused;
+    const DWORD status = QueryStatus(ranged);
+    if (status != 206 || !ContentRangeStartsAt(QueryContentRange(ranged), position)) {
         ::InternetCloseHandle(ranged);
-        return INVALID_SET_FILE_POINTER;
+        return status == 200 ? RangeAnswer::WholeFile : RangeAnswer::Refused;
     }
-    ::InternetCloseHandle(*request);
-    *request = ranged;
-    return position;
+    ::InternetCloseHandle(request.m_hRequest);
+    request.m_hRequest = ranged;
+    return RangeAnswer::Positioned;
 }
 
 }  // namespace
 
-DWORD PositionRequest(HINTERNET session, const wchar_t* url, DWORD flags, HINTERNET* request,
-                      DWORD position)
+RangeAnswer PositionRequest(CHttpGetW& request, DWORD position)
 {
-    const DWORD reached =
-        ::InternetSetFilePointer(*request, static_cast<LONG>(position), nullptr, FILE_BEGIN, 0);
-    if (reached != INVALID_SET_FILE_POINTER || !NotImplemented(::GetLastError()))
-        return reached;
-    return RangeRequest(session, url, flags, request, position);
+    const DWORD reached = ::InternetSetFilePointer(request.m_hRequest, static_cast<LONG>(position),
+                                                   nullptr, FILE_BEGIN, 0);
+    if (reached == position)
+        return RangeAnswer::Positioned;
+    return RangeRequest(request, position);
 }

@@ -1,5 +1,6 @@
 #include "framework/httpget.h"
 
+#include <cstdlib>
 #include <string>
 #include <type_traits>
 
@@ -42,8 +43,10 @@ long DecimalValue(const Ch* text)
     return value;
 }
 
-// Every status but 404 passes: the programs save other answers and judge them later. The size
-// query must fail for want of a buffer; anything else means the status cannot be read.
+// A status of 400 and above is an error page, never the file: a 500, a 503, a refused login
+// (401, 403) or a proxy's 407 would otherwise be saved and reported complete. Redirects were
+// followed by WinINet already. The size query must fail for want of a buffer; anything else
+// means the status cannot be read.
 template <class Ch>
 BOOL CheckHttpStatus(HINTERNET request)
 {
@@ -54,7 +57,7 @@ BOOL CheckHttpStatus(HINTERNET request)
     std::vector<BYTE> text(size + sizeof(Ch), 0);
     if (!QueryInfo<Ch>(request, HTTP_QUERY_STATUS_CODE, text.data(), &size, nullptr))
         return FALSE;
-    return DecimalValue(reinterpret_cast<const Ch*>(text.data())) != 404;
+    return DecimalValue(reinterpret_cast<const Ch*>(text.data())) < 400;
 }
 
 // Reads the announced length; a missing header is no failure but an unknown length.
@@ -71,7 +74,55 @@ BOOL QueryContentLength(HINTERNET request, DWORD* total, bool* known)
     return ::GetLastError() == ERROR_HTTP_HEADER_NOT_FOUND;
 }
 
+template <class Ch>
+using UrlParts = std::conditional_t<std::is_same_v<Ch, wchar_t>, URL_COMPONENTSW, URL_COMPONENTSA>;
+
+// One part of a cracked address (WinINet points into the address itself).
+template <class Ch>
+std::basic_string<Ch> Part(const Ch* text, DWORD length)
+{
+    return text ? std::basic_string<Ch>(text, length) : std::basic_string<Ch>();
+}
+
+// The connection to the address's server, with the time limits set on it so that every request
+// opened on it (and every redirect it follows) inherits them.
+template <class Ch>
+HINTERNET Connect(HINTERNET session, const UrlParts<Ch>& parts)
+{
+    HINTERNET connect = Pick<Ch>(&::InternetConnectA, &::InternetConnectW)(
+        session, Part<Ch>(parts.lpszHostName, parts.dwHostNameLength).c_str(), parts.nPort,
+        Part<Ch>(parts.lpszUserName, parts.dwUserNameLength).c_str(),
+        Part<Ch>(parts.lpszPassword, parts.dwPasswordLength).c_str(), INTERNET_SERVICE_HTTP, 0,
+        0);
+    if (!connect)
+        return nullptr;
+    DWORD limit = HttpGetTimeoutMs();
+    for (DWORD option : {INTERNET_OPTION_CONNECT_TIMEOUT, INTERNET_OPTION_SEND_TIMEOUT,
+                         INTERNET_OPTION_RECEIVE_TIMEOUT})
+        ::InternetSetOptionW(connect, option, &limit, sizeof limit);
+    return connect;
+}
+
+// A failure to send that happened after the server was reached (the connection dropped, or no
+// answer within the time limit) is a transfer failure; failing to reach the server at all (no
+// such host, refused, a certificate refused) is a connect failure.
+HttpGetResult SendFailure(DWORD error)
+{
+    return error == ERROR_INTERNET_TIMEOUT || error == ERROR_INTERNET_CONNECTION_ABORTED ||
+                   error == ERROR_INTERNET_CONNECTION_RESET
+               ? HttpGetResult::Read
+               : HttpGetResult::Connect;
+}
+
 }  // namespace
+
+DWORD HttpGetTimeoutMs()
+{
+    char text[16] = {};
+    const DWORD n = ::GetEnvironmentVariableA("ST_TEST_ONLY_NET_TIMEOUT_MS", text, sizeof text);
+    const unsigned long ms = n && n < sizeof text ? std::strtoul(text, nullptr, 10) : 0;
+    return ms ? DWORD(ms) : kHttpGetTimeoutMs;
+}
 
 BOOL WriteChunk(HANDLE file, const BYTE* data, DWORD count)
 {
@@ -91,12 +142,11 @@ BOOL WriteChunk(HANDLE file, const BYTE* data, DWORD count)
 
 void CHttpGet::Close()
 {
-    if (m_hRequest)
-        ::InternetCloseHandle(m_hRequest);
-    if (m_hSession)
-        ::InternetCloseHandle(m_hSession);
-    m_hRequest = nullptr;
-    m_hSession = nullptr;
+    for (HINTERNET* handle : {&m_hRequest, &m_hConnect, &m_hSession}) {
+        if (*handle)
+            ::InternetCloseHandle(*handle);
+        *handle = nullptr;
+    }
 }
 
 HttpGetResult CHttpGet::Receive(HANDLE file, DWORD* present, const std::function<void()>& onChunk)
@@ -129,15 +179,48 @@ HttpGetResult CHttpGetT<Ch>::Open(const Ch* url)
     DWORD size = kUrlChars;
     Pick<Ch>(&::InternetCanonicalizeUrlA, &::InternetCanonicalizeUrlW)(url, m_url.data(), &size,
                                                                        ICU_BROWSER_MODE);
-    m_hRequest = Pick<Ch>(&::InternetOpenUrlA, &::InternetOpenUrlW)(m_hSession, m_url.data(),
-                                                                    nullptr, 0, kHttpGetFlags, 0);
+    HttpGetResult failure = HttpGetResult::Connect;
+    m_hRequest = SendRequest(nullptr, &failure);
     if (!m_hRequest)
-        return HttpGetResult::Connect;
+        return failure;
     if (!CheckHttpStatus<Ch>(m_hRequest))
         return HttpGetResult::Status;
     if (!QueryContentLength<Ch>(m_hRequest, &m_dwTotal, &m_bLengthKnown))
         return HttpGetResult::Length;
     return HttpGetResult::Done;
+}
+
+// What InternetOpenUrl does for an HTTP address, in its steps, so that the time limits can be
+// set on the connection before the request is sent.
+template <class Ch>
+HINTERNET CHttpGetT<Ch>::SendRequest(const Ch* headers, HttpGetResult* failure)
+{
+    *failure = HttpGetResult::Connect;
+    UrlParts<Ch> parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = parts.dwUserNameLength = parts.dwPasswordLength = 1;
+    parts.dwUrlPathLength = parts.dwExtraInfoLength = 1;
+    if (!Pick<Ch>(&::InternetCrackUrlA, &::InternetCrackUrlW)(m_url.data(), 0, 0, &parts) ||
+        (parts.nScheme != INTERNET_SCHEME_HTTP && parts.nScheme != INTERNET_SCHEME_HTTPS))
+        return nullptr;
+    if (!m_hConnect && !(m_hConnect = Connect<Ch>(m_hSession, parts)))
+        return nullptr;
+    const std::basic_string<Ch> object = Part<Ch>(parts.lpszUrlPath, parts.dwUrlPathLength) +
+                                         Part<Ch>(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    const Ch get[] = {'G', 'E', 'T', 0};
+    const DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
+    HINTERNET request = Pick<Ch>(&::HttpOpenRequestA, &::HttpOpenRequestW)(
+        m_hConnect, get, object.empty() ? nullptr : object.c_str(), nullptr, nullptr, nullptr,
+        kHttpGetFlags | secure, 0);
+    if (!request)
+        return nullptr;
+    const DWORD headerChars = headers ? DWORD(std::char_traits<Ch>::length(headers)) : 0;
+    if (Pick<Ch>(&::HttpSendRequestA, &::HttpSendRequestW)(request, headers, headerChars, nullptr,
+                                                           0))
+        return request;
+    *failure = SendFailure(::GetLastError());
+    ::InternetCloseHandle(request);
+    return nullptr;
 }
 
 template class CHttpGetT<char>;

@@ -20,7 +20,7 @@ from pathlib import Path
 
 import pytest
 
-from conftest import ROOT, http_server, windows_path, wine_popen, wine_run
+from conftest import ROOT, http_server, windows_path, wine_env, wine_popen, wine_run
 from wine_kill import kill_wine
 
 sys.path.insert(0, str(ROOT / "tools" / "httpserver"))
@@ -94,11 +94,21 @@ CASES = {
     "resume_missing": ("/gen/300000", 2, None, []),
     "resume_longer": ("/gen/300000", 2, keep(generated(0, 300000) + b"tail"), []),
     "empty_body": ("/gen/0", 0, None, []),
-    "missing_dir": ("/gen/1000", 0, "nodir", []),
+    # The dialog covers the middle of the screen, where the message box shows up unless it is
+    # owned by the dialog.
+    "missing_dir": ("/gen/1000", 0, "nodir", ["--at", "342,294"]),
     # The dialog stays 2 s after the failure: probed over most of that, for a machine slow to paint.
     "not_found": ("/status/404", 0, None, ["--at", "0,0", "--probe-from", "result",
                                            "--probe", "100,400,700,1000,1300,1600"]),
-    "server_error": ("/status/500", 1, None, []),
+    "server_error": ("/status/500", 1, keep(b"old content"), []),
+    "forbidden": ("/status/403", 0, None, []),
+    "unavailable_resume": ("/status/503", 2, keep(FULL[:150000]), []),
+    "resume_range_503": ("/rangestatus/503/gen/300000", 2, keep(FULL[:150000]), []),
+    "resume_range_reset": ("/rangereset/gen/300000", 2, keep(FULL[:150000]), []),
+    # With a test-only time limit of a second in place of 30 s.
+    # (a whole number of 2048-byte reads, as a read waits for a full buffer)
+    "stall_body": ("/stall/49152/gen/300000", 0, None, []),
+    "stall_silent": ("/silent/gen/300000", 0, None, []),
     "no_length": ("/nolength/gen/300000", 0, None, []),
     "chunked": ("/chunked/gen/300000", 0, None, []),
     "cut_short": ("/cut/50000/gen/300000", 0, None, []),
@@ -126,9 +136,14 @@ def server(services, tmp_path_factory):
         yield {"base": base, "log": log}
 
 
-def run_client(args, timeout_ms=40000):
-    out = wine_run("dldclient.exe", ["--timeout", str(timeout_ms), *args], capture_output=True,
-                   text=True, timeout=timeout_ms / 1000 + 30).stdout
+# Cases that run with a short network time limit (a test-only setting of the programs).
+SHORT_LIMIT = {"ST_TEST_ONLY_NET_TIMEOUT_MS": "1000"}
+SHORT_LIMIT_CASES = ("stall_body", "stall_silent")
+
+
+def run_client(args, timeout_ms=40000, env=None):
+    out = wine_run("dldclient.exe", ["--timeout", str(timeout_ms), *args], env=env,
+                   capture_output=True, text=True, timeout=timeout_ms / 1000 + 30).stdout
     return Run(out)
 
 
@@ -151,7 +166,8 @@ def runs(server, tmp_path_factory):
         full_url = url if url.startswith("http") else server["base"] + url
         place = [] if "--at" in extra else SHARED_PLACE
         args = ["--type", str(kind), "--url", full_url, "--path", windows_path(dest), *place, *extra]
-        started[name] = (pool.submit(run_client, args), dest)
+        env = wine_env(SHORT_LIMIT) if name in SHORT_LIMIT_CASES else None
+        started[name] = (pool.submit(run_client, args, env=env), dest)
     yield started
     pool.shutdown(wait=True)
     for folder in in_memory:
@@ -188,7 +204,6 @@ COMPLETED = {
     "resume_longer": FULL,                 # a longer kept file starts over
     "resume_complete": b"x" * 300000,      # a complete kept file: nothing is read
     "empty_body": b"",
-    "server_error": b"status 500\n",      # an error status's body is saved
     "unknown_type_empty": None,            # an unknown type without data leaves no file
 }
 
@@ -239,6 +254,13 @@ FAILED = {
     "unknown_type": (5, None),
     "missing_dir": (4, None),               # after the message box of error 3
     "cut_short": (6, FULL[:50000]),         # the bytes that came are kept
+    # An error page is not the file: refused, the destination as it was.
+    "server_error": (3, b"old content"), "forbidden": (3, None),
+    "unavailable_resume": (3, FULL[:150000]),
+    # A refused continuation keeps the partial file for the next try.
+    "resume_range_503": (6, FULL[:150000]), "resume_range_reset": (6, FULL[:150000]),
+    # A server that stops talking ends the transfer; what came is kept.
+    "stall_body": (6, FULL[:49152]), "stall_silent": (6, None),
 }
 
 
@@ -265,6 +287,8 @@ def test_failure_shows_red_text_under_the_title_band(runs):
 def test_missing_directory_shows_error_3_before_the_result(runs):
     run, _ = result_of(runs, "missing_dir")
     assert run.kinds("BOX") == [("BOX", "3")], str(run)
+    # in front of the dialog, which stays on top
+    assert run.kinds("BOXFRONT") == [("BOXFRONT", "1")], str(run)
     assert run.time_of("BOX") < run.time_of(RESULT)
 
 

@@ -27,6 +27,7 @@ const char kUsage[] =
     "  <ms> START <command line>                 <ms> NOSTART <error>   <ms> RESTART <error>\n"
     "  <ms> WINDOW <wParam> <dialog handle>      <ms> RESULT <wParam> <lParam>\n"
     "  <ms> BOX <text>                           (a message box of fetchkit, then dismissed)\n"
+    "  <ms> BOXFRONT 0|1                         (1: the box is the window at its own centre)\n"
     "  <ms> PROBE title=RRGGBB red=N ink=N notice=N bar=N exstyle=XXXXXXXX\n"
     "  <ms> HITTEST band=N body=N                <ms> KEYS target=dialog|child|other\n"
     "  <ms> CLOSE                                <ms> EXIT <code>     <ms> TIMEOUT\n"
@@ -301,6 +302,10 @@ BOOL CALLBACK FindBox(HWND hwnd, LPARAM)
     GetDlgItemTextW(hwnd, 0xFFFF, text, 256);
     g_hWndBox = hwnd;
     Say("BOX %s", Utf8(text).c_str());
+    RECT r = {};
+    GetWindowRect(hwnd, &r);
+    const HWND hit = WindowFromPoint(POINT{(r.left + r.right) / 2, (r.top + r.bottom) / 2});
+    Say("BOXFRONT %d", hit && GetAncestor(hit, GA_ROOT) == hwnd ? 1 : 0);
     PostMessageW(hwnd, WM_COMMAND, IDOK, 0);
     return FALSE;
 }

@@ -9,6 +9,8 @@ import json
 import os
 import re
 import signal
+import socket
+import struct
 import sys
 import threading
 import time
@@ -29,6 +31,12 @@ Modifiers, path prefixes that may be combined in any order before the content:
   /over/<K>/          announce the length but send K extra bytes after the body, then close
   /slow/<R>/          send at about R bytes per second
   /delay/<MS>/        wait MS milliseconds before answering
+  /stall/<K>/         send the headers and K bytes of the body, then nothing until the client
+                      hangs up
+  /silent/            read the request and answer nothing until the client hangs up
+  /rangestatus/<C>/   a request with a Range header is answered <C> with a short text body
+  /rangereset/        a request with a Range header gets a status line and part of the headers,
+                      then the connection is reset
 
 Ranges: "Range: bytes=A-" and "bytes=A-B" give 206 with Content-Range; a start at or beyond the
 length gives 416 with "Content-Range: bytes */<length>".
@@ -93,10 +101,11 @@ class Handler(BaseHTTPRequestHandler):
         mods = {}
         while parts:
             key = parts[0]
-            if key in ("norange", "nolength", "chunked"):
+            if key in ("norange", "nolength", "chunked", "silent", "rangereset"):
                 mods[key] = True
                 parts = parts[1:]
-            elif key in ("cut", "over", "slow", "delay") and len(parts) > 1 and parts[1].isdigit():
+            elif key in ("cut", "over", "slow", "delay", "stall", "rangestatus") and len(parts) > 1 \
+                    and parts[1].isdigit():
                 mods[key] = int(parts[1])
                 parts = parts[2:]
             else:
@@ -133,9 +142,13 @@ class Handler(BaseHTTPRequestHandler):
         mods, parts = self.parse_modifiers(parts)
         if "delay" in mods:
             time.sleep(mods["delay"] / 1000.0)
+        if self.misbehave(mods):
+            return
         src = self.find_source(parts)
         if src is None:
             src = text_source("not found\n", 404)
+        if "rangestatus" in mods and self.headers.get("Range"):
+            src = text_source("status %d\n" % mods["rangestatus"], mods["rangestatus"])
         status, start, end = src.status, 0, src.length
         rng = None if (mods.get("norange") or status != 200) else self.parse_range(src.length)
         if rng == "bad":
@@ -168,8 +181,8 @@ class Handler(BaseHTTPRequestHandler):
 
     def send_body(self, src, start, end, mods, framing):
         limit = end - start
-        if "cut" in mods:
-            limit = min(limit, mods["cut"])
+        if "cut" in mods or "stall" in mods:
+            limit = min(limit, mods.get("cut", limit), mods.get("stall", limit))
         rate = mods.get("slow")
         block = 65536 if not rate else max(1, min(65536, rate // 20))
         sent, t0 = 0, time.monotonic()
@@ -185,12 +198,44 @@ class Handler(BaseHTTPRequestHandler):
             if "over" in mods:
                 self.write_piece(b"\x00" * mods["over"], framing)
                 sent += mods["over"]
-            if framing == "chunked" and "cut" not in mods:
+            if framing == "chunked" and "cut" not in mods and "stall" not in mods:
                 self.wfile.write(b"0\r\n\r\n")
             self.wfile.flush()
+            if "stall" in mods:
+                self.hold()
         except (BrokenPipeError, ConnectionResetError):
             self.close_connection = True
         return sent
+
+    # -- answers that misbehave ---------------------------------------------------------------
+    def misbehave(self, mods):
+        """Answers /silent/ and a ranged request of /rangereset/; False for everything else."""
+        if "silent" in mods:
+            self.hold()
+            self.record(0, 0)
+            return True
+        if "rangereset" in mods and self.headers.get("Range"):
+            self.reset_mid_answer()
+            self.record(0, 0)
+            return True
+        return False
+
+    def hold(self):
+        """Says nothing more until the client hangs up (or gives up waiting)."""
+        self.close_connection = True
+        try:
+            while self.connection.recv(4096):
+                pass
+        except OSError:
+            pass
+
+    def reset_mid_answer(self):
+        """A status line and part of the headers, then a reset (RST) instead of the rest."""
+        self.close_connection = True
+        self.wfile.write(b"HTTP/1.1 206 Partial Content\r\nContent-Type: application/octet-")
+        self.wfile.flush()
+        self.connection.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+        self.connection.close()
 
     def write_piece(self, data, framing):
         if framing == "chunked":

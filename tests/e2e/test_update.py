@@ -259,7 +259,8 @@ FAILURES = {
     "not_found": ("{base}/nothing-here.exe", "", "服务器返回数据异常", CLOSE_BOX),     # code 4
     "cut_short": ("{base}/cut/5000/setup.exe", "md5", "数据传输时发生网络错误", CLOSE_BOX),  # 8
     "not_a_program": ("{base}/broken.exe", "md5", "启动程序错误", CLOSE_BOX),          # code 11
-    "error_body": ("{base}/status/500", "", "启动程序错误", CLOSE_BOX),  # saved, cannot start
+    "error_body": ("{base}/status/500", "", "服务器返回数据异常", CLOSE_BOX),  # an error page: 4
+    "stalled": ("{base}/stall/4096/setup.exe", "", "数据传输时发生网络错误", CLOSE_BOX),  # 8
     "length_not_32_bit": ("{bad}99999999999", "", "服务器返回数据异常", CANCEL),  # query fails
     "length_negative": ("{bad}-5", "", "数据传输时发生网络错误", CLOSE_BOX),  # 4294967291: short
 }
@@ -285,6 +286,10 @@ class BadLengthServer:
                 conn.sendall(self.answer)
 
 
+# Cases that run with a short network time limit (a test-only setting of the programs).
+SHORT_LIMIT = {"stalled": {"ST_TEST_ONLY_NET_TIMEOUT_MS": "1000"}}
+
+
 @pytest.mark.parametrize("name", FAILURES)
 def test_failure_shows_its_reason_and_installs_nothing(site, client, runs, name):
     address, digest, reason, end = FAILURES[name]
@@ -295,7 +300,7 @@ def test_failure_shows_its_reason_and_installs_nothing(site, client, runs, name)
         server = BadLengthServer(address[len("{bad}"):].encode())
         address = "http://127.0.0.1:%d/setup.exe" % server.port
     try:
-        run = runs(address.format(base=site["base"]), digest, client)
+        run = runs(address.format(base=site["base"]), digest, client, extra=SHORT_LIMIT.get(name))
         expect_failure(run, reason)
         assert run.stub_records() == []
         probe(*end)

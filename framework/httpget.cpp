@@ -92,8 +92,7 @@ HINTERNET Connect(HINTERNET session, const UrlParts<Ch>& parts)
     HINTERNET connect = Pick<Ch>(&::InternetConnectA, &::InternetConnectW)(
         session, Part<Ch>(parts.lpszHostName, parts.dwHostNameLength).c_str(), parts.nPort,
         Part<Ch>(parts.lpszUserName, parts.dwUserNameLength).c_str(),
-        Part<Ch>(parts.lpszPassword, parts.dwPasswordLength).c_str(), INTERNET_SERVICE_HTTP, 0,
-        0);
+        Part<Ch>(parts.lpszPassword, parts.dwPasswordLength).c_str(), INTERNET_SERVICE_HTTP, 0, 0);
     if (!connect)
         return nullptr;
     DWORD limit = HttpGetTimeoutMs();

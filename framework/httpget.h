@@ -87,8 +87,6 @@ public:
     // (lines ending in CRLF). Returns the new request, which the caller owns, or nullptr with
     // *failure set to Connect or Read.
     HINTERNET SendRequest(const Ch* headers, HttpGetResult* failure);
-    // The canonical address the request was opened with.
-    const Ch* Url() const { return m_url.data(); }
 
 private:
     std::vector<Ch> m_url;

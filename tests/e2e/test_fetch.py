@@ -109,6 +109,8 @@ CASES = {
     # (a whole number of 2048-byte reads, as a read waits for a full buffer)
     "stall_body": ("/stall/49152/gen/300000", 0, None, []),
     "stall_silent": ("/silent/gen/300000", 0, None, []),
+    # 3 s of transfer under the same limit: a transfer that keeps moving is not cut.
+    "slow_under_limit": ("/slow/100000/gen/300000", 0, None, []),
     "no_length": ("/nolength/gen/300000", 0, None, []),
     "chunked": ("/chunked/gen/300000", 0, None, []),
     "cut_short": ("/cut/50000/gen/300000", 0, None, []),
@@ -138,7 +140,7 @@ def server(services, tmp_path_factory):
 
 # Cases that run with a short network time limit (a test-only setting of the programs).
 SHORT_LIMIT = {"ST_TEST_ONLY_NET_TIMEOUT_MS": "1000"}
-SHORT_LIMIT_CASES = ("stall_body", "stall_silent")
+SHORT_LIMIT_CASES = ("stall_body", "stall_silent", "slow_under_limit")
 
 
 def run_client(args, timeout_ms=40000, env=None):
@@ -200,6 +202,7 @@ def assert_failed(run, reason):
 # name -> what the destination holds after a completed run (None: no file at all).
 COMPLETED = {
     "new": FULL, "replace_readonly": FULL, "no_length": FULL, "chunked": FULL,
+    "slow_under_limit": FULL,
     "resume_empty": FULL,
     "resume_longer": FULL,                 # a longer kept file starts over
     "resume_complete": b"x" * 300000,      # a complete kept file: nothing is read

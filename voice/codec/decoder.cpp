@@ -55,8 +55,10 @@ void DecodeSubframe(DecoderState& s, int sub, const int prm[kParams], bool parit
 
 }  // namespace
 
-void DecodeFrame(DecoderState& s, const int prm[kParams], double out[kFrame], int* delays)
+void DecodeFrame(DecoderState& s, const int prm[kParams], double out[kFrame], int* delays,
+                 bool bBadFrame)
 {
+    (void)bBadFrame;
     bool parityError = PitchParityError(prm[kPrmDelay[0]], prm[kPrmParity]);
 
     double lspNew[kOrder];

@@ -1,6 +1,5 @@
 #include "files.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>

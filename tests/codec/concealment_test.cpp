@@ -64,8 +64,10 @@ TEST_F(Concealment, GainsDecayAndTheEnergyMemoryFallsToItsFloor)
         double energy[4];
         double newest;
     } cases[] = {
-        {{10, 10, 10, 10}, 6},      {{2, -6, -10, -14}, -11},
-        {{-8, -12, -14, -14}, -14}, {{-14, -14, -14, -14}, -14},
+        {{10, 10, 10, 10}, 6},
+        {{2, -6, -10, -14}, -11},
+        {{-8, -12, -14, -14}, -14},
+        {{-14, -14, -14, -14}, -14},
     };
     for (const auto& c : cases) {
         g729::ConcealmentMemory m{};

@@ -32,8 +32,10 @@ void ExpandSchedule(const uint8_t block[64], uint32_t w[64])
     for (int t = 0; t < 16; ++t)
         w[t] = LoadBe32(block + 4 * t);
     for (int t = 16; t < 64; ++t) {
-        const uint32_t s0 = RotateRight(w[t - 15], 7) ^ RotateRight(w[t - 15], 18) ^ (w[t - 15] >> 3);
-        const uint32_t s1 = RotateRight(w[t - 2], 17) ^ RotateRight(w[t - 2], 19) ^ (w[t - 2] >> 10);
+        const uint32_t s0 =
+            RotateRight(w[t - 15], 7) ^ RotateRight(w[t - 15], 18) ^ (w[t - 15] >> 3);
+        const uint32_t s1 =
+            RotateRight(w[t - 2], 17) ^ RotateRight(w[t - 2], 19) ^ (w[t - 2] >> 10);
         w[t] = w[t - 16] + s0 + w[t - 7] + s1;
     }
 }

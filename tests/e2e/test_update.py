@@ -127,8 +127,10 @@ def shown(state, *ids):
 
 def result_state(state):
     """The dialog has switched to its result: the result text is set last, after the controls
-    are shown and hidden, so a state read half-way through the switch does not count."""
-    return state["visible"] and state["1002"]["visible"] and state["1002"]["text"] != ""
+    are shown and hidden, so a state read half-way through the switch does not count, nor one read
+    before the dialog's initialisation has hidden the template's controls."""
+    return (state["visible"] and state["1002"]["visible"] and not state["1000"]["visible"]
+            and state["1002"]["text"] != "")
 
 
 @pytest.fixture

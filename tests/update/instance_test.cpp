@@ -21,7 +21,8 @@ std::string StubPath()
 
 TEST(InstanceMutex, ChildStartedWithInheritanceDoesNotHoldIt)
 {
-    const std::string name = "Local\\update-instance-test-" + std::to_string(::GetCurrentProcessId());
+    const std::string name =
+        "Local\\update-instance-test-" + std::to_string(::GetCurrentProcessId());
     bool existed = true;
     HANDLE first = CreateSharedMutex(name.c_str(), existed);
     ASSERT_NE(first, nullptr);

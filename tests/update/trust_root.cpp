@@ -18,12 +18,12 @@ int main(int argc, char** argv)
     }
     std::ifstream in(argv[1], std::ios::binary);
     const std::vector<BYTE> der(std::istreambuf_iterator<char>(in), {});
-    HCERTSTORE store = ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0,
-                                       CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
-    const BOOL added = store && !der.empty() &&
-                       ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(),
-                                                          DWORD(der.size()),
-                                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+    HCERTSTORE store =
+        ::CertOpenStore(CERT_STORE_PROV_SYSTEM_W, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, L"Root");
+    const BOOL added =
+        store && !der.empty() &&
+        ::CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), DWORD(der.size()),
+                                           CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
     if (store)
         ::CertCloseStore(store, 0);
     std::printf("trust_root: %s %s\n", argv[1], added ? "added" : "NOT added");

@@ -14,7 +14,8 @@ COMPAT = "urn:schemas-microsoft-com:compatibility.v1"
 def manifest_of(path):
     """The text of the program's manifest (resource 1 of type RT_MANIFEST), or None."""
     pe = pefile.PE(path, fast_load=False)
-    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []:
+    kinds = pe.DIRECTORY_ENTRY_RESOURCE.entries if hasattr(pe, "DIRECTORY_ENTRY_RESOURCE") else []
+    for kind in kinds:
         if kind.id != RT_MANIFEST:
             continue
         for entry in kind.directory.entries:

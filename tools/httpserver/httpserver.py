@@ -249,7 +249,12 @@ def make_server(a):
         return ThreadingHTTPServer(("127.0.0.1", a.port), Handler)
     server = TlsServer(("127.0.0.1", a.port), Handler)
     server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
-    server.tls.load_cert_chain(*a.tls)
+    try:
+        server.tls.load_cert_chain(*a.tls)
+    except (OSError, ssl.SSLError) as e:
+        server.server_close()
+        sys.stderr.write("httpserver.py: cannot use the --tls certificate and key: %s\n" % e)
+        sys.exit(2)
     return server
 
 

@@ -25,6 +25,8 @@ const char* FailureText(uint32_t code)
         return "自动升级失败！\r失败原因：安装超时";
     case UPD_ERR_LAUNCH:
         return "自动升级失败！\r失败原因：启动程序错误";
+    case UPD_ERR_INSTALL:
+        return "自动升级失败！\r失败原因：安装程序执行失败";
     default:
         return "自动升级失败！";
     }
@@ -52,6 +54,11 @@ int ProgressPercent(uint32_t total, uint32_t received)
         return 0;
     const uint64_t percent = uint64_t(received) * 100 / total;
     return percent > 100 ? 100 : int(percent);  // more bytes than announced: a full bar
+}
+
+bool InstallerSucceeded(uint32_t exitCode)
+{
+    return exitCode == 0 || exitCode == 3010 || exitCode == 1641;
 }
 
 bool DigestAccepted(bool computed, const std::string& actual, const std::string& expected)

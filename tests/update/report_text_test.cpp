@@ -53,11 +53,20 @@ TEST(FailureText, EveryCodeHasItsReason)
               std::string(head) + "数据传输时发生网络错误");
     EXPECT_EQ(std::string(FailureText(UPD_ERR_TIMEOUT)), std::string(head) + "安装超时");
     EXPECT_EQ(std::string(FailureText(UPD_ERR_LAUNCH)), std::string(head) + "启动程序错误");
-    for (uint32_t code : {0u, 1u, 12u, 0xFFFFFFFFu})
+    EXPECT_EQ(std::string(FailureText(UPD_ERR_INSTALL)), std::string(head) + "安装程序执行失败");
+    for (uint32_t code : {0u, 1u, 13u, 0xFFFFFFFFu})
         EXPECT_STREQ(FailureText(code), "自动升级失败！");
     // GBK bytes: "自" is D7 D4, the full-width "！" A3 A1.
     EXPECT_EQ(std::string(FailureText(0)),
               "\xD7\xD4\xB6\xAF\xC9\xFD\xBC\xB6\xCA\xA7\xB0\xDC\xA3\xA1");
+}
+
+TEST(InstallerExitCode, SuccessAndRestartCodesOnly)
+{
+    for (uint32_t code : {0u, 3010u, 1641u})
+        EXPECT_TRUE(InstallerSucceeded(code)) << code;
+    for (uint32_t code : {1u, 2u, 1602u, 1603u, 3011u, 0xC0000005u, 0xFFFFFFFFu})
+        EXPECT_FALSE(InstallerSucceeded(code)) << code;
 }
 
 TEST(DigestRule, ExactLowercaseMatchOrNoCheck)

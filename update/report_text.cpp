@@ -1,5 +1,8 @@
 #include "update/report_text.h"
 
+#include "update/sha256.h"
+
+#include <cctype>
 #include <cstdio>
 
 namespace upd {
@@ -61,9 +64,27 @@ bool InstallerSucceeded(uint32_t exitCode)
     return exitCode == 0 || exitCode == 3010 || exitCode == 1641;
 }
 
+// Hex digits compared without regard to case: "A" and "a" are the same digit.
+static bool SameHexText(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 bool DigestAccepted(bool computed, const std::string& actual, const std::string& expected)
 {
-    return expected.empty() || (computed && actual == expected);
+    if (expected.empty())
+        return true;
+    if (!computed)
+        return false;
+    // The MD5 form is the client's own text, compared exactly as it always was; the SHA-256 form
+    // is new, and tools print its hex digits in either case.
+    return expected.size() == kSha256HexSize ? SameHexText(actual, expected) : actual == expected;
 }
 
 }  // namespace upd

@@ -41,7 +41,8 @@ int ProgressPercent(uint32_t total, uint32_t received);
 bool InstallerSucceeded(uint32_t exitCode);
 
 // True when the package may be installed: no digest was expected, or one was computed and it
-// equals the expected text exactly (case-sensitive, whole string). With a digest expected, a
+// equals the expected text: exactly for an MD5 digest (case-sensitive, whole string), in either
+// case of hex digits for a 64-digit SHA-256 digest. With a digest expected, a
 // package whose digest could not be computed is refused.
 bool DigestAccepted(bool computed, const std::string& actual, const std::string& expected);
 

@@ -1,5 +1,7 @@
 // Size line, bar position, failure texts and the digest rule. This file is compiled with
 // -fexec-charset=GBK like the program, so its Chinese literals are the same bytes.
+#include <cctype>
+
 #include <gtest/gtest.h>
 
 #include "update/report_text.h"
@@ -69,7 +71,7 @@ TEST(InstallerExitCode, SuccessAndRestartCodesOnly)
         EXPECT_FALSE(InstallerSucceeded(code)) << code;
 }
 
-TEST(DigestRule, ExactLowercaseMatchOrNoCheck)
+TEST(DigestRule, ExactMd5MatchEitherCaseSha256OrNoCheck)
 {
     const std::string digest = "d41d8cd98f00b204e9800998ecf8427e";
     EXPECT_TRUE(DigestAccepted(true, digest, digest));
@@ -80,6 +82,13 @@ TEST(DigestRule, ExactLowercaseMatchOrNoCheck)
     EXPECT_FALSE(DigestAccepted(true, digest, digest + " "));
     EXPECT_FALSE(DigestAccepted(true, digest, digest.substr(0, 31)));
     EXPECT_FALSE(DigestAccepted(true, digest, "0cc175b9c0f1b6a831c399e269772661"));
+    // A SHA-256 digest may come in capitals; a different one is refused.
+    const std::string sha = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    std::string upper = sha;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(DigestAccepted(true, sha, upper));
+    EXPECT_FALSE(DigestAccepted(true, sha, "ca" + sha.substr(2)));
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "update/filemd5.h"
 
-#include "update/md5.h"
+#include <cstdio>
 
 HANDLE OpenFileForMd5(const char* path)
 {
@@ -8,18 +8,25 @@ HANDLE OpenFileForMd5(const char* path)
                          FILE_FLAG_SEQUENTIAL_SCAN | FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-BOOL GetOpenFileMd5(HANDLE file, char digest[33])
+BOOL GetOpenFileDigest(HANDLE file, upd::DigestKind kind, std::string& hex)
 {
     if (file == INVALID_HANDLE_VALUE || ::SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0)
         return FALSE;
-    upd::Md5 md5;
+    upd::PackageDigest digest(kind);
     char block[1024];
     DWORD count = 0;
     while (::ReadFile(file, block, sizeof block, &count, nullptr) && count > 0)
-        md5.Append(block, count);
-    uint8_t bytes[upd::kMd5DigestSize];
-    md5.Finish(bytes);
-    upd::Md5ToHex(bytes, digest);
+        digest.Append(block, count);
+    hex = digest.FinishHex();
+    return TRUE;
+}
+
+BOOL GetOpenFileMd5(HANDLE file, char digest[33])
+{
+    std::string hex;
+    if (!GetOpenFileDigest(file, upd::DigestKind::Md5, hex))
+        return FALSE;
+    std::snprintf(digest, 33, "%s", hex.c_str());
     return TRUE;
 }
 

@@ -1,11 +1,19 @@
 #include "update/install.h"
 
+#include <shellapi.h>
+
 #include <cstdio>
 
 #include "update/filemd5.h"
 #include "update/updateapp.h"
 #include "update/report_text.h"
 #include "update/settings.h"
+
+// Windows' answer to a start of a program whose manifest (or, without one, whose name) asks for
+// an administrator; MinGW's headers lack it.
+#ifndef ERROR_ELEVATION_REQUIRED
+#define ERROR_ELEVATION_REQUIRED 740L
+#endif
 
 namespace {
 
@@ -29,6 +37,67 @@ bool WaitAnsweringSentMessages(HANDLE process, DWORD limitMs)
     }
 }
 
+// A plain child process from the quoted path with " /S" (a temporary folder with blanks in it,
+// a user name, still names the package and not some other program). The test build can make it
+// fail as Windows does for a program that wants elevation.
+BOOL CreateInstallerProcess(const char* path, HANDLE& process)
+{
+    if (upd::TestInstallerNeedsElevation()) {
+        ::SetLastError(ERROR_ELEVATION_REQUIRED);
+        return FALSE;
+    }
+    char commandLine[600] = {};
+    std::snprintf(commandLine, sizeof commandLine, "\"%s\" /S", path);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &info))
+        return FALSE;
+    ::CloseHandle(info.hThread);
+    process = info.hProcess;
+    return TRUE;
+}
+
+// Through the shell, which honours the installer's own manifest and asks the user for elevation.
+HANDLE StartThroughShell(const char* path)
+{
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpFile = path;
+    info.lpParameters = "/S";
+    info.nShow = SW_SHOWNORMAL;
+    return ::ShellExecuteExA(&info) ? info.hProcess : nullptr;
+}
+
+// The installer's process, or null. Only a start refused for want of elevation is tried again
+// through the shell; a plain child process never asks the user anything.
+HANDLE StartInstaller(const char* path)
+{
+    HANDLE process = nullptr;
+    if (CreateInstallerProcess(path, process))
+        return process;
+    if (::GetLastError() != ERROR_ELEVATION_REQUIRED)
+        return nullptr;
+    upd::Trace("CreateProcess: elevation required, installer started through ShellExecuteEx");
+    return StartThroughShell(path);
+}
+
+// 0 when the ended installer's exit code says it installed, else failure 12, traced with the
+// exit code.
+DWORD InstallerOutcome(HANDLE process)
+{
+    DWORD exitCode = 0;
+    if (::GetExitCodeProcess(process, &exitCode) && upd::InstallerSucceeded(exitCode))
+        return 0;
+    char line[96];
+    std::snprintf(line, sizeof line, "Installer exit code %lu: failure %u, installation failed",
+                  static_cast<unsigned long>(exitCode), unsigned(upd::UPD_ERR_INSTALL));
+    upd::Trace(line);
+    return upd::UPD_ERR_INSTALL;
+}
+
 }  // namespace
 
 CHeldPackage::CHeldPackage(const char* path) : m_szPath{}
@@ -49,32 +118,25 @@ void CHeldPackage::Release()
     m_hFile = INVALID_HANDLE_VALUE;
 }
 
-DWORD CHeldPackage::Check(const std::string& expectedMd5) const
+DWORD CHeldPackage::Check(const std::string& expected) const
 {
-    char digest[33] = {};
-    const bool computed = GetOpenFileMd5(m_hFile, digest) != FALSE;
-    return upd::DigestAccepted(computed, digest, expectedMd5) ? 0 : upd::UPD_ERR_CHECKSUM;
+    std::string digest;
+    const upd::DigestKind kind = upd::KindOfExpectedDigest(expected);
+    const bool computed = GetOpenFileDigest(m_hFile, kind, digest) != FALSE;
+    return upd::DigestAccepted(computed, digest, expected) ? 0 : upd::UPD_ERR_CHECKSUM;
 }
 
-// The path is quoted so that a temporary folder with blanks in it (a user name) still names the
-// package and not some other program.
 DWORD RunInstaller(CHeldPackage& package)
 {
-    char commandLine[600] = {};
-    std::snprintf(commandLine, sizeof commandLine, "\"%s\" /S", package.Path());
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    const BOOL started = ::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
-                                          nullptr, &startup, &process);
+    HANDLE process = StartInstaller(package.Path());
     package.Release();
-    if (!started)
+    if (!process)
         return upd::UPD_ERR_LAUNCH;
-    // On time-out the installer is left running; only our handles go.
-    const bool ended = WaitAnsweringSentMessages(process.hProcess, upd::InstallTimeLimitMs());
-    ::CloseHandle(process.hProcess);
-    ::CloseHandle(process.hThread);
-    return ended ? 0 : upd::UPD_ERR_TIMEOUT;
+    // On time-out the installer is left running; only our handle goes.
+    const bool ended = WaitAnsweringSentMessages(process, upd::InstallTimeLimitMs());
+    const DWORD code = ended ? InstallerOutcome(process) : upd::UPD_ERR_TIMEOUT;
+    ::CloseHandle(process);
+    return code;
 }
 
 DWORD CheckAndInstallPackage(const char* packagePath)

@@ -15,9 +15,10 @@ public:
     CHeldPackage& operator=(const CHeldPackage&) = delete;
 
     const char* Path() const { return m_szPath; }
-    // 0 when the package may be installed: no digest is expected, or its digest is exactly the
-    // expected one. With a digest expected, a package that could not be read fails (code 9).
-    DWORD Check(const std::string& expectedMd5) const;
+    // 0 when the package may be installed: no digest is expected, or its digest (SHA-256 for a
+    // 64-character expected digest, MD5 otherwise) is exactly the expected text. With a digest
+    // expected, a package that could not be read fails (code 9).
+    DWORD Check(const std::string& expected) const;
     // Lets go of the package.
     void Release();
 
@@ -26,11 +27,13 @@ private:
     HANDLE m_hFile;
 };
 
-// Starts the package with " /S", lets go of it once the process exists, and waits for the
+// Starts the package with " /S" (as a child process; through the shell only when that start is
+// refused for want of elevation), lets go of it once the process exists, and waits for the
 // installer up to the time limit while answering messages sent to this thread's windows.
-// 0 when it ended in time, else the failure code 10 (still running) or 11 (not started).
+// 0 when it ended in time with an exit code of success (0, 3010, 1641), else the failure code
+// 10 (still running), 11 (not started) or 12 (ended with another exit code).
 DWORD RunInstaller(CHeldPackage& package);
 
 // Check against g_strExpectedMd5, then RunInstaller. Returns 0 when the installer ended in
-// time, else the failure code (9, 10 or 11).
+// time and succeeded, else the failure code (9 to 12).
 DWORD CheckAndInstallPackage(const char* packagePath);

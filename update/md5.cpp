@@ -1,6 +1,5 @@
 #include "update/md5.h"
 
-#include <cstring>
 
 namespace upd {
 namespace {
@@ -77,10 +76,7 @@ inline void RunRound(uint32_t& a, uint32_t& b, uint32_t& c, uint32_t& d, const u
 
 }  // namespace
 
-Md5::Md5()
-    : m_state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476}, m_totalBytes(0), m_pendingSize(0)
-{
-}
+Md5::Md5() : m_state{0x67452301, 0xefcdab89, 0x98badcfe, 0x10325476} {}
 
 // One 64-byte block: four rounds of sixteen steps, added into the state.
 void Md5::CompressBlock(const uint8_t block[64])
@@ -101,48 +97,20 @@ void Md5::CompressBlock(const uint8_t block[64])
 
 void Md5::Append(const void* data, size_t size)
 {
-    if (size == 0)
-        return;
-    const uint8_t* p = static_cast<const uint8_t*>(data);
-    m_totalBytes += size;
-    if (m_pendingSize > 0) {
-        const size_t take = size < 64 - m_pendingSize ? size : 64 - m_pendingSize;
-        std::memcpy(m_pending + m_pendingSize, p, take);
-        m_pendingSize += take;
-        p += take;
-        size -= take;
-        if (m_pendingSize < 64)
-            return;
-        CompressBlock(m_pending);
-        m_pendingSize = 0;
-    }
-    for (; size >= 64; p += 64, size -= 64)
-        CompressBlock(p);
-    std::memcpy(m_pending, p, size);
-    m_pendingSize = size;
+    m_blocks.Append(data, size, [this](const uint8_t* block) { CompressBlock(block); });
 }
 
-// Padding: one 0x80 byte, zeros up to 56 mod 64, then the message length in bits (64-bit LE).
+// The length goes into the padding in little-endian order.
 void Md5::Finish(uint8_t digest[kMd5DigestSize])
 {
-    const uint64_t bits = m_totalBytes * 8;
-    uint8_t tail[72] = {0x80};
-    const size_t padSize = (m_pendingSize < 56 ? 56 : 120) - m_pendingSize;
-    for (int i = 0; i < 8; ++i)
-        tail[padSize + i] = uint8_t(bits >> (8 * i));
-    Append(tail, padSize + 8);
+    m_blocks.Pad(false, [this](const uint8_t* block) { CompressBlock(block); });
     for (int i = 0; i < 4; ++i)
         StoreLe32(m_state[i], digest + 4 * i);
 }
 
 void Md5ToHex(const uint8_t digest[kMd5DigestSize], char hex[kMd5HexSize + 1])
 {
-    static const char kDigits[] = "0123456789abcdef";
-    for (size_t i = 0; i < kMd5DigestSize; ++i) {
-        hex[2 * i] = kDigits[digest[i] >> 4];
-        hex[2 * i + 1] = kDigits[digest[i] & 15];
-    }
-    hex[kMd5HexSize] = '\0';
+    BytesToHex(digest, kMd5DigestSize, hex);
 }
 
 std::string Md5::FinishHex()

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "update/hashblocks.h"
+
 namespace upd {
 
 constexpr size_t kMd5DigestSize = 16;  // bytes in a digest
@@ -22,9 +24,7 @@ private:
     void CompressBlock(const uint8_t block[64]);
 
     uint32_t m_state[4];
-    uint64_t m_totalBytes;
-    uint8_t m_pending[64];  // bytes of an incomplete 64-byte block
-    size_t m_pendingSize;
+    HashBlocks m_blocks;
 };
 
 // Writes the digest as 32 lowercase hex digits ("%02x" per byte, in digest order) plus a NUL.

@@ -1,5 +1,8 @@
 #include "update/report_text.h"
 
+#include "update/sha256.h"
+
+#include <cctype>
 #include <cstdio>
 
 namespace upd {
@@ -25,6 +28,8 @@ const char* FailureText(uint32_t code)
         return "自动升级失败！\r失败原因：安装超时";
     case UPD_ERR_LAUNCH:
         return "自动升级失败！\r失败原因：启动程序错误";
+    case UPD_ERR_INSTALL:
+        return "自动升级失败！\r失败原因：安装程序执行失败";
     default:
         return "自动升级失败！";
     }
@@ -54,9 +59,32 @@ int ProgressPercent(uint32_t total, uint32_t received)
     return percent > 100 ? 100 : int(percent);  // more bytes than announced: a full bar
 }
 
+bool InstallerSucceeded(uint32_t exitCode)
+{
+    return exitCode == 0 || exitCode == 3010 || exitCode == 1641;
+}
+
+// Hex digits compared without regard to case: "A" and "a" are the same digit.
+static bool SameHexText(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
 bool DigestAccepted(bool computed, const std::string& actual, const std::string& expected)
 {
-    return expected.empty() || (computed && actual == expected);
+    if (expected.empty())
+        return true;
+    if (!computed)
+        return false;
+    // The MD5 form is the client's own text, compared exactly as it always was; the SHA-256 form
+    // is new, and tools print its hex digits in either case.
+    return expected.size() == kSha256HexSize ? SameHexText(actual, expected) : actual == expected;
 }
 
 }  // namespace upd

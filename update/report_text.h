@@ -8,7 +8,7 @@
 
 namespace upd {
 
-// Failure codes carried by WM_UPDATE_FAILED. 2..8 come from the download worker, 9..11 from the
+// Failure codes carried by WM_UPDATE_FAILED. 2..8 come from the download worker, 9..12 from the
 // dialog's check and installation step.
 constexpr uint32_t UPD_ERR_SESSION = 2;  // InternetOpenA failed
 constexpr uint32_t UPD_ERR_CONNECT = 3;  // InternetOpenUrlA returned no handle
@@ -22,6 +22,7 @@ constexpr uint32_t UPD_ERR_TRANSFER =
 constexpr uint32_t UPD_ERR_CHECKSUM = 9;  // digest differs from the expected one
 constexpr uint32_t UPD_ERR_TIMEOUT = 10;  // installer still running at the time limit
 constexpr uint32_t UPD_ERR_LAUNCH = 11;   // installer could not be started
+constexpr uint32_t UPD_ERR_INSTALL = 12;  // installer ended with an exit code of failure
 
 // Result message for a failure code; "\r" separates the headline from the reason.
 const char* FailureText(uint32_t code);
@@ -35,8 +36,13 @@ std::string FormatSizeLine(uint32_t total, uint32_t received);
 // Bar position received * 100 / total for an announced total (> 0), without overflow.
 int ProgressPercent(uint32_t total, uint32_t received);
 
+// True for the installer exit codes that mean installed: 0, and 3010 and 1641 (installed, a
+// restart is needed or has been started).
+bool InstallerSucceeded(uint32_t exitCode);
+
 // True when the package may be installed: no digest was expected, or one was computed and it
-// equals the expected text exactly (case-sensitive, whole string). With a digest expected, a
+// equals the expected text: exactly for an MD5 digest (case-sensitive, whole string), in either
+// case of hex digits for a 64-digit SHA-256 digest. With a digest expected, a
 // package whose digest could not be computed is refused.
 bool DigestAccepted(bool computed, const std::string& actual, const std::string& expected);
 

@@ -37,6 +37,15 @@ bool GuidTextAvailable()
     return true;
 }
 
+bool TestInstallerNeedsElevation()
+{
+#ifdef UPDATE_TEST_HOOKS
+    if (TestSetting("UPDATE_TEST_ELEVATION_REQUIRED"))
+        return true;
+#endif
+    return false;
+}
+
 bool TestActsOffline()
 {
 #ifdef UPDATE_TEST_HOOKS

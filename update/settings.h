@@ -14,6 +14,10 @@ bool GuidTextAvailable();
 // Address of the manual download page (code page 936 text), opened in the browser on failure.
 const char* ManualDownloadAddress();
 
+// Injection seam, test build only: true when told to act as if starting the installer as a
+// child process were refused for want of elevation (error 740), which Wine never reports.
+bool TestInstallerNeedsElevation();
+
 // True when the test build is told to act as if the machine were offline.
 bool TestActsOffline();
 

@@ -40,8 +40,9 @@ CUpdateApp::~CUpdateApp()
 
 // The mutex lives in the machine-wide namespace with a null DACL, so instances in every logon
 // session, under every user, see each other. Without the descriptor it is made with defaults.
-// Returns false when another instance holds it already.
-bool CUpdateApp::CreateInstanceMutex()
+// The handle is not inheritable: a program started meanwhile (a browser for the download page)
+// must not keep the name alive after this instance has ended.
+HANDLE CreateSharedMutex(const char* name, bool& existed)
 {
     SECURITY_ATTRIBUTES sa = {};
     SECURITY_ATTRIBUTES* psa = nullptr;
@@ -50,13 +51,21 @@ bool CUpdateApp::CreateInstanceMutex()
         ::SetSecurityDescriptorDacl(sd, TRUE, nullptr, FALSE)) {
         sa.nLength = sizeof(SECURITY_ATTRIBUTES);
         sa.lpSecurityDescriptor = sd;
-        sa.bInheritHandle = TRUE;
+        sa.bInheritHandle = FALSE;
         psa = &sa;
     }
-    m_hMutex = ::CreateMutexA(psa, FALSE, kMutexName);
-    const DWORD error = ::GetLastError();
+    HANDLE mutex = ::CreateMutexA(psa, FALSE, name);
+    existed = mutex && ::GetLastError() == ERROR_ALREADY_EXISTS;
     std::free(sd);
-    if (m_hMutex && error == ERROR_ALREADY_EXISTS) {
+    return mutex;
+}
+
+// Returns false when another instance holds the mutex already.
+bool CUpdateApp::CreateInstanceMutex()
+{
+    bool existed = false;
+    m_hMutex = CreateSharedMutex(kMutexName, existed);
+    if (existed) {
         Trace("Find PreInstance");
         return false;
     }

@@ -52,5 +52,9 @@ private:
 
 extern CUpdateApp theApp;
 
+// Creates or opens the named mutex, open to every user and not inherited by child processes;
+// existed tells that it was there already. Null when it cannot be made.
+HANDLE CreateSharedMutex(const char* name, bool& existed);
+
 // Worker thread procedure; its argument is the application object.
 unsigned __stdcall DownloadThreadProc(void* param);

@@ -1,5 +1,5 @@
-// Encode and Decode allocate nothing: every global allocation function of this binary counts
-// its calls (and, on Linux, so do malloc/calloc/realloc wrapped at link time).
+// Encode, Decode and Conceal allocate nothing: every global allocation function of this binary
+// counts its calls (and, on Linux, so do malloc/calloc/realloc wrapped at link time).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -80,7 +80,7 @@ void operator delete[](void* p, size_t) noexcept
 
 namespace {
 
-TEST(CodecAllocations, EncodeAndDecodeAllocateNothing)
+TEST(CodecAllocations, EncodeDecodeAndConcealAllocateNothing)
 {
     CAudioCode codec;
     std::vector<short> pcm(480);
@@ -95,6 +95,7 @@ TEST(CodecAllocations, EncodeAndDecodeAllocateNothing)
     for (int block = 0; block < 20; ++block) {
         ok &= codec.Encode(pcm.data(), 960, coded, &bytes);
         ok &= codec.Decode(coded, decoded, &bytes);
+        ok &= codec.Conceal(decoded, &bytes);
     }
     long during = g_allocations - before;
     EXPECT_EQ(1, ok);

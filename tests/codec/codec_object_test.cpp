@@ -2,6 +2,7 @@
 // what was coded since load.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -146,6 +147,35 @@ TEST_F(CodecObject, DecodingDependsOnHistoryAndNotOnEncoding)
     EncodeSequence(codec, {7, 8});
     ASSERT_EQ(1, codec.Decode(block, c, nullptr));
     EXPECT_EQ(0, std::memcmp(b, c, sizeof b));
+}
+
+TEST_F(CodecObject, ConcealFillsOneBlockFromTheDecoderState)
+{
+    int pcmBytes = 1234;
+    EXPECT_EQ(0, codec.Conceal(nullptr, &pcmBytes));
+    EXPECT_EQ(1234, pcmBytes);
+
+    // A coded block, a lost one, the coded block again: the same samples as the frame-by-frame
+    // path through the same library-wide state, and nothing written past 960 bytes.
+    std::vector<unsigned char> coded = EncodeSequence(codec, {3});
+    std::vector<short> viaObject(490, 0x5a5a), viaFrames(480);
+    g729::ResetCodecStates();
+    ASSERT_EQ(1, codec.Decode(coded.data(), viaObject.data(), nullptr));
+    ASSERT_EQ(1, codec.Conceal(viaObject.data(), &pcmBytes));
+    EXPECT_EQ(960, pcmBytes);
+    for (int i = 480; i < 490; ++i)
+        EXPECT_EQ(0x5a5a, viaObject[i]) << "wrote past 960 bytes";
+    ASSERT_EQ(1, codec.Decode(coded.data(), viaObject.data(), nullptr));
+
+    g729::ResetCodecStates();
+    unsigned char* frames = reinterpret_cast<unsigned char*>(viaFrames.data());
+    for (int k = 0; k < 6; ++k)
+        g729::DecodeCodecFrame(&coded[10 * k], frames + 160 * k);
+    for (int k = 0; k < 6; ++k)
+        g729::ConcealCodecFrame(frames + 160 * k);
+    for (int k = 0; k < 6; ++k)
+        g729::DecodeCodecFrame(&coded[10 * k], frames + 160 * k);
+    EXPECT_TRUE(std::equal(viaFrames.begin(), viaFrames.end(), viaObject.begin()));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@ import signal
 import subprocess
 import sys
 import time
+import uuid
 from pathlib import Path
 
 import pytest
@@ -44,12 +45,14 @@ def wine_env(extra=None, chinese=False):
 
 
 @contextlib.contextmanager
-def http_server(root, log=None):
-    """tools/httpserver serving the folder root on a free port; yields its base URL, then stops it."""
+def http_server(root, log=None, tls=None, redirect=None):
+    """tools/httpserver serving the folder root on a free port; yields its base URL, then stops it.
+    tls=(cert, key) serves HTTPS under the name localhost; redirect=BASE sends every request there."""
     root = Path(root)
-    port_file = root.with_name(root.name + ".port")
+    port_file = root.with_name("%s.%s.port" % (root.name, uuid.uuid4().hex))
     args = [sys.executable, str(ROOT / "tools" / "httpserver" / "httpserver.py"), "--root", str(root),
             "--port-file", str(port_file)] + (["--log", str(log)] if log else [])
+    args += (["--tls", str(tls[0]), str(tls[1])] if tls else []) + (["--redirect", redirect] if redirect else [])
     proc = subprocess.Popen(args, stdout=subprocess.DEVNULL)
     try:
         deadline = time.time() + 10
@@ -57,9 +60,11 @@ def http_server(root, log=None):
             time.sleep(0.05)
         if not port_file.exists():
             raise RuntimeError("httpserver did not report its port (exit code %s)" % proc.poll())
-        yield "http://127.0.0.1:%s" % port_file.read_text().strip()
+        port = port_file.read_text().strip()
+        yield "https://localhost:%s" % port if tls else "http://127.0.0.1:%s" % port
     finally:
         stop_process(proc, signal.SIGTERM, grace=10)
+        port_file.unlink(missing_ok=True)
 
 
 def wine_popen(exe, args=(), env=None, **kw):

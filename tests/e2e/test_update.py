@@ -31,9 +31,11 @@ def site(services, tmp_path_factory):
     (www / "broken.exe").write_bytes(b"this is not a program\n" * 100)
     # A 24 MiB installer (the stand-in with data appended): thousands of progress reports.
     (www / "big.exe").write_bytes((WIN_BIN / "update_stub.exe").read_bytes() + os.urandom(24 << 20))
-    md5 = {name: hashlib.md5((www / name).read_bytes()).hexdigest() for name in ("setup.exe", "broken.exe", "big.exe")}
+    names = ("setup.exe", "broken.exe", "big.exe")
+    md5 = {name: hashlib.md5((www / name).read_bytes()).hexdigest() for name in names}
+    sha256 = {name: hashlib.sha256((www / name).read_bytes()).hexdigest() for name in names}
     with http_server(www) as base:
-        yield {"base": base, "md5": md5, "www": www}
+        yield {"base": base, "md5": md5, "sha256": sha256, "www": www}
 
 
 @pytest.fixture(scope="module")
@@ -127,8 +129,10 @@ def shown(state, *ids):
 
 def result_state(state):
     """The dialog has switched to its result: the result text is set last, after the controls
-    are shown and hidden, so a state read half-way through the switch does not count."""
-    return state["visible"] and state["1002"]["visible"] and state["1002"]["text"] != ""
+    are shown and hidden, so a state read half-way through the switch does not count, nor one read
+    before the dialog's initialisation has hidden the template's controls."""
+    return (state["visible"] and state["1002"]["visible"] and not state["1000"]["visible"]
+            and state["1002"]["text"] != "")
 
 
 @pytest.fixture
@@ -204,9 +208,9 @@ def test_success_installs_silently_and_starts_client_by_long_path(site, client, 
     assert all(r[1] != "C:\\Program.exe" for r in run.stub_records())
 
 
-def test_large_package_then_missing_client(site, runs):
+def test_large_package_by_sha256_then_missing_client(site, runs):
     missing = "C:\\no such folder\\zeb_client.exe"
-    run = runs(site["base"] + "/big.exe", site["md5"]["big.exe"], missing)
+    run = runs(site["base"] + "/big.exe", site["sha256"]["big.exe"], missing)
     state = wait_for(result_state, what="success state")
     assert state["1002"]["text"] == "    升级完成!"
     size = (site["www"] / "big.exe").stat().st_size
@@ -250,12 +254,14 @@ def test_empty_digest_installs_and_unknown_length_alternates_bar(site, client, r
 
 # name -> (package address, its digest, the failure text, how the dialog is ended: the cancel
 # button 1004 or the close box). "{base}" is the test server, "{bad}" one that answers 200 with
-# the Content-Length text ahead; the digest "md5" is the package's own, "MD5" it in capitals.
+# the Content-Length text ahead; the digest "md5" is the package's own, "MD5" it in capitals,
+# "sha256" another file's SHA-256.
 CANCEL, CLOSE_BOX = ("click", 1004), ("sys", SC_CLOSE)
 FAILURES = {
     "wrong_digest": ("{base}/setup.exe", "0123456789abcdef0123456789abcdef", "服务器返回数据异常",
                      CANCEL),
     "digest_in_capitals": ("{base}/setup.exe", "MD5", "服务器返回数据异常", CANCEL),
+    "wrong_sha256": ("{base}/setup.exe", "sha256", "服务器返回数据异常", CLOSE_BOX),
     "not_found": ("{base}/nothing-here.exe", "", "服务器返回数据异常", CLOSE_BOX),     # code 4
     "cut_short": ("{base}/cut/5000/setup.exe", "md5", "数据传输时发生网络错误", CLOSE_BOX),  # 8
     "not_a_program": ("{base}/broken.exe", "md5", "启动程序错误", CLOSE_BOX),          # code 11
@@ -294,7 +300,7 @@ SHORT_LIMIT = {"stalled": {"ST_TEST_ONLY_NET_TIMEOUT_MS": "1000"}}
 def test_failure_shows_its_reason_and_installs_nothing(site, client, runs, name):
     address, digest, reason, end = FAILURES[name]
     md5 = site["md5"].get(address.rsplit("/", 1)[-1], "")
-    digest = {"md5": md5, "MD5": md5.upper()}.get(digest, digest)
+    digest = {"md5": md5, "MD5": md5.upper(), "sha256": site["sha256"]["broken.exe"]}.get(digest, digest)
     server = None
     if address.startswith("{bad}"):
         server = BadLengthServer(address[len("{bad}"):].encode())
@@ -326,6 +332,32 @@ def test_connection_refused_and_manual_download_page(site, client, runs, tmp_pat
     probe("click", 1003)
     assert run.wait() == 0
     wait_until(lambda: any(r[0] == "start" and r[1] == windows_path(page) for r in run.stub_records()))
+
+
+@pytest.mark.parametrize("exit_code, reason", [(3010, None), (2, "安装程序执行失败")])
+def test_installer_exit_code_decides_the_result(site, client, runs, exit_code, reason):
+    run = runs(site["base"] + "/setup.exe", site["md5"]["setup.exe"], client,
+               extra={"UPDATE_STUB_EXIT": str(exit_code)})
+    if reason:
+        expect_failure(run, reason)
+        assert "Installer exit code %d: failure 12, installation failed" % exit_code in run.trace()
+    else:
+        assert wait_for(result_state, what="success state")["1002"]["text"] == "    升级完成!"
+    assert [r[0] for r in run.stub_records()] == ["start", "end"]
+
+
+def test_installer_refused_without_elevation_starts_through_the_shell(site, client, runs):
+    # Wine has no UAC: the test build acts as if CreateProcessA had failed with error 740. The
+    # shell starts the installer, and its exit code (2) comes from the process the shell handed back.
+    run = runs(site["base"] + "/setup.exe", site["md5"]["setup.exe"], client, exe="UpdateTest.exe",
+               stub_sleep_ms=1000, extra={"UPDATE_TEST_ELEVATION_REQUIRED": "1", "UPDATE_STUB_EXIT": "2"})
+    expect_failure(run, "安装程序执行失败")
+    records = run.stub_records()
+    assert [r[0] for r in records] == ["start", "end"]
+    assert records[0][1].endswith("_korvane.exe") and records[0][2].endswith(" /S")
+    trace = run.trace()
+    assert "CreateProcess: elevation required, installer started through ShellExecuteEx" in trace
+    assert "Installer exit code 2: failure 12, installation failed" in trace
 
 
 def test_installer_time_limit(site, client, runs):

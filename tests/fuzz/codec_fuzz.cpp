@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the decoder as 10-byte coded frames, from a fresh decoder state per
-// input: every frame must decode to finite samples. An input of one whole 60-byte block also goes
-// through the codec object, which must accept it and give the decoder's samples, rounded (the
-// object runs the same decoder, so longer inputs would only decode twice).
+// input: every frame must decode to finite samples. The bytes after the decoded frames (at most
+// three) mark lost frames, which the decoder conceals instead. An input of one whole 60-byte
+// block also goes through the codec object, which must accept it and give the decoder's samples,
+// rounded (the object runs the same decoder, so longer inputs would only decode twice).
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -19,13 +21,21 @@ namespace {
 // four frames, the pitch history under two, the erasure state one. Longer inputs only slow the
 // run, so the rest of an input is ignored.
 constexpr size_t kMaxFrames = 24;
+constexpr size_t kMaskBytes = (kMaxFrames + 7) / 8;
 
-// One frame through the decoder; every sample must be finite.
-void DecodeChecked(g729::DecoderState& state, const uint8_t* frame, double out[g729::kFrame])
+// True when bit k of the loss mask (bytes mask[0..maskBytes)) is set.
+bool Lost(const uint8_t* mask, size_t maskBytes, size_t k)
+{
+    return k / 8 < maskBytes && ((mask[k / 8] >> (k % 8)) & 1);
+}
+
+// One frame through the decoder, or its concealment when lost; every sample must be finite.
+void DecodeChecked(g729::DecoderState& state, const uint8_t* frame, bool lost,
+                   double out[g729::kFrame])
 {
     int prm[g729::kParams];
     g729::UnpackFrame(frame, prm);
-    g729::DecodeFrame(state, prm, out);
+    g729::DecodeFrame(state, prm, out, nullptr, lost);
     for (int n = 0; n < g729::kFrame; ++n) {
         if (!std::isfinite(out[n]))
             std::abort();
@@ -65,13 +75,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     size_t frames = size / g729::kFrameBytes;
     if (frames > kMaxFrames)
         frames = kMaxFrames;
+    const uint8_t* mask = data + frames * g729::kFrameBytes;
+    size_t maskBytes = std::min<size_t>(size - frames * g729::kFrameBytes, kMaskBytes);
     double firstBlock[g729::kBlockFrames][g729::kFrame];
     double scratch[g729::kFrame];
+    bool anyLost = false;
     for (size_t k = 0; k < frames; ++k) {
-        DecodeChecked(state, data + k * g729::kFrameBytes,
+        bool lost = Lost(mask, maskBytes, k);
+        anyLost = anyLost || lost;
+        DecodeChecked(state, data + k * g729::kFrameBytes, lost,
                       k < static_cast<size_t>(g729::kBlockFrames) ? firstBlock[k] : scratch);
     }
-    if (frames == static_cast<size_t>(g729::kBlockFrames))
+    if (frames == static_cast<size_t>(g729::kBlockFrames) && !anyLost)
         CheckCodecObject(data, firstBlock);
     return 0;
 }

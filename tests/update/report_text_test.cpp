@@ -1,5 +1,7 @@
 // Size line, bar position, failure texts and the digest rule. This file is compiled with
 // -fexec-charset=GBK like the program, so its Chinese literals are the same bytes.
+#include <cctype>
+
 #include <gtest/gtest.h>
 
 #include "update/report_text.h"
@@ -53,14 +55,23 @@ TEST(FailureText, EveryCodeHasItsReason)
               std::string(head) + "数据传输时发生网络错误");
     EXPECT_EQ(std::string(FailureText(UPD_ERR_TIMEOUT)), std::string(head) + "安装超时");
     EXPECT_EQ(std::string(FailureText(UPD_ERR_LAUNCH)), std::string(head) + "启动程序错误");
-    for (uint32_t code : {0u, 1u, 12u, 0xFFFFFFFFu})
+    EXPECT_EQ(std::string(FailureText(UPD_ERR_INSTALL)), std::string(head) + "安装程序执行失败");
+    for (uint32_t code : {0u, 1u, 13u, 0xFFFFFFFFu})
         EXPECT_STREQ(FailureText(code), "自动升级失败！");
     // GBK bytes: "自" is D7 D4, the full-width "！" A3 A1.
     EXPECT_EQ(std::string(FailureText(0)),
               "\xD7\xD4\xB6\xAF\xC9\xFD\xBC\xB6\xCA\xA7\xB0\xDC\xA3\xA1");
 }
 
-TEST(DigestRule, ExactLowercaseMatchOrNoCheck)
+TEST(InstallerExitCode, SuccessAndRestartCodesOnly)
+{
+    for (uint32_t code : {0u, 3010u, 1641u})
+        EXPECT_TRUE(InstallerSucceeded(code)) << code;
+    for (uint32_t code : {1u, 2u, 1602u, 1603u, 3011u, 0xC0000005u, 0xFFFFFFFFu})
+        EXPECT_FALSE(InstallerSucceeded(code)) << code;
+}
+
+TEST(DigestRule, ExactMd5MatchEitherCaseSha256OrNoCheck)
 {
     const std::string digest = "d41d8cd98f00b204e9800998ecf8427e";
     EXPECT_TRUE(DigestAccepted(true, digest, digest));
@@ -71,6 +82,13 @@ TEST(DigestRule, ExactLowercaseMatchOrNoCheck)
     EXPECT_FALSE(DigestAccepted(true, digest, digest + " "));
     EXPECT_FALSE(DigestAccepted(true, digest, digest.substr(0, 31)));
     EXPECT_FALSE(DigestAccepted(true, digest, "0cc175b9c0f1b6a831c399e269772661"));
+    // A SHA-256 digest may come in capitals; a different one is refused.
+    const std::string sha = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+    std::string upper = sha;
+    for (char& c : upper)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(DigestAccepted(true, sha, upper));
+    EXPECT_FALSE(DigestAccepted(true, sha, "ca" + sha.substr(2)));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@ import os
 import re
 import signal
 import socket
+import ssl
 import struct
 import sys
 import threading
@@ -41,6 +42,9 @@ Modifiers, path prefixes that may be combined in any order before the content:
 Ranges: "Range: bytes=A-" and "bytes=A-B" give 206 with Content-Range; a start at or beyond the
 length gives 416 with "Content-Range: bytes */<length>".
 Example: /slow/200000/cut/5000/gen/100000
+
+With --tls the server speaks HTTPS only; with --redirect every request is answered with 302 and
+the same path under the given base address.
 """
 
 PERIOD = 1000003  # prime period of the generated pattern, so no power-of-two offset aliases
@@ -138,6 +142,8 @@ class Handler(BaseHTTPRequestHandler):
 
     # -- answer ----------------------------------------------------------------------------
     def answer(self, send_body):
+        if self.server.redirect:
+            return self.redirect(self.server.redirect + self.path)
         parts = [unquote(p) for p in self.path.split("?")[0].split("/") if p]
         mods, parts = self.parse_modifiers(parts)
         if "delay" in mods:
@@ -178,6 +184,13 @@ class Handler(BaseHTTPRequestHandler):
         if send_body:
             sent = self.send_body(src, start, end, mods, framing)
         self.record(status, sent)
+
+    def redirect(self, location):
+        self.send_response(302)
+        self.send_header("Location", location)
+        self.send_header("Content-Length", "0")
+        self.end_headers()
+        self.record(302, 0)
 
     def send_body(self, src, start, end, mods, framing):
         limit = end - start
@@ -261,6 +274,35 @@ def read_file(path, a, b):
         return f.read(b - a)
 
 
+class TlsServer(ThreadingHTTPServer):
+    """HTTPS: the TLS handshake of each connection runs in the connection's own thread, so a
+    client that refuses the certificate costs only that connection."""
+
+    def finish_request(self, request, client_address):
+        try:
+            request = self.tls.wrap_socket(request, server_side=True)
+        except (ssl.SSLError, OSError):
+            return
+        try:
+            super().finish_request(request, client_address)
+        finally:
+            request.close()
+
+
+def make_server(a):
+    if not a.tls:
+        return ThreadingHTTPServer(("127.0.0.1", a.port), Handler)
+    server = TlsServer(("127.0.0.1", a.port), Handler)
+    server.tls = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+    try:
+        server.tls.load_cert_chain(*a.tls)
+    except (OSError, ssl.SSLError) as e:
+        server.server_close()
+        sys.stderr.write("httpserver.py: cannot use the --tls certificate and key: %s\n" % e)
+        sys.exit(2)
+    return server
+
+
 class Parser(argparse.ArgumentParser):
     """argparse with the manners of the project's tools: a bad command line gives one line that
     names the problem and one that points to --help, and exit code 2."""
@@ -298,13 +340,18 @@ def parse_args(argv=None):
     ap.add_argument("--log", metavar="FILE",
                     help="append one JSON line per request to FILE: method, path, range, agent, "
                          "status, sent (default: no log)")
+    ap.add_argument("--tls", nargs=2, metavar=("CERT", "KEY"),
+                    help="serve HTTPS with the certificate chain and key in these PEM files")
+    ap.add_argument("--redirect", metavar="BASE",
+                    help="answer every request with 302 to BASE followed by the request's path")
     return ap.parse_args(argv)
 
 
 def main():
     a = parse_args()
-    server = ThreadingHTTPServer(("127.0.0.1", a.port), Handler)
+    server = make_server(a)
     server.daemon_threads = True
+    server.redirect = a.redirect
     server.root, server.log, server.log_lock = a.root, a.log, threading.Lock()
     port = server.server_address[1]
     signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())

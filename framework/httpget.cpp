@@ -89,10 +89,13 @@ std::basic_string<Ch> Part(const Ch* text, DWORD length)
 template <class Ch>
 HINTERNET Connect(HINTERNET session, const UrlParts<Ch>& parts)
 {
+    const std::basic_string<Ch> host = Part<Ch>(parts.lpszHostName, parts.dwHostNameLength);
+    const std::basic_string<Ch> user = Part<Ch>(parts.lpszUserName, parts.dwUserNameLength);
+    const std::basic_string<Ch> password = Part<Ch>(parts.lpszPassword, parts.dwPasswordLength);
+    // An address without a user name logs in as nobody: null, not an empty name.
     HINTERNET connect = Pick<Ch>(&::InternetConnectA, &::InternetConnectW)(
-        session, Part<Ch>(parts.lpszHostName, parts.dwHostNameLength).c_str(), parts.nPort,
-        Part<Ch>(parts.lpszUserName, parts.dwUserNameLength).c_str(),
-        Part<Ch>(parts.lpszPassword, parts.dwPasswordLength).c_str(), INTERNET_SERVICE_HTTP, 0, 0);
+        session, host.c_str(), parts.nPort, user.empty() ? nullptr : user.c_str(),
+        user.empty() ? nullptr : password.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
     if (!connect)
         return nullptr;
     DWORD limit = HttpGetTimeoutMs();

@@ -48,6 +48,15 @@ function(st_add_gtest name)
   endif()
 endfunction()
 
+# st_add_test_needing(name NEEDS path COMMAND cmd...): a test over material that may be absent
+# (the ITU-T reference files under ST_SHARED). It is registered whether or not the path exists
+# now, checks it when it runs, and CTest reports it as skipped when the path is missing.
+function(st_add_test_needing name)
+  cmake_parse_arguments(A "" "NEEDS" "COMMAND" ${ARGN})
+  add_test(NAME ${name} COMMAND bash ${CMAKE_SOURCE_DIR}/cmake/needs-file.sh ${A_NEEDS} ${A_COMMAND})
+  set_tests_properties(${name} PROPERTIES SKIP_RETURN_CODE 77)
+endfunction()
+
 # st_dist(target DESCRIPTION text): a shipped binary. It gets its version resource, and a build
 # with ST_DIST_DIR copies it there after linking (win32: dist/, win64: dist/x64/, without the
 # debug information the test build carries).

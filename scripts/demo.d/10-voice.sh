@@ -1,8 +1,9 @@
 #!/bin/bash
 # Demo: a voice call. The help-client harness drives vocalis.dll under Wine (PulseAudio "mic" and
-# "speaker"), the native voice peer answers on loopback: 8 s of recorded speech from the peer,
-# synthetic speech into the microphone. Leaves in $ST_DEMO_OUT/voice/: heard-by-client.wav (the
-# speaker), heard-by-peer.wav (the peer's decoding of the client's packets), mic.wav, the logs.
+# "speaker"), the native voice peer answers on loopback: 8 s of the project's two-voice speech
+# (scripts/lib/speech) from the peer, another synthetic sentence into the microphone. Leaves in
+# $ST_DEMO_OUT/voice/: heard-by-client.wav (the speaker), heard-by-peer.wav (the peer's decoding of
+# the client's packets), mic.wav, the logs.
 set -uo pipefail
 root=${ST_ROOT:-$(cd "$(dirname "$0")/../.." && pwd)}
 build=${ST_BUILD:-$root/build}
@@ -25,6 +26,7 @@ peer_logged() {  # NEEDLE SECONDS: waits until the peer's events.log holds NEEDL
 sys.exit(0 if peerlog.wait_logged(sys.argv[1], sys.argv[2], float(sys.argv[3])) else 1)' "$out/events.log" "$1" "$2"
 }
 
+speech=$("$root/scripts/lib/speech") || exit 1
 read -r tcp udp <<<"$(/usr/bin/python3 -c 'import socket, peerlog
 print(peerlog.free_port(), peerlog.free_port(socket.SOCK_DGRAM))')"
 
@@ -34,7 +36,7 @@ sox -G "$out/mic-src.wav" -r 8000 -c 1 -b 16 -e signed-integer "$out/mic.wav" ||
 sox "$out/mic.wav" -t raw "$out/mic.raw"
 
 "$build/native/bin/voicepeer" --tcp "$tcp" --udp "$udp" --out "$out" --duration 10 \
-  --send "$ST_SHARED/g729a/vectors/speech.in" --send-seconds 8 --ctl 0.2:request &
+  --send "$speech" --send-seconds 8 --ctl 0.2:request &
 peer=$!; pids+=("$peer")
 peer_logged listening 10 || { echo "voice: the peer did not start" >&2; exit 1; }
 parec --latency-msec=20 -d speaker.monitor --rate=8000 --channels=1 --format=s16le \

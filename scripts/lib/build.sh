@@ -5,7 +5,8 @@
 ST_ROOT="${ST_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)}"
 ST_BUILD="${ST_BUILD:-$ST_ROOT/build}"
 ST_JOBS="${ST_JOBS:-$(nproc)}"
-# The codec tables and the reference test vectors: the shared folder beside the repository.
+# The ITU-T reference vectors and table file that the codec's conformance checks read: by default
+# the shared folder beside the repository. Optional: without them those checks are skipped.
 ST_SHARED="${ST_SHARED:-$(cd "$ST_ROOT/.." && pwd)/shared}"
 export ST_SHARED
 # Compiles go through ccache where it is installed, with paths taken relative to the checkout, so
@@ -14,19 +15,6 @@ if [ "${ST_CCACHE:-1}" = 1 ] && command -v ccache >/dev/null; then
   export CCACHE_BASEDIR="$ST_ROOT" CCACHE_NOHASHDIR=1
   export CMAKE_CXX_COMPILER_LAUNCHER=ccache CMAKE_C_COMPILER_LAUNCHER=ccache
 fi
-
-# The tests that read the shared folder would skip quietly without it, so the test and demo runs
-# refuse to start.
-st_require_shared() {
-  local f
-  for f in g729a/tables.txt g729a/vectors/speech.in g729a/vectors/speech.bit; do
-    if [ ! -f "$ST_SHARED/$f" ]; then
-      echo "$(basename "$0"): $ST_SHARED/$f is missing: the shared folder with the codec tables" \
-           "and test vectors must sit beside the repository" >&2
-      return 1
-    fi
-  done
-}
 
 st_configure() {
   local tree=$1 dir=$ST_BUILD/$1

@@ -177,8 +177,8 @@ def with_bursts(base, seconds, first=1.0):
     return sig, starts
 
 
-def speech(shared):
-    raw = np.frombuffer((Path(shared) / "g729a/vectors/speech.in").read_bytes(), dtype="<i2")
+def speech(path):
+    raw = np.frombuffer(Path(path).read_bytes(), dtype="<i2")
     raw = raw.astype(np.float64)
     return raw * (SPEECH_PEAK / max(1.0, np.abs(raw).max()))
 
@@ -201,7 +201,7 @@ def platform(args, work):
     speaker sink. The uplink's reference needs no such run: its bursts are timed where the
     capture device takes them, in the mic sink's own recording."""
     secs = args.platform_seconds
-    down_sig, down_b = with_bursts(speech(args.shared), secs)
+    down_sig, down_b = with_bursts(speech(args.speech), secs)
     rec_spk = Recorder("speaker.monitor")
     time.sleep(0.5)
     play = Feeder([args.wine, str(args.bin / "bareplay.exe")], down_sig, down_b, chunk=BLOCK,
@@ -233,7 +233,7 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
     out = work / name
     out.mkdir(parents=True)
     tcp, udp = peerlog.free_port(), peerlog.free_port(socket.SOCK_DGRAM)
-    down_sig, down_b = with_bursts(speech(args.shared), seconds + 2)
+    down_sig, down_b = with_bursts(speech(args.speech), seconds + 2)
     (out / "peer-send.raw").write_bytes(np.clip(down_sig, -32768, 32767).astype("<i2").tobytes())
     up_sig, up_b = with_bursts([], seconds + 4)
     peer = start(
@@ -343,7 +343,7 @@ def main():
     ap.add_argument("--bin", type=Path, required=True)
     ap.add_argument("--native", type=Path, required=True)
     ap.add_argument("--wine", required=True)
-    ap.add_argument("--shared", required=True)
+    ap.add_argument("--speech", required=True, help="raw 8 kHz 16-bit mono speech (scripts/lib/speech)")
     ap.add_argument("--work", type=Path, required=True)
     ap.add_argument("--seconds", type=float, default=30)
     ap.add_argument("--stall", type=float, default=0.5)

@@ -22,8 +22,6 @@ import analysis  # noqa: E402
 from peerlog import free_port, wait_logged  # noqa: E402
 from proctools import stop_process, windows_path  # noqa: E402
 
-SHARED = Path(os.environ.get("ST_SHARED", ROOT.parent / "shared"))
-SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
 FAULTS = "0.05,0.05,0.05"  # loss, reorder, duplicate fractions, each direction
 MODES = {  # call seconds, sessions, seconds between samples, warm-up (call seconds, sessions)
     "short": dict(call=30, sessions=10, every=2, warm_call=8, warm_sessions=2),
@@ -35,8 +33,9 @@ SESSION_SPEECH_MS = 5000
 
 
 class Runner:
-    def __init__(self, out, arch, build):
+    def __init__(self, out, arch, build, speech):
         self.out = Path(out)
+        self.speech = Path(speech)
         tree, self.wine = ("win32", "/usr/lib/wine/wine") if arch == "i686" else ("win64", "/usr/lib/wine/wine64")
         self.bin = Path(build) / tree / "bin"
         self.peer_bin = Path(build) / "native" / "bin" / "voicepeer"
@@ -49,7 +48,7 @@ class Runner:
         proc = subprocess.Popen(["pacat", "-p", "-d", "mic", "--raw", "--rate=8000", "--channels=1",
                                  "--format=s16le"], stdin=subprocess.PIPE)
         self.procs.append(proc)
-        speech = SPEECH.read_bytes()
+        speech = self.speech.read_bytes()
 
         def feed():
             try:
@@ -73,7 +72,7 @@ class Runner:
     def start_peer(self, out, seed, extra, duration):
         out.mkdir(parents=True, exist_ok=True)
         cmd = [str(self.peer_bin), "--tcp", str(self.tcp), "--udp", str(self.udp), "--out", str(out),
-               "--send", str(SPEECH), "--loop", str(duration + 10), "--duration", str(duration),
+               "--send", str(self.speech), "--loop", str(duration + 10), "--duration", str(duration),
                "--wait-accept", "120", "--end-on-close", "1", "--seed", str(seed),
                "--tx-faults", FAULTS, "--rx-faults", FAULTS, *extra]
         proc = subprocess.Popen(cmd, stderr=open(out / "peer.err", "w"))
@@ -141,12 +140,15 @@ def main():
     ap.add_argument("--out", required=True)
     ap.add_argument("--arch", default="i686")
     ap.add_argument("--build", default=str(ROOT / "build"))
+    ap.add_argument("--speech", help="raw 8 kHz 16-bit mono speech to play (scripts/lib/speech)")
     ap.add_argument("--report-only", action="store_true", help="analyse the logs already in --out")
     a = ap.parse_args()
     m = MODES[a.mode]
     if a.report_only:
         sys.exit(0 if analysis.report(Path(a.out), a.mode, a.arch, m, 0) else 1)
-    runner = Runner(a.out, a.arch, a.build)
+    if not a.speech:
+        ap.error("--speech is needed for a run")
+    runner = Runner(a.out, a.arch, a.build, a.speech)
     started = time.time()
     try:
         runner.watch_load()

@@ -13,7 +13,6 @@ import pytest
 ROOT = Path(__file__).resolve().parents[2]
 BUILD = Path(os.environ.get("ST_BUILD", ROOT / "build"))
 NATIVE_BIN = BUILD / "native" / "bin"
-SHARED = Path(os.environ.get("ST_SHARED", ROOT.parent / "shared"))
 DIST = ROOT / "dist"
 # ST_WIN_ARCH picks the Windows build a run tests: x86_64 (the win64 tree under 64-bit Wine) or
 # i686 (the win32 tree, whose deliverables are the very files copied to dist/, under 32-bit Wine).
@@ -29,6 +28,15 @@ SHIPPED = ("vocalis.dll", "fetchkit.exe", "Update.exe")
 sys.path.insert(0, str(ROOT / "tools" / "voicepeer"))
 from peerlog import free_port  # noqa: E402,F401  the tests import it from here
 from proctools import stop_process, windows_path  # noqa: E402,F401  windows_path: as free_port
+
+
+def own_speech():
+    """Path of the project's speech recording (scripts/lib/speech renders it into the build tree
+    once): raw 8 kHz 16-bit mono, about 33 s, two voices."""
+    env = dict(os.environ, ST_BUILD=str(BUILD))
+    done = subprocess.run([str(ROOT / "scripts" / "lib" / "speech")], env=env, check=True,
+                          capture_output=True, text=True)
+    return Path(done.stdout.strip())
 
 
 def wine_env(extra=None, chinese=False):

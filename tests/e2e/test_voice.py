@@ -11,11 +11,11 @@ from pathlib import Path
 import numpy as np
 import pytest
 
-from conftest import NATIVE_BIN, SHARED, WIN_BIN, free_port, windows_path, wine_env, wine_popen
+from conftest import NATIVE_BIN, WIN_BIN, free_port, own_speech, windows_path, wine_env, wine_popen
 import peerlog  # tools/voicepeer, on the path through conftest
 import voice_audio as va
 
-SPEECH = SHARED / "g729a" / "vectors" / "speech.in"
+SPEECH = own_speech()
 TALK_ACCEPT = 4097
 
 

@@ -123,7 +123,7 @@ DWORD HttpGetTimeoutMs()
     char text[16] = {};
     const DWORD n = ::GetEnvironmentVariableA("ST_TEST_ONLY_NET_TIMEOUT_MS", text, sizeof text);
     const unsigned long ms = n && n < sizeof text ? std::strtoul(text, nullptr, 10) : 0;
-    return ms ? DWORD(ms) : kHttpGetTimeoutMs;
+    return ms && ms < kHttpGetTimeoutMs ? DWORD(ms) : kHttpGetTimeoutMs;  // only ever shorter
 }
 
 BOOL WriteChunk(HANDLE file, const BYTE* data, DWORD count)

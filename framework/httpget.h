@@ -23,7 +23,7 @@ constexpr DWORD kHttpGetFlags = 0x84000D10;
 // that keeps moving is not cut, as each limit counts from the last byte that came or went.
 constexpr DWORD kHttpGetTimeoutMs = 30000;
 
-// The time-out in use: kHttpGetTimeoutMs, or for tests only the milliseconds of the environment
+// variable ST_TEST_ONLY_NET_TIMEOUT_MS when it is shorter, so that a stalled server fails a test run in a second.
 // variable ST_TEST_ONLY_NET_TIMEOUT_MS, so that a stalled server fails a test run in a second.
 DWORD HttpGetTimeoutMs();
 

@@ -19,6 +19,9 @@ refused() {  # refused ARGS...: exit 2 with exactly one line on stderr
   local rc=$?
   [ $rc = 2 ] && [ "$(wc -l <"$work/err.txt")" = 1 ] && grep -q 'g729a:' "$work/err.txt"
 }
+differ() {  # differ FILE1 FILE2: the files are not the same
+  ! cmp -s "$1" "$2"
+}
 misused() {  # misused PROBLEM ARGS...: exit 2, the problem, then the hint; nothing on stdout
   local problem=$1; shift
   "$tool" "$@" >"$work/out.txt" 2>"$work/err.txt"
@@ -35,6 +38,7 @@ s = [int(9000 * math.sin(0.0005 * n * n)) for n in range(13 * 80)]
 open(f"{w}/13.raw", "wb").write(struct.pack(f"<{len(s)}h", *s))
 open(f"{w}/12.raw", "wb").write(struct.pack("<960h", *s[:960]))
 open(f"{w}/11.raw", "wb").write(struct.pack("<880h", *s[:880]))
+open(f"{w}/5.raw", "wb").write(struct.pack("<400h", *s[:400]))
 open(f"{w}/odd.raw", "wb").write(b"\x01\x02\x03")
 open(f"{w}/short.g729", "wb").write(bytes(15))
 PY
@@ -57,6 +61,8 @@ check "encode 11 frames" "$tool" encode "$work/11.raw" "$work/11.g729"
 check "12 frames give 120 bytes" test "$(stat -c %s "$work/12.g729")" = 120
 check "tail frames continue the block state" cmp -s -n 110 "$work/11.g729" "$work/12.g729"
 check "11 frames give 110 bytes" test "$(stat -c %s "$work/11.g729")" = 110
+"$tool" encode "$work/5.raw" "$work/5.g729"
+check "less than a block starts from the initial state" cmp -s -n 50 "$work/5.g729" "$work/12.g729"
 
 "$tool" encode "$work/tail.raw" "$work/tail.g729" 2>"$work/err.txt"
 check "short tail reported" grep -q '40 samples' "$work/err.txt"
@@ -68,29 +74,35 @@ check "decoded length" test "$(stat -c %s "$work/12.out")" = 1920
 head -c 110 "$work/12.g729" >"$work/12first11.g729"
 "$tool" decode "$work/12first11.g729" "$work/12first11.out"
 check "decoded tail continues the block state" cmp -s -n 1760 "$work/12.out" "$work/12first11.out"
+head -c 50 "$work/12.g729" >"$work/12first5.g729"
+"$tool" decode "$work/12first5.g729" "$work/12first5.out"
+check "less than a block decodes from the initial state" cmp -s -n 800 "$work/12.out" "$work/12first5.out"
 
 check "serial encode" "$tool" encode --itu "$work/12.raw" "$work/12.bit"
 check "serial size" test "$(stat -c %s "$work/12.bit")" = $((12 * 164))
 check "serial decode" "$tool" decode --itu "$work/12.bit" "$work/12bit.out"
 check "serial and packed decode alike" cmp -s "$work/12.out" "$work/12bit.out"
 
-# Garbage serial streams: wrong length, wrong sync word, a stray bit word, a partly erased frame.
+# Garbage serial streams: wrong length, wrong sync word, a stray bit word.
 head -c 300 "$work/12.bit" >"$work/cut.bit"
 check "cut serial refused" refused decode --itu "$work/cut.bit" "$work/x"
 cp "$work/12.bit" "$work/sync.bit"; printf '\x22\x6b' | dd of="$work/sync.bit" bs=1 seek=164 conv=notrunc status=none
 check "bad sync refused" refused decode --itu "$work/sync.bit" "$work/x"
 cp "$work/12.bit" "$work/word.bit"; printf '\x80\x00' | dd of="$work/word.bit" bs=1 seek=10 conv=notrunc status=none
 check "bad bit word refused" refused decode --itu "$work/word.bit" "$work/x"
-cp "$work/12.bit" "$work/part.bit"; printf '\x00\x00' | dd of="$work/part.bit" bs=1 seek=10 conv=notrunc status=none
-check "partly erased frame refused" refused decode --itu "$work/part.bit" "$work/x"
-
-# A fully erased frame decodes (repeating the previous frame) and is reported.
+# An erased frame (all bit words zero) is concealed and reported; one zero bit word is enough
+# to mark a frame erased, and the frames before it decode as without it.
 cp "$work/12.bit" "$work/erased.bit"
 head -c 160 /dev/zero | dd of="$work/erased.bit" bs=1 seek=$((3 * 164 + 4)) conv=notrunc status=none
 "$tool" decode --itu "$work/erased.bit" "$work/erased.out" 2>"$work/err.txt"
 check "erased frame decodes" test $? = 0
-check "erased frame reported" grep -q '1 erased' "$work/err.txt"
+check "erased frame reported" grep -q '1 erased frames concealed' "$work/err.txt"
 check "erased output length" test "$(stat -c %s "$work/erased.out")" = 1920
+check "frames before the erased one unchanged" cmp -s -n 480 "$work/12.out" "$work/erased.out"
+check "erased frame concealed, not decoded" differ "$work/12.out" "$work/erased.out"
+cp "$work/12.bit" "$work/part.bit"; printf '\x00\x00' | dd of="$work/part.bit" bs=1 seek=$((3 * 164 + 40)) conv=notrunc status=none
+"$tool" decode --itu "$work/part.bit" "$work/part.out" 2>/dev/null
+check "one zero bit word erases the frame" cmp -s "$work/erased.out" "$work/part.out"
 
 echo "$passed passed, $failures failed"
 [ $failures = 0 ]

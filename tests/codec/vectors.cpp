@@ -21,7 +21,7 @@ std::vector<unsigned char> SerialToPacked(const std::vector<unsigned char>& seri
     std::string error;
     if (!g729a::ParseSerial(serial, &frames, &error))
         return {};
-    int erased = 0;
+    std::vector<bool> erased;
     return g729a::PackSerial(frames, &erased);
 }
 

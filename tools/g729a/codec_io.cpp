@@ -9,10 +9,35 @@
 namespace g729a {
 namespace {
 
+// The codec object; its first construction also sets the library-wide states to their initial
+// values, which the frame-by-frame paths need as much as the block paths.
 CAudioCode& Codec()
 {
     static CAudioCode codec;
     return codec;
+}
+
+// Number of frames flagged lost among [first, first + n).
+int LostFrames(const std::vector<bool>& erased, size_t first, size_t n)
+{
+    int lost = 0;
+    for (size_t f = first; f < first + n && f < erased.size(); ++f)
+        lost += erased[f];
+    return lost;
+}
+
+// Frames [first, first + n) one at a time through the library-wide decoder state.
+void DecodeFrames(const std::vector<unsigned char>& packed, const std::vector<bool>& erased,
+                  size_t first, size_t n, std::vector<short>* out)
+{
+    for (size_t f = first; f < first + n; ++f) {
+        unsigned char* pcm = reinterpret_cast<unsigned char*>(&(*out)[f * g729::kFrame]);
+        if (LostFrames(erased, f, 1)) {
+            g729::ConcealCodecFrame(pcm);
+        } else {
+            g729::DecodeCodecFrame(&packed[f * g729::kFrameBytes], pcm);
+        }
+    }
 }
 
 }  // namespace
@@ -22,6 +47,7 @@ std::vector<unsigned char> EncodePcm(const std::vector<unsigned char>& pcm)
     const size_t frameBytes = 2 * g729::kFrame;
     size_t frames = pcm.size() / frameBytes;
     std::vector<unsigned char> out(frames * g729::kFrameBytes);
+    Codec();
     size_t f = 0;
     for (; f + g729::kBlockFrames <= frames; f += g729::kBlockFrames) {
         Codec().Encode(&pcm[f * frameBytes], g729::kBlockPcmBytes, &out[f * g729::kFrameBytes],
@@ -32,18 +58,24 @@ std::vector<unsigned char> EncodePcm(const std::vector<unsigned char>& pcm)
     return out;
 }
 
-std::vector<short> DecodePacked(const std::vector<unsigned char>& packed)
+std::vector<short> DecodePacked(const std::vector<unsigned char>& packed,
+                                const std::vector<bool>& erased)
 {
     size_t frames = packed.size() / g729::kFrameBytes;
     std::vector<short> out(frames * g729::kFrame);
+    Codec();
     size_t f = 0;
     for (; f + g729::kBlockFrames <= frames; f += g729::kBlockFrames) {
-        Codec().Decode(&packed[f * g729::kFrameBytes], &out[f * g729::kFrame], nullptr);
+        int lost = LostFrames(erased, f, g729::kBlockFrames);
+        if (lost == 0) {
+            Codec().Decode(&packed[f * g729::kFrameBytes], &out[f * g729::kFrame], nullptr);
+        } else if (lost == g729::kBlockFrames) {
+            Codec().Conceal(&out[f * g729::kFrame], nullptr);
+        } else {
+            DecodeFrames(packed, erased, f, g729::kBlockFrames, &out);
+        }
     }
-    for (; f < frames; ++f) {
-        g729::DecodeCodecFrame(&packed[f * g729::kFrameBytes],
-                               reinterpret_cast<unsigned char*>(&out[f * g729::kFrame]));
-    }
+    DecodeFrames(packed, erased, f, frames - f, &out);
     return out;
 }
 

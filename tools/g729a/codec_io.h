@@ -9,8 +9,10 @@ namespace g729a {
 // Encodes every whole 80-sample frame of 16-bit LE PCM; returns 10 bytes per frame.
 std::vector<unsigned char> EncodePcm(const std::vector<unsigned char>& pcm);
 
-// Decodes packed 10-byte frames (size a multiple of 10) into 16-bit samples.
-std::vector<short> DecodePacked(const std::vector<unsigned char>& packed);
+// Decodes packed 10-byte frames (size a multiple of 10) into 16-bit samples. Frames flagged in
+// erased were lost: the decoder conceals them instead of reading their bytes.
+std::vector<short> DecodePacked(const std::vector<unsigned char>& packed,
+                                const std::vector<bool>& erased = {});
 
 // Parameters of each packed frame.
 std::vector<std::vector<int>> UnpackAll(const std::vector<unsigned char>& packed);

@@ -79,22 +79,15 @@ bool ParseSerial(const std::vector<unsigned char>& data, std::vector<SerialFrame
             return false;
         }
         SerialFrame frame{};
-        int zeros = 0;
         for (int i = 0; i < kFrameBits; ++i) {
             unsigned w = Word(p + 4 + 2 * i);
-            if (w == 0)
-                ++zeros;
-            frame.bits[i] = w == kBit1 ? 1 : 0;
             if (w != 0 && w != kBit0 && w != kBit1) {
                 *error = "bad bit word in " + where;
                 return false;
             }
+            frame.bits[i] = w == kBit1 ? 1 : 0;
+            frame.erased = frame.erased || w == 0;
         }
-        if (zeros != 0 && zeros != kFrameBits) {
-            *error = "partly erased " + where;
-            return false;
-        }
-        frame.erased = zeros == kFrameBits;
         frames->push_back(frame);
     }
     return true;
@@ -108,18 +101,15 @@ void AppendSerial(const unsigned char bits[kFrameBits], std::vector<unsigned cha
         AppendWord(bits[i] ? kBit1 : kBit0, out);
 }
 
-std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames, int* erasedCount)
+std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames,
+                                      std::vector<bool>* erased)
 {
     std::vector<unsigned char> packed(frames.size() * kFrameBytes);
-    unsigned char last[kFrameBytes] = {};
-    *erasedCount = 0;
+    erased->assign(frames.size(), false);
     for (size_t f = 0; f < frames.size(); ++f) {
-        if (frames[f].erased) {
-            ++*erasedCount;
-        } else {
-            BitsToBytes(frames[f].bits, last);
-        }
-        std::copy(last, last + kFrameBytes, &packed[f * kFrameBytes]);
+        (*erased)[f] = frames[f].erased;
+        if (!frames[f].erased)
+            BitsToBytes(frames[f].bits, &packed[f * kFrameBytes]);
     }
     return packed;
 }

@@ -15,20 +15,21 @@ bool WriteFile(const std::string& path, const std::vector<unsigned char>& data, 
 
 struct SerialFrame {
     unsigned char bits[g729::kFrameBits];  // 0 or 1
-    bool erased;                           // all bit words zero: the frame was lost
+    bool erased;                           // a bit word is zero: the frame was lost
 };
 
 constexpr int kSerialFrameBytes = 2 * (2 + g729::kFrameBits);  // 164
 
 // Parses a serial bitstream; false with a message on a wrong length, sync or size word, or a
-// bit word other than 0x007f/0x0081 in a frame that is not erased.
+// bit word other than 0x007f, 0x0081 or 0 (the marker of a lost frame).
 bool ParseSerial(const std::vector<unsigned char>& data, std::vector<SerialFrame>* frames,
                  std::string* error);
 void AppendSerial(const unsigned char bits[g729::kFrameBits], std::vector<unsigned char>* out);
 
-// Packed frames from a serial bitstream; an erased frame repeats the last good frame (a
-// zero frame at the start). erasedCount receives the number of erased frames.
-std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames, int* erasedCount);
+// Packed frames from a serial bitstream (an erased frame packs as zeros); erased receives one
+// flag per frame.
+std::vector<unsigned char> PackSerial(const std::vector<SerialFrame>& frames,
+                                      std::vector<bool>* erased);
 
 // Bits of a packed 10-byte frame (most significant bit of byte 0 first) and back.
 void BytesToBits(const unsigned char* bytes, unsigned char bits[g729::kFrameBits]);

@@ -1,5 +1,6 @@
 #include "transcode.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "codec_io.h"
@@ -52,22 +53,22 @@ int DecodeCommand(const std::string& in, const std::string& out, bool serial)
     if (!ReadFile(in, &data, &error))
         return Fail(error);
     std::vector<unsigned char> packed;
+    std::vector<bool> erased;
     if (serial) {
         std::vector<SerialFrame> frames;
         if (!ParseSerial(data, &frames, &error))
             return Fail(in + ": " + error);
-        int erased = 0;
         packed = PackSerial(frames, &erased);
-        if (erased > 0) {
-            std::fprintf(stderr, "g729a: %d erased frames repeat the previous frame\n", erased);
-        }
+        long lost = std::count(erased.begin(), erased.end(), true);
+        if (lost > 0)
+            std::fprintf(stderr, "g729a: %ld erased frames concealed\n", lost);
     } else {
         if (data.size() % g729::kFrameBytes != 0) {
             return Fail(in + ": length is not a multiple of 10-byte frames");
         }
         packed = data;
     }
-    std::vector<short> samples = DecodePacked(packed);
+    std::vector<short> samples = DecodePacked(packed, erased);
     std::vector<unsigned char> result;
     AppendSamples(samples.data(), static_cast<int>(samples.size()), &result);
     if (!WriteFile(out, result, &error))

@@ -51,3 +51,15 @@ int CAudioCode::Decode(const unsigned char* in, void* pcm, int* pcmBytes)
         *pcmBytes = kBlockPcmBytes;
     return 1;
 }
+
+int CAudioCode::Conceal(void* pcm, int* pcmBytes)
+{
+    if (pcm == nullptr)
+        return 0;
+    unsigned char* bytes = static_cast<unsigned char*>(pcm);
+    for (int k = 0; k < kBlockFrames; ++k)
+        ConcealCodecFrame(bytes + 2 * kFrame * k);
+    if (pcmBytes)
+        *pcmBytes = kBlockPcmBytes;
+    return 1;
+}

@@ -19,6 +19,11 @@ public:
     // in: exactly 60 bytes are read; pcm: at least 960 bytes. Returns 1 and sets
     // *pcmBytes = 960 (when pcmBytes is not null); returns 0 when pcm is null.
     int Decode(const unsigned char* in, void* pcm, int* pcmBytes);
+
+    // Fills a block lost in transit: six frames rebuilt from the decoder's past, advancing the
+    // same decoder state as Decode. pcm: at least 960 bytes. Returns 1 and sets
+    // *pcmBytes = 960 (when pcmBytes is not null); returns 0 when pcm is null.
+    int Conceal(void* pcm, int* pcmBytes);
 };
 
 namespace g729 {

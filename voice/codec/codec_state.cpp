@@ -44,16 +44,32 @@ void EncodeCodecFrame(const unsigned char* pcm, unsigned char out[kFrameBytes])
     PackFrame(prm, out);
 }
 
-void DecodeCodecFrame(const unsigned char in[kFrameBytes], unsigned char* pcm)
+namespace {
+
+// Decodes one frame (or conceals it when prm is null) into 80 16-bit samples at pcm.
+void DecodeToPcm(const int* prm, unsigned char* pcm)
 {
-    int prm[kParams];
-    UnpackFrame(in, prm);
+    static const int kNoParams[kParams] = {};
     double speech[kFrame];
-    DecodeFrame(g_decoder, prm, speech);
+    DecodeFrame(g_decoder, prm ? prm : kNoParams, speech, nullptr, prm == nullptr);
     for (int n = 0; n < kFrame; ++n) {
         short v = ToPcm16(speech[n]);
         std::memcpy(pcm + 2 * n, &v, sizeof v);
     }
+}
+
+}  // namespace
+
+void DecodeCodecFrame(const unsigned char in[kFrameBytes], unsigned char* pcm)
+{
+    int prm[kParams];
+    UnpackFrame(in, prm);
+    DecodeToPcm(prm, pcm);
+}
+
+void ConcealCodecFrame(unsigned char* pcm)
+{
+    DecodeToPcm(nullptr, pcm);
 }
 
 }  // namespace g729

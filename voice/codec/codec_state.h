@@ -19,4 +19,7 @@ void PrepareCodecStates();
 void EncodeCodecFrame(const unsigned char* pcm, unsigned char out[kFrameBytes]);
 void DecodeCodecFrame(const unsigned char in[kFrameBytes], unsigned char* pcm);
 
+// One lost frame through the library-wide decoder state: 80 samples rebuilt from its past.
+void ConcealCodecFrame(unsigned char* pcm);
+
 }  // namespace g729

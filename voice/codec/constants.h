@@ -125,6 +125,17 @@ constexpr double kTiltFactor = 0.8;
 constexpr int kImpulseLen = 22;  // tilt compensation impulse response length
 constexpr double kAgcFactor = 0.9;
 
+// Lost frames: the fixed-codebook parameters come from a 16-bit linear congruential generator
+// (seed * multiplier + increment, modulo 2^16); the gains of the previous subframe decay, and
+// the gain predictor's memory falls by kErasedEnergyStep each subframe down to its reset value.
+constexpr unsigned kConcealSeed = 21845;
+constexpr unsigned kRandomMultiplier = 31821;
+constexpr unsigned kRandomIncrement = 13849;
+constexpr double kErasedPitchDecay = 0.9;
+constexpr double kErasedCodeDecay = 0.98;
+constexpr double kErasedEnergyStep = 4.0;     // dB
+constexpr double kErasedEnergyFloor = -14.0;  // dB
+
 constexpr double kFloatMax = 1.0e38;
 
 }  // namespace g729

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "voice/codec/codebooks.h"
+#include "voice/codec/concealment.h"
 #include "voice/codec/filters.h"
 #include "voice/codec/gain.h"
 #include "voice/codec/lsp.h"
@@ -12,17 +13,31 @@
 namespace g729 {
 namespace {
 
-// Pitch delay of the subframe from its parameter, applying the parity rule to subframe 1.
-void SubframeDelay(DecoderState& s, int sub, int index, bool parityError, int* t, int* frac)
+// LSPs of the frame: decoded from parameters 1 and 2 (remembered for a lost frame after it),
+// or those of the last good frame when this one was lost.
+void FrameLsp(DecoderState& s, const int prm[kParams], bool badFrame, double lsp[kOrder])
 {
+    if (badFrame) {
+        ConcealLsp(s.conceal, s.past.lsfMemory, lsp);
+        return;
+    }
+    s.conceal.maMode = LsfDecode(prm, s.past.lsfMemory, s.conceal.lsf);
+    LsfToLsp(s.conceal.lsf, lsp);
+}
+
+// Pitch delay of the subframe from its parameter; when the parameter cannot be trusted (a lost
+// frame, or a parity error in subframe 1) the previous integer delay with fraction 0, the
+// stored delay then growing by one up to 143.
+void SubframeDelay(DecoderState& s, int sub, int index, bool reuse, int* t, int* frac)
+{
+    if (reuse) {
+        *t = s.previousDelay;
+        *frac = 0;
+        if (++s.previousDelay > kPitchMax)
+            s.previousDelay = kPitchMax;
+        return;
+    }
     if (sub == 0) {
-        if (parityError) {
-            *t = s.previousDelay;
-            *frac = 0;
-            if (++s.previousDelay > kPitchMax)
-                s.previousDelay = kPitchMax;
-            return;
-        }
         DecodeDelayFirst(index, t, frac);
     } else {
         DecodeDelaySecond(index, *t, t, frac);
@@ -30,13 +45,28 @@ void SubframeDelay(DecoderState& s, int sub, int index, bool parityError, int* t
     s.previousDelay = *t;
 }
 
+// Gains of the subframe from its parameter, or decayed from the previous subframe's when the
+// frame was lost; kept for a lost subframe after it.
+void SubframeGains(DecoderState& s, int index, bool badFrame, const double code[kSubframe],
+                   double* gainPitch, double* gainCode)
+{
+    if (badFrame) {
+        ConcealGains(s.conceal, s.past.gainEnergy, gainPitch, gainCode);
+        return;
+    }
+    DecodeGains(index, s.past.gainEnergy, code, gainPitch, gainCode);
+    s.conceal.gainPitch = *gainPitch;
+    s.conceal.gainCode = *gainCode;
+}
+
 // Excitation and synthesis of subframe sub of the frame's parameters prm.
-void DecodeSubframe(DecoderState& s, int sub, const int prm[kParams], bool parityError,
-                    const double a[kOrderP1], int* t, double* synth)
+void DecodeSubframe(DecoderState& s, int sub, const int prm[kParams], bool badFrame,
+                    bool parityError, const double a[kOrderP1], int* t, double* synth)
 {
     CodedPast& past = s.past;
     int frac = 0;
-    SubframeDelay(s, sub, prm[kPrmDelay[sub]], parityError, t, &frac);
+    bool reuseDelay = badFrame || (sub == 0 && parityError);
+    SubframeDelay(s, sub, prm[kPrmDelay[sub]], reuseDelay, t, &frac);
     double* exc = past.excitation + kExcHistory + sub * kSubframe;
     AdaptiveCodebookVector(exc, *t, frac, kSubframe);
 
@@ -45,7 +75,7 @@ void DecodeSubframe(DecoderState& s, int sub, const int prm[kParams], bool parit
     SharpenForPitch(code, *t, past.sharpening);
 
     double gainPitch, gainCode;
-    DecodeGains(prm[kPrmGains[sub]], past.gainEnergy, code, &gainPitch, &gainCode);
+    SubframeGains(s, prm[kPrmGains[sub]], badFrame, code, &gainPitch, &gainCode);
     past.sharpening = SharpeningFactor(gainPitch);
 
     for (int i = 0; i < kSubframe; ++i)
@@ -53,14 +83,28 @@ void DecodeSubframe(DecoderState& s, int sub, const int prm[kParams], bool parit
     SynthesisFilter(a, exc, synth, kSubframe, s.synthMemory, true);
 }
 
+// The parameters the frame decodes with: those received, or for a lost frame random
+// fixed-codebook parameters (the others are not read).
+void FrameParams(DecoderState& s, const int prm[kParams], bool badFrame, int used[kParams])
+{
+    std::memcpy(used, prm, kParams * sizeof(int));
+    if (!badFrame)
+        return;
+    for (int sub = 0; sub < kSubframes; ++sub)
+        RandomCodebook(&s.conceal.seed, &used[kPrmPositions[sub]], &used[kPrmSigns[sub]]);
+}
+
 }  // namespace
 
-void DecodeFrame(DecoderState& s, const int prm[kParams], double out[kFrame], int* delays)
+void DecodeFrame(DecoderState& s, const int prm[kParams], double out[kFrame], int* delays,
+                 bool bBadFrame)
 {
-    bool parityError = PitchParityError(prm[kPrmDelay[0]], prm[kPrmParity]);
+    int used[kParams];
+    FrameParams(s, prm, bBadFrame, used);
+    bool parityError = PitchParityError(used[kPrmDelay[0]], used[kPrmParity]);
 
     double lspNew[kOrder];
-    LspDecode(prm, s.past.lsfMemory, lspNew);
+    FrameLsp(s, used, bBadFrame, lspNew);
     double aq[kSubframes * kOrderP1];
     InterpolateLsp(s.past.lsp, lspNew, aq);
     std::memcpy(s.past.lsp, lspNew, sizeof s.past.lsp);
@@ -72,7 +116,7 @@ void DecodeFrame(DecoderState& s, const int prm[kParams], double out[kFrame], in
     int t = 0;
     int subDelay[kSubframes];
     for (int sub = 0; sub < kSubframes; ++sub) {
-        DecodeSubframe(s, sub, prm, parityError, aq + sub * kOrderP1, &t,
+        DecodeSubframe(s, sub, used, bBadFrame, parityError, aq + sub * kOrderP1, &t,
                        synth + kOrder + sub * kSubframe);
         subDelay[sub] = t;
         if (delays)

@@ -17,11 +17,16 @@ double PredictGain(const double pastEnergy[kMaOrder], const double code[kSubfram
     return std::pow(10.0, 0.05 * predicted);
 }
 
-void UpdateGainMemory(double pastEnergy[kMaOrder], double correction)
+void PushGainEnergy(double pastEnergy[kMaOrder], double energy)
 {
     for (int k = kMaOrder - 1; k > 0; --k)
         pastEnergy[k] = pastEnergy[k - 1];
-    pastEnergy[0] = 20.0 * std::log10(correction);
+    pastEnergy[0] = energy;
+}
+
+void UpdateGainMemory(double pastEnergy[kMaOrder], double correction)
+{
+    PushGainEnergy(pastEnergy, 20.0 * std::log10(correction));
 }
 
 void DecodeGains(int index, double pastEnergy[kMaOrder], const double code[kSubframe],

@@ -10,6 +10,9 @@ namespace g729 {
 // E = (0.01 + sum code^2) / 40.
 double PredictGain(const double pastEnergy[kMaOrder], const double code[kSubframe]);
 
+// Shifts the energy memory and stores energy (dB) as the newest value.
+void PushGainEnergy(double pastEnergy[kMaOrder], double energy);
+
 // Shifts the energy memory and stores 20*log10(correction) as the newest value.
 void UpdateGainMemory(double pastEnergy[kMaOrder], double correction);
 

@@ -98,6 +98,17 @@ void ComposeLsf(const double residual[kOrder], const double memory[kMaOrder][kOr
     }
 }
 
+void LsfPredictionResidual(const double lsf[kOrder], const double memory[kMaOrder][kOrder],
+                           int mode, double residual[kOrder])
+{
+    for (int j = 0; j < kOrder; ++j) {
+        double s = lsf[j];
+        for (int k = 0; k < kMaOrder; ++k)
+            s -= fg[mode][k][j] * memory[k][j];
+        residual[j] = s * fg_sum_inv[mode][j];
+    }
+}
+
 void UpdateLsfMemory(double memory[kMaOrder][kOrder], const double residual[kOrder])
 {
     for (int k = kMaOrder - 1; k > 0; --k) {
@@ -119,15 +130,26 @@ void LsfResidual(int index1, int indexLow, int indexHigh, double residual[kOrder
     RearrangeLsf(residual, kLsfGap2);
 }
 
-void LspDecode(const int prm[2], double memory[kMaOrder][kOrder], double lsp[kOrder])
+int LsfDecode(const int prm[2], double memory[kMaOrder][kOrder], double lsf[kOrder])
 {
     int mode = (prm[0] >> 7) & 1;
     double residual[kOrder];
     LsfResidual(prm[0] & 0x7f, (prm[1] >> 5) & 0x1f, prm[1] & 0x1f, residual);
-    double lsf[kOrder];
     ComposeLsf(residual, memory, mode, lsf);
     UpdateLsfMemory(memory, residual);
     StabiliseLsf(lsf);
+    return mode;
+}
+
+void LspDecode(const int prm[2], double memory[kMaOrder][kOrder], double lsp[kOrder])
+{
+    double lsf[kOrder];
+    LsfDecode(prm, memory, lsf);
+    LsfToLsp(lsf, lsp);
+}
+
+void LsfToLsp(const double lsf[kOrder], double lsp[kOrder])
+{
     for (int j = 0; j < kOrder; ++j)
         lsp[j] = std::cos(lsf[j]);
 }

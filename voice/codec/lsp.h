@@ -28,11 +28,23 @@ void StabiliseLsf(double lsf[kOrder]);
 void ComposeLsf(const double residual[kOrder], const double memory[kMaOrder][kOrder], int mode,
                 double lsf[kOrder]);
 
+// The inverse of ComposeLsf: the residual that the MA prediction of mode turns into lsf (the
+// quantiser's target, and what a lost frame pushes into the decoder's memory).
+void LsfPredictionResidual(const double lsf[kOrder], const double memory[kMaOrder][kOrder],
+                           int mode, double residual[kOrder]);
+
 // Shifts the residual memory (newest first) and stores residual as the newest entry.
 void UpdateLsfMemory(double memory[kMaOrder][kOrder], const double residual[kOrder]);
 
-// Decoder path: parameters 1 and 2 -> quantised LSPs (cosine domain). Updates memory.
+// Decoder path: parameters 1 and 2 -> quantised LSFs after the stability step, and the MA
+// predictor (0 or 1) they chose. Updates memory.
+int LsfDecode(const int prm[2], double memory[kMaOrder][kOrder], double lsf[kOrder]);
+
+// LsfDecode followed by the conversion to LSPs (cosine domain).
 void LspDecode(const int prm[2], double memory[kMaOrder][kOrder], double lsp[kOrder]);
+
+// LSFs (radians) -> LSPs (their cosines).
+void LsfToLsp(const double lsf[kOrder], double lsp[kOrder]);
 
 // The codebook residual of parameters 1 and 2 (first stage + both second-stage halves,
 // rearranged), as used by LspDecode and by the quantiser's final reconstruction.

@@ -20,18 +20,6 @@ double WeightFor(double spacing)
     return t > 0.0 ? 1.0 : kLsfWeightSlope * t * t + 1.0;
 }
 
-// Target of the codebooks: what remains of lsf after the MA prediction, rescaled.
-void PredictionResidual(const double lsf[kOrder], const double memory[kMaOrder][kOrder], int mode,
-                        double target[kOrder])
-{
-    for (int j = 0; j < kOrder; ++j) {
-        double s = lsf[j];
-        for (int k = 0; k < kMaOrder; ++k)
-            s -= fg[mode][k][j] * memory[k][j];
-        target[j] = s * fg_sum_inv[mode][j];
-    }
-}
-
 // First stage: nearest of the 128 vectors, unweighted.
 int SearchFirstStage(const double target[kOrder])
 {
@@ -77,7 +65,7 @@ LsfCandidate SearchPredictor(const double lsf[kOrder], const double w[kOrder],
                              const double memory[kMaOrder][kOrder], int mode)
 {
     double target[kOrder];
-    PredictionResidual(lsf, memory, mode, target);
+    LsfPredictionResidual(lsf, memory, mode, target);
     LsfCandidate c;
     c.first = SearchFirstStage(target);
     c.low = SearchSecondStage(target, w, c.first, 0);

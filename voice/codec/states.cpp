@@ -32,6 +32,8 @@ void InitDecoder(DecoderState& st)
 {
     std::memset(&st, 0, sizeof st);
     InitCodedPast(st.past);
+    std::memcpy(st.conceal.lsf, freq_prev_reset, sizeof st.conceal.lsf);
+    st.conceal.seed = kConcealSeed;
     st.previousDelay = kInitialDelay;
     InitPostFilter(st.post);
 }

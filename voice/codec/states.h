@@ -42,11 +42,21 @@ struct PostFilterState {
     double gain;                // adaptive gain of the previous sample
 };
 
+// What the decoder keeps to rebuild a lost frame from its past.
+struct ConcealmentMemory {
+    double lsf[kOrder];  // LSFs of the last good frame, after the stability step
+    int maMode;          // MA predictor (0 or 1) of the last good frame
+    double gainPitch;    // gains of the previous subframe
+    double gainCode;
+    unsigned seed;  // 16-bit generator of the fixed-codebook parameters of lost subframes
+};
+
 struct DecoderState {
     CodedPast past;
+    ConcealmentMemory conceal;
     // 1/A(z) memory: the last 10 synthesis samples, which the post-filter also reads.
     double synthMemory[kOrder];
-    int previousDelay;  // integer delay reused when the parity check fails
+    int previousDelay;  // integer delay reused after a parity error or a lost frame
     PostFilterState post;
     BiquadMemory highPass;  // output high-pass filter
 };

@@ -17,8 +17,7 @@ int32_t Diff(uint32_t a, uint32_t b)
 
 }  // namespace
 
-CPlayout::CPlayout(Actions actions)
-    : m_act(std::move(actions)), m_bStarted(false), m_playEndMs(0)
+CPlayout::CPlayout(Actions actions) : m_act(std::move(actions)), m_bStarted(false), m_playEndMs(0)
 {
     Reset();
 }
@@ -135,7 +134,7 @@ void CPlayout::MeasureArrival(uint32_t nSeq, uint32_t nowMs)
 
 void CPlayout::UpdateTarget()
 {
-    int32_t late[kJitterWindow];
+    int32_t late[kJitterWindow] = {};
     std::copy(m_offset, m_offset + m_nOffsets, late);
     m_baseOffset = *std::min_element(late, late + m_nOffsets);
     int nP95 = (m_nOffsets * 95) / 100;

@@ -53,8 +53,8 @@ void CVoiceReceiver::OnTick(uint32_t nowMs)
 void CVoiceReceiver::Reset()
 {
     if (m_nForeign && m_log) {
-        std::string line =
-            "CRecSocket::Reset: " + std::to_string(m_nForeign) + " datagrams from other addresses dropped";
+        std::string line = "CRecSocket::Reset: " + std::to_string(m_nForeign) +
+                           " datagrams from other addresses dropped";
         m_log(line.c_str());
     }
     m_nForeign = 0;

@@ -34,19 +34,18 @@ struct Send {
 class Sim {
 public:
     Sim()
-        : receiver(
-              [this](const unsigned char* pSpeech) { classic.push_back(ReadLe32(pSpeech)); },
-              CPlayout::Actions{[](const unsigned char* pCoded, int16_t* pPcm) {
-                                    pPcm[0] = static_cast<int16_t>(ReadLe32(pCoded));
-                                    std::fill(pPcm + 1, pPcm + 480, pCoded[4]);
-                                },
-                                [](int16_t* pPcm) { pPcm[0] = kConcealed; },
-                                [this](const int16_t* pPcm) { Hand(pPcm[0]); },
-                                [this] { return static_cast<int>(device.size()); },
-                                [this](const char* pLine) {
-                                    if (getenv("PLAYOUT_TEST_LOG"))
-                                        printf("%u %s\n", now, pLine);
-                                }})
+        : receiver([this](const unsigned char* pSpeech) { classic.push_back(ReadLe32(pSpeech)); },
+                   CPlayout::Actions{[](const unsigned char* pCoded, int16_t* pPcm) {
+                                         pPcm[0] = static_cast<int16_t>(ReadLe32(pCoded));
+                                         std::fill(pPcm + 1, pPcm + 480, pCoded[4]);
+                                     },
+                                     [](int16_t* pPcm) { pPcm[0] = kConcealed; },
+                                     [this](const int16_t* pPcm) { Hand(pPcm[0]); },
+                                     [this] { return static_cast<int>(device.size()); },
+                                     [this](const char* pLine) {
+                                         if (getenv("PLAYOUT_TEST_LOG"))
+                                             printf("%u %s\n", now, pLine);
+                                     }})
     {
     }
 
@@ -71,7 +70,8 @@ public:
     // Concealed blocks up to the last real one (after the stream ends a few more play on).
     int Concealed() const
     {
-        auto end = std::find_if(heard.rbegin(), heard.rend(), [](int s) { return s != kConcealed; });
+        auto end =
+            std::find_if(heard.rbegin(), heard.rend(), [](int s) { return s != kConcealed; });
         return int(std::count(heard.begin(), end.base(), kConcealed));
     }
     std::vector<int> Real() const
@@ -81,12 +81,15 @@ public:
                      [](int s) { return s != kConcealed; });
         return v;
     }
-    static unsigned char Loudness(uint32_t nSeq) { return static_cast<unsigned char>(50 + nSeq % 7); }
+    static unsigned char Loudness(uint32_t nSeq)
+    {
+        return static_cast<unsigned char>(50 + nSeq % 7);
+    }
 
     CVoiceReceiver receiver;
-    std::deque<int> device;  // front: playing
-    std::vector<int> classic;  // blocks the ordering store played
-    std::vector<int> heard;  // every block in playing order
+    std::deque<int> device;                   // front: playing
+    std::vector<int> classic;                 // blocks the ordering store played
+    std::vector<int> heard;                   // every block in playing order
     std::vector<std::pair<int, int>> depths;  // (depth, target) at each hand-off
     uint32_t now = 0;
     uint32_t endMs = 0;
@@ -122,7 +125,8 @@ std::vector<Send> Stream(uint32_t n, uint32_t intervalUs = 60000, int jitterMs =
         if (std::find(lost.begin(), lost.end(), s) == lost.end())
             out.push_back({at, s});
     }
-    std::stable_sort(out.begin(), out.end(), [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
     return out;
 }
 
@@ -140,7 +144,8 @@ TEST(PlayoutTest, LostPacketConcealedOnceAndItsLateArrivalDropped)
     Sim sim;
     std::vector<Send> sends = Stream(40, 60000, 0, {12});
     sends.push_back({1000 + 20 * 60, 12});  // comes long after its place has played
-    std::stable_sort(sends.begin(), sends.end(), [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
+    std::stable_sort(sends.begin(), sends.end(),
+                     [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
     sim.Run(sends, 5000);
     EXPECT_EQ(Seqs(1, 40, {12}), sim.Real());
     EXPECT_EQ(1, sim.Concealed());
@@ -176,7 +181,8 @@ TEST(PlayoutTest, RepeatNeverPlaysTwice)
     std::vector<Send> sends = Stream(50);
     for (uint32_t s = 1; s <= 50; s += 3)
         sends.push_back({1000 + s * 60 + (s % 2 ? 5 : 400), s});  // soon after, and long after
-    std::stable_sort(sends.begin(), sends.end(), [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
+    std::stable_sort(sends.begin(), sends.end(),
+                     [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
     sim.Run(sends, 5000);
     EXPECT_EQ(Seqs(1, 50), sim.Real());
     EXPECT_EQ(0, sim.Concealed());
@@ -252,8 +258,11 @@ TEST(PlayoutTest, ClassicSwitchKeepsTheOrderingStore)
         EXPECT_EQ(c.played, sim.classic);
         EXPECT_TRUE(sim.heard.empty() && sim.device.empty());
     }
-    for (auto [pValue, bClassic] : {std::pair<const char*, bool>{"classic", true}, {"Classic", true},
-                                    {"", false}, {nullptr, false}, {"classical", false}})
+    for (auto [pValue, bClassic] : {std::pair<const char*, bool>{"classic", true},
+                                    {"Classic", true},
+                                    {"", false},
+                                    {nullptr, false},
+                                    {"classical", false}})
         EXPECT_EQ(bClassic, ClassicPlayoutSelected(pValue)) << (pValue ? pValue : "null");
 }
 

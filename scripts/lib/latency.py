@@ -110,10 +110,12 @@ class Feeder:
         self.name = next((Path(a).name for a in argv if a.endswith(".exe")), Path(argv[0]).name)
         # Audio written before the program takes it would wait in the pipe for the whole run.
         is_ready = threading.Event()
+        self.lines = []
 
         def drain():
             for line in self.proc.stdout:
-                if ready and ready in line.decode(errors="replace"):
+                self.lines.append(line.decode(errors="replace").strip())
+                if ready and ready in self.lines[-1]:
                     is_ready.set()
         threading.Thread(target=drain, daemon=True).start()
         if ready and not is_ready.wait(60):

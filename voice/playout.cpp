@@ -43,7 +43,7 @@ void CPlayout::Reset()
     m_fillBudgetMs = 0;
     m_periodFromMs = 0;
     m_minCushionMs = INT_MAX;
-    m_bTrimDue = false;
+    m_nTrimDue = 0;
     m_pick = CQuietPick();
     m_count = Counters();
 }
@@ -142,7 +142,7 @@ void CPlayout::UpdateTarget()
     m_jitterMs = late[nP95] - m_baseOffset;
     if (m_nOffsets < kSettleCount)
         m_jitterMs = std::max(m_jitterMs, kInitialJitterMs);
-    const int nTarget = std::min(kMaxTarget, 1 + (m_jitterMs + kBlockMs - 1) / kBlockMs);
+    const int nTarget = std::min(kMaxTarget, 1 + (m_jitterMs + kBlockMs / 2) / kBlockMs);
     if (nTarget != m_nTarget)
         Log("CPlayout::Target: jitter %d ms, target depth %d -> %d blocks", m_jitterMs, m_nTarget,
             nTarget);
@@ -199,9 +199,8 @@ void CPlayout::HandNext(uint32_t nowMs)
     m_nLastSeq = nSeq;
     if (TrimThis(pcm)) {
         ++m_count.trimmed;
-        m_bTrimDue = false;
-        Log("CPlayout::Trim: queue stood above target %d, quiet packet %u left out", m_nTarget,
-            nSeq);
+        --m_nTrimDue;
+        Log("CPlayout::Trim: quiet packet %u left out, %d more to go", nSeq, m_nTrimDue);
         return;
     }
     m_nConcealRun = 0;
@@ -212,7 +211,7 @@ void CPlayout::HandNext(uint32_t nowMs)
 bool CPlayout::TrimThis(const int16_t* pPcm)
 {
     const uint64_t energy = BlockEnergy(pPcm, kBlockSamples);
-    if (m_bTrimDue)
+    if (m_nTrimDue > 0)
         return m_pick.Drop(energy);
     m_pick.Keep(energy);
     return false;
@@ -275,8 +274,9 @@ void CPlayout::EndDry(uint32_t untilMs)
     m_fillBudgetMs += nDry;
 }
 
-// A queue whose cushion stayed a whole block above what the jitter needs for a whole period
-// gives up one quiet block.
+// A queue whose cushion stayed whole blocks above what the jitter needs for a whole period gives
+// up as many quiet blocks. The least cushion is seen on the tick before a completion or a late
+// packet, so it reads up to one tick short of what stood.
 void CPlayout::WatchStanding(uint32_t nowMs)
 {
     if (!m_bStarted || !PeerSending(nowMs))
@@ -284,11 +284,12 @@ void CPlayout::WatchStanding(uint32_t nowMs)
     m_minCushionMs = std::min(m_minCushionMs, RemainingMs(nowMs) + ReadyInStore() * kBlockMs);
     if (Diff(nowMs, m_periodFromMs) < static_cast<int32_t>(kTrimPeriodMs))
         return;
-    if (!m_bTrimDue && m_minCushionMs >= m_jitterMs + kBlockMs + kGuardMs) {
-        m_bTrimDue = true;
+    const int nExcess = (m_minCushionMs - m_jitterMs + kMarginMs) / kBlockMs;
+    if (m_nTrimDue == 0 && nExcess > 0) {
+        m_nTrimDue = nExcess;
         m_pick.Begin();
-        Log("CPlayout::Trim: at least %d ms queued for %u ms (jitter %d ms), trimming one block",
-            m_minCushionMs, kTrimPeriodMs, m_jitterMs);
+        Log("CPlayout::Trim: at least %d ms queued for %u ms (jitter %d ms), %d blocks to trim",
+            m_minCushionMs, kTrimPeriodMs, m_jitterMs, nExcess);
     }
     m_periodFromMs = nowMs;
     m_minCushionMs = INT_MAX;

@@ -9,8 +9,8 @@
 // - a packet at or below the last one played or concealed (late or repeated) is dropped;
 // - eight packets waiting behind a gap give it up, as before;
 // - the target depth follows the packets' measured lateness (its 95th percentile over the last
-//   three seconds), 1 to 4 blocks; a queue standing a whole block above it for two seconds is
-//   brought down by leaving out one quiet block.
+//   three seconds), 1 to 4 blocks; a queue whose cushion stood whole blocks above what the jitter
+//   needs for a second is brought down by as many quiet blocks, left out one at a time.
 // Each decision is logged in one line; the counters are logged when a call ends.
 // Portable: decoding, concealing, playing and the device's queue come in as actions.
 #pragma once
@@ -37,7 +37,7 @@ public:
     // so that the first late packets of a call wait instead of being given up.
     static const int kSettleCount = 10;
     static const int kInitialJitterMs = 60;
-    static const uint32_t kTrimPeriodMs = 2000;
+    static const uint32_t kTrimPeriodMs = 1000;
     // The peer counts as silent (nothing concealed, dry time not counted) after this long
     // without a packet; concealed blocks in a row stop at kMaxConcealRun.
     static const uint32_t kPeerSilentMs = 300;
@@ -133,7 +133,7 @@ private:
     // Standing queue: the least cushion seen since the period began.
     uint32_t m_periodFromMs;
     int m_minCushionMs;
-    bool m_bTrimDue;
+    int m_nTrimDue;  // quiet blocks still to leave out
     CQuietPick m_pick;
     Counters m_count;
 };

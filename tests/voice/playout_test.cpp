@@ -58,7 +58,7 @@ public:
                 std::vector<unsigned char> d = Packet(sends[next].seq, Loudness(sends[next].seq));
                 receiver.Take(d.data(), int(d.size()), from, "peer", now);
             }
-            if (!device.empty() && now == endMs)
+            if (!device.empty() && now >= endMs && now >= startMs)
                 Done();
             if (now % 10 == 0)
                 receiver.OnTick(now);
@@ -93,13 +93,14 @@ public:
     std::vector<std::pair<int, int>> depths;  // (depth, target) at each hand-off
     uint32_t now = 0;
     uint32_t endMs = 0;
+    uint32_t startMs = 0;  // the device plays nothing before
     int dryMs = 0;
 
 private:
     void Hand(int nSeq)
     {
         if (device.empty())
-            endMs = now + 60;
+            endMs = std::max(now, startMs) + 60;
         device.push_back(nSeq);
         depths.emplace_back(Playout().Depth(), Playout().Target());
     }
@@ -211,6 +212,24 @@ TEST(PlayoutTest, SkewOverTenMinutesKeepsDepthWithinTargetByOne)
         EXPECT_LT(count.dryMs, uint32_t(nSentMs / 100));
         EXPECT_EQ(c.bConceals, count.concealed > 50);
         EXPECT_EQ(!c.bConceals, count.trimmed > 50);
+    }
+}
+
+// A lossless call on the device's own clock keeps the queue at the playing block: nothing
+// concealed, added or left out. A device that starts two seconds late has its backlog trimmed.
+TEST(PlayoutTest, LosslessCallStaysShallowAndALateDeviceIsCaughtUp)
+{
+    for (uint32_t startMs : {0u, 3000u}) {
+        SCOPED_TRACE(startMs);
+        Sim sim;
+        sim.startMs = startMs;
+        sim.Run(Stream(1000, 60000, 3), 62000);
+        const CPlayout::Counters& count = sim.Playout().Count();
+        EXPECT_EQ(0, sim.Concealed());
+        EXPECT_EQ(Seqs(1, 1000).size(), sim.Real().size() + count.trimmed);
+        EXPECT_EQ(startMs ? 30u : 0u, std::min(30u, count.trimmed));
+        for (size_t i = sim.depths.size() - 500; i < sim.depths.size(); ++i)
+            ASSERT_LE(sim.depths[i].first, 2) << "block " << i;
     }
 }
 

@@ -64,6 +64,7 @@ bool CPlayout::Insert(const unsigned char* pDatagram, int nLen, uint32_t nowMs)
         return true;
     }
     MeasureArrival(packet.seq, nowMs);
+    WatchStanding(nowMs);
     Store(packet.seq, packet.pSpeech);
     if (m_nWaiting == kSlots && m_nSeq[0] != m_nLastSeq + 1)
         GiveUpGap();
@@ -80,7 +81,6 @@ void CPlayout::OnBlockDone(uint32_t nowMs)
         m_dryFromMs = nowMs;
     }
     Pump(nowMs);
-    WatchStanding(nowMs);
 }
 
 void CPlayout::OnTick(uint32_t nowMs)
@@ -88,7 +88,6 @@ void CPlayout::OnTick(uint32_t nowMs)
     if (m_bDry && !PeerSending(nowMs))
         EndDry(m_lastArrivalMs + kBlockMs);
     Pump(nowMs);
-    WatchStanding(nowMs);
 }
 
 bool CPlayout::Holds(uint32_t nSeq) const
@@ -275,16 +274,15 @@ void CPlayout::EndDry(uint32_t untilMs)
 }
 
 // A queue whose cushion stayed whole blocks above what the jitter needs for a whole period gives
-// up as many quiet blocks. The least cushion is seen on the tick before a completion or a late
-// packet, so it reads up to one tick short of what stood.
+// up as many quiet blocks. The cushion is taken as each packet arrives: what the device still has
+// to play and what waits ready in the store. The device's completions come some ms early or
+// late, so a standing block may read a little short of 60 ms.
 void CPlayout::WatchStanding(uint32_t nowMs)
 {
-    if (!m_bStarted || !PeerSending(nowMs))
-        return;
     m_minCushionMs = std::min(m_minCushionMs, RemainingMs(nowMs) + ReadyInStore() * kBlockMs);
     if (Diff(nowMs, m_periodFromMs) < static_cast<int32_t>(kTrimPeriodMs))
         return;
-    const int nExcess = (m_minCushionMs - m_jitterMs + kMarginMs) / kBlockMs;
+    const int nExcess = (m_minCushionMs - m_jitterMs + kStandingSlackMs) / kBlockMs;
     if (m_nTrimDue == 0 && nExcess > 0) {
         m_nTrimDue = nExcess;
         m_pick.Begin();

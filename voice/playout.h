@@ -9,8 +9,9 @@
 // - a packet at or below the last one played or concealed (late or repeated) is dropped;
 // - eight packets waiting behind a gap give it up, as before;
 // - the target depth follows the packets' measured lateness (its 95th percentile over the last
-//   three seconds), 1 to 4 blocks; a queue whose cushion stood whole blocks above what the jitter
-//   needs for a second is brought down by as many quiet blocks, left out one at a time.
+//   three seconds), 1 to 4 blocks; a queue whose cushion (at each arrival) stood whole blocks
+//   above what the jitter needs for a second is brought down by as many quiet blocks, left out
+//   one at a time.
 // Each decision is logged in one line; the counters are logged when a call ends.
 // Portable: decoding, concealing, playing and the device's queue come in as actions.
 #pragma once
@@ -38,6 +39,7 @@ public:
     static const int kSettleCount = 10;
     static const int kInitialJitterMs = 60;
     static const uint32_t kTrimPeriodMs = 1000;
+    static const int kStandingSlackMs = 20;
     // The peer counts as silent (nothing concealed, dry time not counted) after this long
     // without a packet; concealed blocks in a row stop at kMaxConcealRun.
     static const uint32_t kPeerSilentMs = 300;

@@ -360,16 +360,20 @@ def playout_counters(log):
 
 
 def silences(heard, rec, first, last):
-    """While the peer was sending: the time the speaker sink got no audio at all (exact zeros,
-    runs of 10 ms or more), as a share of that time, and the longest such run in ms."""
+    """While the peer was sending, from the first audio on: the time the speaker sink got no audio
+    at all (exact zeros, runs of 10 ms or more) as a share of that time, and the longest such run
+    in ms; and how long after the first packet left the first audio came (the device starting)."""
     lo = max(0, int((first - rec.offset) * RATE))
     hi = min(len(heard), int((last + 0.06 - rec.offset) * RATE))
-    part = heard[lo:hi] == 0
+    sounding = np.flatnonzero(heard[lo:hi] != 0)
+    start = lo + (int(sounding[0]) if len(sounding) else hi - lo)
+    part = heard[start:hi] == 0
     edges = np.flatnonzero(np.diff(np.concatenate(([0], part.astype(np.int8), [0]))))
     runs = edges[1::2] - edges[::2]
     runs = runs[runs >= RATE // 100]
-    span = max(1, hi - lo)
-    return {"share": float(runs.sum()) / span, "longest": float(runs.max(initial=0)) / RATE * 1000}
+    return {"share": float(runs.sum()) / max(1, hi - start),
+            "longest": float(runs.max(initial=0)) / RATE * 1000,
+            "startup": (start - lo) / RATE * 1000}
 
 
 def report(run, plat):
@@ -392,7 +396,8 @@ def report(run, plat):
     if c:
         print("  blocks: " + ", ".join(f"{k} {v}" for k, v in c.items()))
     print(f"  speaker without audio while the peer sent: {100 * sil['share']:.2f}% of the time,"
-          f" longest {sil['longest']:.0f} ms")
+          f" longest {sil['longest']:.0f} ms (counted from the first audio, which came"
+          f" {sil['startup']:.0f} ms after the first packet left)")
     if run["down"]:
         # The playback queue seen through the delay: blocks above the call's best tenth.
         floor = np.percentile([d for _, d in run["down"]], 10)

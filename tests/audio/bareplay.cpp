@@ -32,12 +32,18 @@ bool ReadBlock(HANDLE input, char* block)
     return true;
 }
 
-void PrintHeld(const std::vector<WAVEHDR>& headers)
+// Blocks not yet given back, and the audio written but not yet played by the device's own
+// position, in ms.
+void PrintHeld(HWAVEOUT device, const std::vector<WAVEHDR>& headers)
 {
     unsigned held = 0;
     for (const WAVEHDR& h : headers)
         held += !(h.dwFlags & WHDR_DONE);
-    std::printf("held %u\n", held);
+    MMTIME time = {};
+    time.wType = TIME_SAMPLES;
+    ::waveOutGetPosition(device, &time, sizeof(time));
+    const unsigned written = static_cast<unsigned>(headers.size()) * kBlockBytes / 2;
+    std::printf("held %u pending %d\n", held, static_cast<int>(written - time.u.sample) / 8);
     std::fflush(stdout);
 }
 
@@ -98,7 +104,7 @@ int main()
             break;
         Write(device, blocks, headers);
         if (headers.size() % 16 == 0)
-            PrintHeld(headers);
+            PrintHeld(device, headers);
     }
     WaitAllDone(done, headers);
     for (WAVEHDR& h : headers)

@@ -359,21 +359,25 @@ def playout_counters(log):
     return None
 
 
-def silences(heard, rec, first, last):
+def silences(heard, rec, first, last, settle=3.0):
     """While the peer was sending, from the first audio on: the time the speaker sink got no audio
     at all (exact zeros, runs of 10 ms or more) as a share of that time, and the longest such run
-    in ms; and how long after the first packet left the first audio came (the device starting)."""
+    in ms, both without the first `settle` seconds (the sound server settling as the device starts
+    playing: a pause of 1-2.5 s on this rig, whichever store feeds it), which are given apart."""
     lo = max(0, int((first - rec.offset) * RATE))
     hi = min(len(heard), int((last + 0.06 - rec.offset) * RATE))
     sounding = np.flatnonzero(heard[lo:hi] != 0)
     start = lo + (int(sounding[0]) if len(sounding) else hi - lo)
     part = heard[start:hi] == 0
     edges = np.flatnonzero(np.diff(np.concatenate(([0], part.astype(np.int8), [0]))))
-    runs = edges[1::2] - edges[::2]
-    runs = runs[runs >= RATE // 100]
-    return {"share": float(runs.sum()) / max(1, hi - start),
-            "longest": float(runs.max(initial=0)) / RATE * 1000,
-            "startup": (start - lo) / RATE * 1000}
+    begins, runs = edges[::2], edges[1::2] - edges[::2]
+    keep = runs >= RATE // 100
+    begins, runs = begins[keep], runs[keep]
+    early = begins < settle * RATE
+    later = max(1, hi - start - int(settle * RATE))
+    return {"share": float(runs[~early].sum()) / later,
+            "longest": float(runs[~early].max(initial=0)) / RATE * 1000,
+            "settling": float(runs[early].sum()) / RATE * 1000}
 
 
 def report(run, plat):
@@ -395,9 +399,9 @@ def report(run, plat):
     c, sil = run["counters"], run["silence"]
     if c:
         print("  blocks: " + ", ".join(f"{k} {v}" for k, v in c.items()))
-    print(f"  speaker without audio while the peer sent: {100 * sil['share']:.2f}% of the time,"
-          f" longest {sil['longest']:.0f} ms (counted from the first audio, which came"
-          f" {sil['startup']:.0f} ms after the first packet left)")
+    print(f"  speaker without audio while the peer sent, after the first 3 s:"
+          f" {100 * sil['share']:.2f}% of the time, longest {sil['longest']:.0f} ms"
+          f" (in the first 3 s: {sil['settling']:.0f} ms)")
     if run["down"]:
         # The playback queue seen through the delay: blocks above the call's best tenth.
         floor = np.percentile([d for _, d in run["down"]], 10)
@@ -423,14 +427,18 @@ def summary(runs, plat):
     base = plat["stats"]["median"] if plat["stats"] else 0.0
     print("\n== network runs: downlink packet -> speaker (ms), library share = median - platform"
           f" {base:.1f} ms")
+    print("  (dry%, gap ms: the speaker without audio after the call's first 3 s, its share and"
+          " longest run; start: ms without audio in the first 3 s)")
     print(f"  {'run':34} {'playout':12} {'median':>7} {'p95':>7} {'max':>7} {'share':>6}"
-          f" {'played':>6} {'conc':>5} {'late':>5} {'trim':>5} {'dry%':>6} {'gap ms':>6}")
+          f" {'played':>6} {'conc':>5} {'late':>5} {'trim':>5} {'dry%':>6} {'gap ms':>6}"
+          f" {'start':>6}")
     for r in runs:
         d, c = r["down_stats"] or {"median": 0, "p95": 0, "max": 0}, r["counters"] or {}
         print(f"  {r['name']:34} {r['playout']:12} {d['median']:7.1f} {d['p95']:7.1f} {d['max']:7.1f}"
               f" {d['median'] - base:6.1f} {c.get('played', '-'):>6} {c.get('concealed', '-'):>5}"
               f" {c.get('late-dropped', '-'):>5} {c.get('trimmed', '-'):>5}"
-              f" {100 * r['silence']['share']:6.2f} {r['silence']['longest']:6.0f}")
+              f" {100 * r['silence']['share']:6.2f} {r['silence']['longest']:6.0f}"
+              f" {r['silence']['settling']:6.0f}")
 
 
 def plot(runs, png):

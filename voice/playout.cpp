@@ -58,9 +58,11 @@ bool CPlayout::Insert(const unsigned char* pDatagram, int nLen, uint32_t nowMs)
         m_nLastSeq = packet.seq - 1;
         m_periodFromMs = nowMs;
     }
-    if (Diff(packet.seq, m_nLastSeq) <= 0 || Holds(packet.seq)) {
+    if (Diff(packet.seq, m_nLastSeq) <= 0 || Holds(packet.seq) ||
+        packet.seq - m_nLastSeq > kMaxAhead) {
         ++m_count.lateDropped;
-        Log("CPlayout::Insert: packet %u late or repeated, dropped", packet.seq);
+        Log("CPlayout::Insert: packet %u late, repeated or out of the stream (last %u), dropped",
+            packet.seq, m_nLastSeq);
         return true;
     }
     MeasureArrival(packet.seq, nowMs);

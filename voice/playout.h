@@ -44,6 +44,9 @@ public:
     // without a packet; concealed blocks in a row stop at kMaxConcealRun.
     static const uint32_t kPeerSilentMs = 300;
     static const int kMaxConcealRun = 4;
+    // A packet numbered further ahead than this (30 s) is not of this stream: it is dropped, or
+    // one stray datagram would make the store give up everything before it.
+    static const uint32_t kMaxAhead = 500;
     // Dry time (the peer sending, the next packet not yet late) after which a slow sender gets a
     // concealed block added instead of more silence; the jitter more, since a queue that builds
     // its cushion against the jitter runs dry about that long.
@@ -60,7 +63,7 @@ public:
     struct Counters {
         uint32_t played = 0;
         uint32_t concealed = 0;
-        uint32_t lateDropped = 0;  // late or repeated packets
+        uint32_t lateDropped = 0;  // late or repeated packets, and numbers far out of the stream
         uint32_t trimmed = 0;
         uint32_t skipped = 0;  // missing packets given up by the eight-packet bound
         uint32_t underruns = 0;

@@ -133,6 +133,15 @@ class PaWatch:
         return tuple(float(np.median(x)) for x in zip(*mine)) if mine else None
 
 
+def device_share(plat):
+    """The playback device's own share: PulseAudio's accounting of bareplay's stream (the bare
+    wave-out figure also holds the block waiting behind the playing one, and what Wine buffers
+    for it), or the bare figure when PulseAudio showed nothing."""
+    if plat["pa"]:
+        return sum(plat["pa"])
+    return plat["stats"]["median"] if plat["stats"] else 0.0
+
+
 def pa_text(pa):
     return "no stream seen" if not pa else f"buffer {pa[0]:.1f} + sink {pa[1]:.1f} = {sum(pa):.1f} ms"
 
@@ -389,12 +398,11 @@ def report(run, plat):
     print(f"          the feeding pipe into the mic sink, not part of the call: {fmt(up_plat)};"
           f" of it {run['pipe_ms']:.0f} ms stand in the pipe that pacat drains only at the"
           " sink's pace")
-    down, plat_down = run["down_stats"], plat["stats"]
+    down, base = run["down_stats"], device_share(plat)
     print(f"  downlink, packet leaves the peer -> speaker: {fmt(down)}")
-    if down and plat_down:
-        print(f"          platform (bare wave-out) median {plat_down['median']:.1f} ms; library's share"
-              f" median {down['median'] - plat_down['median']:.1f}, p95"
-              f" {down['p95'] - plat_down['median']:.1f}, max {down['max'] - plat_down['median']:.1f} ms")
+    if down:
+        print(f"          device's share {base:.1f} ms; library's share median {down['median'] - base:.1f},"
+              f" p95 {down['p95'] - base:.1f}, max {down['max'] - base:.1f} ms")
     print(f"          PulseAudio's accounting of the library's stream: {pa_text(run['pa'])}")
     c, sil = run["counters"], run["silence"]
     if c:
@@ -424,8 +432,8 @@ def report(run, plat):
 
 def summary(runs, plat):
     """One line per network run: the two playouts side by side."""
-    base = plat["stats"]["median"] if plat["stats"] else 0.0
-    print("\n== network runs: downlink packet -> speaker (ms), library share = median - platform"
+    base = device_share(plat)
+    print("\n== network runs: downlink packet -> speaker (ms), library share = median - the device's"
           f" {base:.1f} ms")
     print("  (dry%, gap ms: the speaker without audio after the call's first 3 s, its share and"
           " longest run; start: ms without audio in the first 3 s)")
@@ -471,7 +479,7 @@ def plot_network(runs, plat, png):
     matplotlib.use("Agg")
     import matplotlib.pyplot as plt
     names = list(dict.fromkeys(r["name"] for r in runs))
-    base = plat["stats"]["median"] / 1000 if plat["stats"] else 0.0
+    base = device_share(plat) / 1000
     fig, axes = plt.subplots(len(names), 1, figsize=(9, 3.2 * len(names)), squeeze=False)
     for ax, name in zip(axes[:, 0], names):
         depth = ax.twinx()
@@ -479,8 +487,8 @@ def plot_network(runs, plat, png):
             t, d = zip(*r["down"])
             ax.plot(t, np.array(d) * 1000, ".-", markersize=4, linewidth=0.8,
                     label=f"{r['playout']} playout: delay")
-            depth.step(t, (np.array(d) - base) / 0.060, where="post", linewidth=0.6, alpha=0.5,
-                       label=f"{r['playout']}: blocks queued")
+            depth.step(t, np.maximum(0, np.array(d) - base) / 0.060, where="post", linewidth=0.6,
+                       alpha=0.5, label=f"{r['playout']}: blocks ahead of the device")
         ax.axhline(150, color="grey", linestyle=":", linewidth=0.8)
         ax.set_title(name)
         ax.set_xlabel("call time (s)")
@@ -531,7 +539,8 @@ def main():
     print(f"load: {open('/proc/loadavg').read().split()[:3]}, binaries {args.bin} under {args.wine}")
     plat = platform(args, args.work)
     print(f"platform downlink (bare wave-out, block written -> speaker sink) {fmt(plat['stats'])};"
-          f" the device held {plat['held']} blocks; PulseAudio: {pa_text(plat['pa'])}")
+          f" the device held {plat['held']} blocks; PulseAudio: {pa_text(plat['pa'])}, taken as"
+          " the device's share")
     runs = []
     if args.seconds > 0:
         runs.append(call(args, args.work, f"warm call, {args.seconds:.0f} s", args.seconds))

@@ -176,6 +176,21 @@ TEST(PlayoutTest, ReorderingWithinTheJitterPlaysInOrderWithNothingConcealed)
     EXPECT_EQ(0, sim.Concealed());
 }
 
+// Numbers far ahead of the stream (a stray or hostile datagram) neither play nor make the store
+// give up the stream; a burst of loss in the middle is concealed as usual.
+TEST(PlayoutTest, NumbersFarOutOfTheStreamAreDropped)
+{
+    Sim sim;
+    std::vector<Send> sends = Stream(60, 60000, 0, {30, 31, 32, 33, 34, 35});
+    for (uint32_t far : {600u, 0x80000000u, 0xFFFFFFFFu})
+        sends.push_back({1000 + 20 * 60 + 5, far});
+    std::stable_sort(sends.begin(), sends.end(),
+                     [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
+    sim.Run(sends, 6000);
+    EXPECT_EQ(Seqs(1, 60, {30, 31, 32, 33, 34, 35}), sim.Real());
+    EXPECT_EQ(3u, sim.Playout().Count().lateDropped);
+}
+
 TEST(PlayoutTest, RepeatNeverPlaysTwice)
 {
     Sim sim;

@@ -348,7 +348,8 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0, peer_args=(), playo
     up = [(t - clock, d) for t, d in zip(in_mic, match(in_mic, found)) if d is not None]
     log = (out / "client.log").read_text(encoding="gbk", errors="replace").splitlines()
     drops = [l for l in log if "block dropped" in l]
-    sending = (min(sent.values()), max(sent.values())) if sent else (0, 0)
+    # The peer sends 2 s beyond the call, which the client has ended by then.
+    sending = (min(sent.values()), min(max(sent.values()), clock + seconds)) if sent else (0, 0)
     return {"name": name, "playout": playout or "device clock", "up": up, "down": down,
             "drops": drops, "up_plat": up_plat, "pipe_ms": feed.pipe_ms(),
             "pa": pa.stop("helpclient"), "counters": playout_counters(log),

@@ -1,5 +1,32 @@
 #include "voice/backlog.h"
 
+bool CQuietPick::Drop(uint64_t energy)
+{
+    if (QuieterThanRecent(energy) || m_nKeptSinceDrop >= kWindow - 1) {
+        m_nKeptSinceDrop = 0;
+        return true;
+    }
+    Keep(energy);
+    ++m_nKeptSinceDrop;
+    return false;
+}
+
+void CQuietPick::Keep(uint64_t energy)
+{
+    m_recent[m_nextRecent] = energy;
+    m_nextRecent = (m_nextRecent + 1) % (kWindow - 1);
+    if (m_nRecent < kWindow - 1)
+        ++m_nRecent;
+}
+
+bool CQuietPick::QuieterThanRecent(uint64_t energy) const
+{
+    for (int i = 0; i < m_nRecent; ++i)
+        if (energy >= m_recent[i])
+            return false;
+    return true;
+}
+
 bool CBacklogTrim::Drop(int nQueued, uint32_t nowMs, uint64_t energy)
 {
     if (m_bTrimming && nQueued <= kTrimTo) {
@@ -8,15 +35,11 @@ bool CBacklogTrim::Drop(int nQueued, uint32_t nowMs, uint64_t energy)
     }
     if (!m_bTrimming && StandingBacklog(nQueued, nowMs)) {
         m_bTrimming = true;
-        m_nKeptSinceDrop = 0;
+        m_pick.Begin();
     }
-    if (m_bTrimming && (QuieterThanRecent(energy) || m_nKeptSinceDrop >= kWindow - 1)) {
-        m_nKeptSinceDrop = 0;
-        return true;
-    }
-    Remember(energy);
     if (m_bTrimming)
-        ++m_nKeptSinceDrop;
+        return m_pick.Drop(energy);
+    m_pick.Keep(energy);
     return false;
 }
 
@@ -31,22 +54,6 @@ bool CBacklogTrim::StandingBacklog(int nQueued, uint32_t nowMs)
         m_highSinceMs = nowMs;
     }
     return nowMs - m_highSinceMs >= kStandingMs;
-}
-
-bool CBacklogTrim::QuieterThanRecent(uint64_t energy) const
-{
-    for (int i = 0; i < m_nRecent; ++i)
-        if (energy >= m_recent[i])
-            return false;
-    return true;
-}
-
-void CBacklogTrim::Remember(uint64_t energy)
-{
-    m_recent[m_nextRecent] = energy;
-    m_nextRecent = (m_nextRecent + 1) % (kWindow - 1);
-    if (m_nRecent < kWindow - 1)
-        ++m_nRecent;
 }
 
 uint64_t BlockEnergy(const int16_t* pSamples, int nSamples)

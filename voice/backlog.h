@@ -8,15 +8,35 @@
 
 #include <cstdint>
 
+// Chooses which blocks a trim leaves out: a block is dropped when it is quieter than each of the
+// kWindow - 1 blocks kept before it; the kWindow-th block after a drop goes whatever its energy,
+// so that a trim always moves on.
+class CQuietPick {
+public:
+    static constexpr int kWindow = 4;
+
+    // Starts a trim: the next drop may come at once.
+    void Begin() { m_nKeptSinceDrop = 0; }
+    // True when the block is to be dropped; a kept block is remembered.
+    bool Drop(uint64_t energy);
+    // Remembers a block kept while not trimming.
+    void Keep(uint64_t energy);
+
+private:
+    bool QuieterThanRecent(uint64_t energy) const;
+
+    uint64_t m_recent[kWindow - 1] = {};  // energies of the last blocks kept (a ring)
+    int m_nRecent = 0;
+    int m_nextRecent = 0;
+    int m_nKeptSinceDrop = 0;
+};
+
 class CBacklogTrim {
 public:
     static constexpr int kStandingAbove = 3;
     static constexpr uint32_t kStandingMs = 5000;
     static constexpr int kTrimTo = 2;
-    // While trimming, a block is dropped when it is quieter than each of the kWindow - 1 blocks
-    // queued before it; the kWindow-th block after a drop goes whatever its energy, so that a
-    // trim always moves on.
-    static constexpr int kWindow = 4;
+    static constexpr int kWindow = CQuietPick::kWindow;
 
     // For each block about to be queued: the number already queued, a millisecond clock and the
     // block's energy. True when the block is to be dropped instead.
@@ -25,16 +45,11 @@ public:
 
 private:
     bool StandingBacklog(int nQueued, uint32_t nowMs);
-    bool QuieterThanRecent(uint64_t energy) const;
-    void Remember(uint64_t energy);
 
     bool m_bHigh = false;        // the queue is above kStandingAbove
     uint32_t m_highSinceMs = 0;  // since when
     bool m_bTrimming = false;
-    uint64_t m_recent[kWindow - 1] = {};  // energies of the last blocks queued (a ring)
-    int m_nRecent = 0;
-    int m_nextRecent = 0;
-    int m_nKeptSinceDrop = 0;
+    CQuietPick m_pick;
 };
 
 // Sum of squares of 16-bit samples.

@@ -5,6 +5,7 @@
 #include "voice/appstate.h"
 #include "voice/codec/audiocode.h"
 #include "voice/liblock.h"
+#include "voice/loghook.h"
 #include "voice/vocalis.h"
 #include "voice/waveout.h"
 #include "voice/wire.h"
@@ -57,12 +58,37 @@ void PlayCodedBlock(const unsigned char* pCoded)
         pOut->Play(pcm, nBytes);
 }
 
+// The playout's hold on the codec and the thread's playback device.
+CPlayout::Actions DevicePlayout()
+{
+    CPlayout::Actions actions;
+    actions.decode = [](const unsigned char* pCoded, int16_t* pPcm) {
+        CScopedLock lock(LibraryLock());
+        TheAudioCode().Decode(pCoded, pPcm, nullptr);
+    };
+    actions.conceal = [](int16_t* pPcm) {
+        CScopedLock lock(LibraryLock());
+        TheAudioCode().Conceal(pPcm, nullptr);
+    };
+    actions.play = [](const int16_t* pPcm) {
+        if (CWaveOut* pOut = ThreadWaveOut())
+            pOut->Play(pPcm, g729::kBlockPcmBytes);
+    };
+    actions.queued = [] {
+        CWaveOut* pOut = ThreadWaveOut();
+        return pOut ? pOut->QueuedCount() : 0;
+    };
+    actions.log = VoiceLog;
+    return actions;
+}
+
 CInterface::CInterface(HWND hNotifyWnd)
     : m_bInit(FALSE), m_bTalking(FALSE), m_pWaveIn(nullptr), m_pListen(nullptr),
       m_pSendClient(nullptr), m_pUdp(nullptr), m_pRec(nullptr), m_hNotifyWnd(hNotifyWnd)
 {
     m_pUdp = new CUdpSocket();
-    m_pRec = new CRecSocket(PlayCodedBlock);
+    m_pRec = new CRecSocket(PlayCodedBlock, DevicePlayout());
+    m_pRec->m_callPeer = [this] { return CallPeer(); };
     if (!ThreadWaveOut())
         TlsSetValue(g_dwTls, new CWaveOut());
     m_pWaveIn = new CMyWaveIn(m_pUdp);
@@ -107,6 +133,8 @@ void CInterface::OnConnectResult(int nResult)
 
 CInterface::~CInterface()
 {
+    if (CWaveOut* pOut = ThreadWaveOut())
+        pOut->SetClockHook(nullptr);  // nothing more is fed to the device from this engine
     if (m_bTalking)
         Stop();
     m_pWaveIn->StopCapture();
@@ -175,8 +203,38 @@ int CInterface::Init()
         CloseVoiceSockets();
         return 0;
     }
+    StartPlayout(ThreadWaveOut());
     m_bInit = TRUE;
     return 1;
+}
+
+// The switch is read once here: the ordering store that plays on arrival, or the playout that
+// the device's completions drive.
+void CInterface::StartPlayout(CWaveOut* pOut)
+{
+    char szValue[16] = {};
+    DWORD n = GetEnvironmentVariableA(kPlayoutSwitch, szValue, sizeof(szValue));
+    const bool bClassic = n > 0 && n < sizeof(szValue) && ClassicPlayoutSelected(szValue);
+    m_pRec->m_recv.SetClassic(bClassic);
+    VoiceLogFormat("CInterface::Init: %s playout", bClassic ? "classic" : "device-clock");
+    if (bClassic)
+        return;
+    CRecSocket* pRec = m_pRec;
+    pOut->SetClockHook([pRec](bool bBlockDone) {
+        if (bBlockDone)
+            pRec->m_recv.OnBlockDone(GetTickCount());
+        else
+            pRec->m_recv.OnTick(GetTickCount());
+    });
+}
+
+std::string CInterface::CallPeer() const
+{
+    std::string strAddr;
+    UINT nPort = 0;
+    if (!m_bTalking || !m_pListen->m_pClient->GetPeerName(strAddr, nPort))
+        strAddr.clear();
+    return strAddr;
 }
 
 int CInterface::Start(const std::string& host, int tcpPort, int udpPort)
@@ -199,6 +257,7 @@ int CInterface::Start(const std::string& host, int tcpPort, int udpPort)
     }
     m_pUdp->SetHost(host);
     m_pUdp->m_nPort = static_cast<UINT>(udpPort);
+    m_pRec->m_recv.Reset();  // nothing of an earlier call plays in this one
     m_pRec->SendHello(host, static_cast<UINT>(udpPort));
     m_bTalking = TRUE;
     return 1;
@@ -206,6 +265,7 @@ int CInterface::Start(const std::string& host, int tcpPort, int udpPort)
 
 void CInterface::HangUp()
 {
+    m_pRec->m_recv.Reset();
     m_pWaveIn->SetSend(FALSE);
     m_pSendClient->Close();
     m_pListen->m_pClient->Close();

@@ -63,12 +63,17 @@ private:
     // the thread that loaded the library); when the thread has no active window, m_hNotifyWnd
     // if it belongs to this thread.
     HWND TalkNotifyWindow() const;
-    // Steps 2 to 5 of hanging up: sending off, both TCP sockets closed, no session.
+    // Steps 2 to 5 of hanging up: sending off, both TCP sockets closed, no session; the receive
+    // path is emptied.
     void HangUp();
     BOOL OpenVoiceSockets();
     void CloseVoiceSockets();
     // Starts the thread's playback device and the capture device; undoes what it did on failure.
     BOOL StartDevices(CWaveOut* pOut);
+    // Chooses the receive path's store and, for the playout, hooks it to the device's clock.
+    void StartPlayout(CWaveOut* pOut);
+    // The control connection's remote address during a call; empty otherwise.
+    std::string CallPeer() const;
 };
 
 // The thread's playback device, kept in the client's TLS slot g_dwTls (null when none).

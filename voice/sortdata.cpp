@@ -10,6 +10,12 @@ CSortData::CSortData(PlayAction play) : m_play(std::move(play)), m_block(), m_nS
 {
 }
 
+void CSortData::Reset()
+{
+    std::memset(m_nSeq, 0, sizeof(m_nSeq));
+    m_nLastSeq = 0;
+}
+
 int CSortData::Waiting() const
 {
     int n = 0;

@@ -28,6 +28,9 @@ public:
     // and false returned. Allocates nothing.
     bool Insert(const unsigned char* pDatagram, int nLen = kVoicePacketSize);
 
+    // Forgets every waiting packet and the last number played: the next call starts afresh.
+    void Reset();
+
     uint32_t LastSeq() const { return m_nLastSeq; }
     int Waiting() const;
     uint32_t SlotSeq(int nSlot) const { return m_nSeq[nSlot]; }

@@ -1,10 +1,11 @@
 // The two voice sockets: CUdpSocket numbers and sends coded blocks, CRecSocket hands every
-// received voice packet to the ordering store.
+// received voice packet of the call's peer to the receive path.
 #include "voice/voicesock.h"
 
 #include "voice/wire.h"
 
 #include <cstring>
+#include <utility>
 
 CUdpSocket::CUdpSocket()
     : m_bCreated(FALSE), m_nPort(0), m_bDestKnown(false), m_nDestPort(0), m_destAddr(),
@@ -38,7 +39,8 @@ bool CUdpSocket::Destination()
     return m_nDestError == 0;
 }
 
-CRecSocket::CRecSocket(CSortData::PlayAction play) : m_sort(play), m_bCreated(FALSE)
+CRecSocket::CRecSocket(CSortData::PlayAction classicPlay, CPlayout::Actions playout)
+    : m_recv(std::move(classicPlay), std::move(playout)), m_bCreated(FALSE)
 {
     std::memset(m_recvBuf, 0, sizeof(m_recvBuf));
 }
@@ -60,6 +62,7 @@ void CRecSocket::OnReceive(int nErrorCode)
     int n = CAsyncSocket::ReceiveFrom(m_recvBuf, sizeof(m_recvBuf), strFrom, nFromPort);
     // The store ignores a datagram too short to be a voice packet (a stray hello, say).
     if (n > 0)
-        m_sort.Insert(m_recvBuf, n);
+        m_recv.Take(m_recvBuf, n, strFrom, m_callPeer ? m_callPeer() : std::string(),
+                    GetTickCount());
     CSocket::OnReceive(nErrorCode);
 }

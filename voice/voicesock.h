@@ -1,12 +1,14 @@
 // The voice session's five sockets. Two carry speech over UDP: CUdpSocket sends the numbered
-// voice packets, CRecSocket receives them into the ordering store. Three carry the talk
+// voice packets, CRecSocket receives them into the receive path (playout or ordering store). Three carry the talk
 // handshake over TCP: CClientSocket is the control socket that answers the peer's talk
 // request, CListenSocket owns it, and CSendClient plays the requesting side.
 // All of them run their handlers on the thread that opened them (the client's thread).
 #pragma once
 
 #include "framework/socket.h"
-#include "voice/sortdata.h"
+#include "voice/receiver.h"
+
+#include <functional>
 
 #include <string>
 
@@ -49,13 +51,15 @@ private:
 
 class CRecSocket : public CSocket {
 public:
-    explicit CRecSocket(CSortData::PlayAction play);
+    CRecSocket(CSortData::PlayAction classicPlay, CPlayout::Actions playout);
     ~CRecSocket() override;
 
     // Sends the 4-byte hello datagram to (host, port) so the peer learns where speech goes.
     void SendHello(const std::string& host, UINT port);
 
-    CSortData m_sort;
+    CVoiceReceiver m_recv;
+    // The call's peer address (dotted), empty when no call runs: only its datagrams are taken.
+    std::function<std::string()> m_callPeer;
     BOOL m_bCreated;
     unsigned char m_recvBuf[kVoiceBufferSize];
 

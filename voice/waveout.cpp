@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
 #include "voice/loghook.h"
 #include "voice/wavedev.h"
@@ -15,6 +16,10 @@ const RelayMessages kRelay = {MM_WOM_OPEN,
                               "MM_WOM_OPEN",
                               "MM_WOM_CLOSE",
                               "AudioOutThreadProc exit"};
+
+// The tick of the clock hook, a timer of the hidden window.
+const UINT_PTR kTickTimer = 1;
+const UINT kTickMs = 10;
 
 }  // namespace
 
@@ -66,6 +71,8 @@ LRESULT CALLBACK CWaveOut::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
     CWaveOut* self = static_cast<CWaveOut*>(MessageWindowObject(hWnd));
     if (uMsg == WM_WAVE_BLOCK && self && lParam)
         self->OnBlock(reinterpret_cast<HWAVEOUT>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
+    if (uMsg == WM_TIMER && wParam == kTickTimer && self && self->m_clockHook)
+        self->m_clockHook(false);
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
@@ -77,6 +84,19 @@ void CWaveOut::OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr)
         --m_nQueued;
     }
     FreeBlock(pHdr);
+    if (m_clockHook)
+        m_clockHook(true);
+}
+
+void CWaveOut::SetClockHook(ClockHook hook)
+{
+    m_clockHook = std::move(hook);
+    if (!m_hWnd)
+        return;
+    if (m_clockHook)
+        SetTimer(m_hWnd, kTickTimer, kTickMs, NULL);
+    else
+        KillTimer(m_hWnd, kTickTimer);
 }
 
 void CWaveOut::FreeBlock(WAVEHDR* pHdr)
@@ -114,7 +134,7 @@ int CWaveOut::Play(const void* pData, int nLength)
         return 0;
     }
     const int nQueued = QueuedCount();
-    if (TrimBacklog(nQueued, pData, nLength))
+    if (!m_clockHook && TrimBacklog(nQueued, pData, nLength))
         return 1;
     if (nQueued > kMaxQueuedBeforeDrop)
         return 1;

@@ -1,8 +1,9 @@
 // Wave playback: plays 8 kHz 16-bit mono PCM blocks on the default wave-out device. Play copies
-// each block into a fresh buffer and queues it at once (no jitter buffer, only a cap on the
-// number of queued blocks, and a trim of quiet blocks while a backlog stands). Finished buffers
-// come back through a relay thread of the class's own to a hidden window on the starting thread,
-// which frees them.
+// each block into a fresh buffer and queues it at once (only a cap on the number of queued
+// blocks, and a trim of quiet blocks while a backlog stands). Finished buffers come back through
+// a relay thread of the class's own to a hidden window on the starting thread, which frees them.
+// A clock hook, when set, hears of every block given back and of a 10 ms tick, so that a playout
+// can feed the device on its own clock; it then keeps the backlog itself and Play trims nothing.
 #pragma once
 
 #include <windows.h>
@@ -12,6 +13,8 @@ struct MessageWindowClass;
 
 #include "framework/critsec.h"
 #include "voice/backlog.h"
+
+#include <functional>
 
 class CWaveOut {
 public:
@@ -37,6 +40,11 @@ public:
     // m_nQueued, read under m_csQueue.
     int QueuedCount();
 
+    // bBlockDone: true for a block given back, false for the tick. Called on the thread that
+    // started playback; set after StartThread, cleared (nullptr) before CloseDev.
+    using ClockHook = std::function<void(bool bBlockDone)>;
+    void SetClockHook(ClockHook hook);
+
     int m_nChannels;
     int m_nSamplesPerSec;
     int m_nBitsPerSample;
@@ -60,4 +68,5 @@ private:
     static void FreeBlock(WAVEHDR* pHdr);
 
     CBacklogTrim m_trim;  // used by Play only, so on the playing thread
+    ClockHook m_clockHook;
 };

@@ -6,11 +6,15 @@ sample to the time it was captured (the earliest time consistent with every read
 logs when each packet left or arrived. The same feeder and recorder without the library give the
 platform's share (Wine, PulseAudio, the pipes)."""
 import argparse
+import array
+import fcntl
 import os
+import re
 import signal
 import socket
 import subprocess
 import sys
+import termios
 import threading
 import time
 from pathlib import Path
@@ -100,6 +104,48 @@ class Recorder:
         return self.offset + index / RATE
 
 
+class PaWatch:
+    """PulseAudio's own accounting of the playback streams (buffer and sink latency, ms), sampled
+    every half second: the witness that a recorder's time line must agree with."""
+
+    def __init__(self):
+        self.samples, self.done = [], threading.Event()
+        self.thread = threading.Thread(target=self._run, daemon=True)
+        self.thread.start()
+
+    def _run(self):
+        while not self.done.wait(0.5):
+            text = subprocess.run(["pactl", "list", "sink-inputs"], capture_output=True,
+                                  text=True).stdout
+            for block in text.split("\n\n"):
+                app = re.search(r'application.name = "([^"]*)"', block)
+                buf = re.search(r"Buffer Latency: (\d+) usec", block)
+                sink = re.search(r"Sink Latency: (\d+) usec", block)
+                if app and buf and sink:
+                    self.samples.append((app.group(1), int(buf.group(1)) / 1000,
+                                         int(sink.group(1)) / 1000))
+
+    def stop(self, app):
+        """Median buffer and sink latency of the streams whose application name holds app."""
+        self.done.set()
+        self.thread.join(5)
+        mine = [(b, k) for a, b, k in self.samples if app in a]
+        return tuple(float(np.median(x)) for x in zip(*mine)) if mine else None
+
+
+def device_share(plat):
+    """The playback device's own share: PulseAudio's accounting of bareplay's stream (the bare
+    wave-out figure also holds the block waiting behind the playing one, and what Wine buffers
+    for it), or the bare figure when PulseAudio showed nothing."""
+    if plat["pa"]:
+        return sum(plat["pa"])
+    return plat["stats"]["median"] if plat["stats"] else 0.0
+
+
+def pa_text(pa):
+    return "no stream seen" if not pa else f"buffer {pa[0]:.1f} + sink {pa[1]:.1f} = {sum(pa):.1f} ms"
+
+
 class Feeder:
     """Writes audio in real time, 20 ms at a time, into a program's standard input (pacat into the
     mic sink, or bareplay); notes the write time of every burst."""
@@ -110,10 +156,12 @@ class Feeder:
         self.name = next((Path(a).name for a in argv if a.endswith(".exe")), Path(argv[0]).name)
         # Audio written before the program takes it would wait in the pipe for the whole run.
         is_ready = threading.Event()
+        self.lines = []
 
         def drain():
             for line in self.proc.stdout:
-                if ready and ready in line.decode(errors="replace"):
+                self.lines.append(line.decode(errors="replace").strip())
+                if ready and ready in self.lines[-1]:
                     is_ready.set()
         threading.Thread(target=drain, daemon=True).start()
         if ready and not is_ready.wait(60):
@@ -121,6 +169,7 @@ class Feeder:
             raise RuntimeError("%s did not say %r within 60 s" % (self.name, ready))
         self.signal, self.bursts, self.chunk = signal_, set(bursts), chunk
         self.times = {}
+        self.backlog = []  # ms of audio waiting in the pipe after each write
         self.stopped = False
         self.thread = threading.Thread(target=self._write, daemon=True)
         self.thread.start()
@@ -145,10 +194,24 @@ class Feeder:
                 self.proc.stdin.flush()
             except BrokenPipeError:
                 break
+            self.backlog.append(self._waiting_ms())
         try:
             self.proc.stdin.close()
         except BrokenPipeError:
             pass
+
+    def _waiting_ms(self):
+        count = array.array("i", [0])
+        try:
+            fcntl.ioctl(self.proc.stdin.fileno(), termios.FIONREAD, count)
+        except OSError:
+            return 0.0
+        return count[0] / 2 / RATE * 1000
+
+    def pipe_ms(self):
+        """Median wait in the pipe over the second half of the run (the standing backlog)."""
+        half = self.backlog[len(self.backlog) // 2:]
+        return float(np.median(half)) if half else 0.0
 
     def stop(self, wait=True):
         """wait: until all audio is written (the signal's length and 30 s more at most)."""
@@ -199,10 +262,13 @@ def fmt(s):
 def platform(args, work):
     """bareplay (the wave-out device alone) fed like the library feeds it, recorded from the
     speaker sink. The uplink's reference needs no such run: its bursts are timed where the
-    capture device takes them, in the mic sink's own recording."""
+    capture device takes them, in the mic sink's own recording. bareplay lets the device reach
+    full speed before the clock starts: blocks written to a device still starting stand in its
+    queue for the whole run, a wait the feeding makes and PulseAudio never sees."""
     secs = args.platform_seconds
     down_sig, down_b = with_bursts(speech(args.speech), secs)
     rec_spk = Recorder("speaker.monitor")
+    pa = PaWatch()
     time.sleep(0.5)
     play = Feeder([args.wine, str(args.bin / "bareplay.exe")], down_sig, down_b, chunk=BLOCK,
                   ready="ready")
@@ -211,7 +277,9 @@ def platform(args, work):
     spk = rec_spk.stop()
     down = match([play.times[b] for b in down_b if b in play.times],
                  [rec_spk.time_of(i) for i in onsets(spk)])
-    return stats(down)
+    held = [int(l.split()[1]) for l in play.lines if l.startswith("held ")]
+    return {"stats": stats(down), "pa": pa.stop("bareplay"),
+            "held": float(np.median(held)) if held else None}
 
 
 def read_events(path):
@@ -228,9 +296,10 @@ def read_events(path):
     return clock, {k: clock + v for k, v in sent.items()}, [clock + v for v in voice]
 
 
-def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
-    """One call; returns per-burst (time, delay) for both directions and the library's log."""
-    out = work / name
+def call(args, work, name, seconds, slot_ms=60.0, stall=0.0, peer_args=(), playout=""):
+    """One call; returns per-burst (time, delay) for both directions and the library's log.
+    peer_args: the peer's network faults; playout: the library's VOCALIS_PLAYOUT."""
+    out = work / re.sub(r"[^\w.-]+", "_", f"{name} {playout}")
     out.mkdir(parents=True)
     tcp, udp = peerlog.free_port(), peerlog.free_port(socket.SOCK_DGRAM)
     down_sig, down_b = with_bursts(speech(args.speech), seconds + 2)
@@ -239,18 +308,19 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
     peer = start(
         [str(args.native / "voicepeer"), "--tcp", str(tcp), "--udp", str(udp), "--out", str(out),
          "--duration", str(seconds + 4), "--send", str(out / "peer-send.raw"),
-         "--slot-ms", str(slot_ms), "--ctl", "0.2:request"])
+         "--slot-ms", str(slot_ms), "--ctl", "0.2:request", *peer_args])
     events = out / "events.log"
     if not peerlog.wait_logged(events, "listening", 10, peer, poll=0.05):
         raise RuntimeError("the voice peer did not listen within 10 s")
     rec = Recorder("speaker.monitor")
     rec_mic = Recorder("mic.monitor")
+    pa = PaWatch()
     feed = mic_feeder(up_sig, up_b)
     winlog = "Z:" + str(out / "client.log").replace("/", "\\")
     client = start(
         [args.wine, str(args.bin / "helpclient.exe"), winlog,
          f"init; start 127.0.0.1 {tcp} {udp}; waitmsg begin 5000; wait {int(seconds * 1000)}; "
-         "end; exit"])
+         "end; exit"], env=dict(os.environ, VOCALIS_PLAYOUT=playout))
     if stall:
         # The sound server stops taking audio for a while just as the peer's speech starts.
         peerlog.wait_logged(events, "voice-start", 4, peer, poll=0.01)
@@ -278,23 +348,69 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0):
     up = [(t - clock, d) for t, d in zip(in_mic, match(in_mic, found)) if d is not None]
     log = (out / "client.log").read_text(encoding="gbk", errors="replace").splitlines()
     drops = [l for l in log if "block dropped" in l]
-    return {"name": name, "up": up, "down": down, "drops": drops, "up_plat": up_plat,
+    # The peer sends 2 s beyond the call, which the client has ended by then.
+    sending = (min(sent.values()), min(max(sent.values()), clock + seconds)) if sent else (0, 0)
+    return {"name": name, "playout": playout or "device clock", "up": up, "down": down,
+            "drops": drops, "up_plat": up_plat, "pipe_ms": feed.pipe_ms(),
+            "pa": pa.stop("helpclient"), "counters": playout_counters(log),
+            "silence": silences(heard, rec, *sending),
             "up_stats": stats([d for _, d in up]), "down_stats": stats([d for _, d in down])}
 
 
-def report(run, plat_down):
-    print(f"\n== {run['name']}")
-    up, plat = run["up_stats"], run["up_plat"]
+def playout_counters(log):
+    """The library's counters of the call, from the line its playout logs when the call ends."""
+    for line in log:
+        m = re.search(r"call ended: (.*)", line)
+        if m:
+            counters = dict((k, int(v)) for k, v in re.findall(r"([a-z-]+) (\d+)", m.group(1)))
+            dry = re.search(r"(\d+) ms without audio", m.group(1))
+            counters["dry-ms"] = int(dry.group(1)) if dry else 0
+            return counters
+    return None
+
+
+def silences(heard, rec, first, last, settle=3.0):
+    """While the peer was sending, from the first audio on: the time the speaker sink got no audio
+    at all (exact zeros, runs of 10 ms or more) as a share of that time, and the longest such run
+    in ms, both without the first `settle` seconds (the sound server settling as the device starts
+    playing: a pause of 1-2.5 s on this rig, whichever store feeds it), which are given apart."""
+    lo = max(0, int((first - rec.offset) * RATE))
+    hi = min(len(heard), int((last + 0.06 - rec.offset) * RATE))
+    sounding = np.flatnonzero(heard[lo:hi] != 0)
+    start = lo + (int(sounding[0]) if len(sounding) else hi - lo)
+    part = heard[start:hi] == 0
+    edges = np.flatnonzero(np.diff(np.concatenate(([0], part.astype(np.int8), [0]))))
+    begins, runs = edges[::2], edges[1::2] - edges[::2]
+    keep = runs >= RATE // 100
+    begins, runs = begins[keep], runs[keep]
+    early = begins < settle * RATE
+    later = max(1, hi - start - int(settle * RATE))
+    return {"share": float(runs[~early].sum()) / later,
+            "longest": float(runs[~early].max(initial=0)) / RATE * 1000,
+            "settling": float(runs[early].sum()) / RATE * 1000}
+
+
+def report(run, plat):
+    print(f"\n== {run['name']} ({run['playout']} playout)")
+    up, up_plat = run["up_stats"], run["up_plat"]
     print(f"  uplink, burst in the mic sink -> its packet at the peer: {fmt(up)}")
     print("          (Wine's capture, the library's 60 ms block, coding and sending; the library's"
           " own part is the block: 0-60 ms, 30 on average, as the burst falls in it)")
-    print(f"          the feeding pipe into the mic sink, not part of the call: {fmt(plat)}")
-    down = run["down_stats"]
+    print(f"          the feeding pipe into the mic sink, not part of the call: {fmt(up_plat)};"
+          f" of it {run['pipe_ms']:.0f} ms stand in the pipe that pacat drains only at the"
+          " sink's pace")
+    down, base = run["down_stats"], device_share(plat)
     print(f"  downlink, packet leaves the peer -> speaker: {fmt(down)}")
-    if down and plat_down:
-        print(f"          platform (bare wave-out) median {plat_down['median']:.1f} ms; library's share"
-              f" median {down['median'] - plat_down['median']:.1f}, p95"
-              f" {down['p95'] - plat_down['median']:.1f}, max {down['max'] - plat_down['median']:.1f} ms")
+    if down:
+        print(f"          device's share {base:.1f} ms; library's share median {down['median'] - base:.1f},"
+              f" p95 {down['p95'] - base:.1f}, max {down['max'] - base:.1f} ms")
+    print(f"          PulseAudio's accounting of the library's stream: {pa_text(run['pa'])}")
+    c, sil = run["counters"], run["silence"]
+    if c:
+        print("  blocks: " + ", ".join(f"{k} {v}" for k, v in c.items()))
+    print(f"  speaker without audio while the peer sent, after the first 3 s:"
+          f" {100 * sil['share']:.2f}% of the time, longest {sil['longest']:.0f} ms"
+          f" (in the first 3 s: {sil['settling']:.0f} ms)")
     if run["down"]:
         # The playback queue seen through the delay: blocks above the call's best tenth.
         floor = np.percentile([d for _, d in run["down"]], 10)
@@ -315,6 +431,25 @@ def report(run, plat_down):
         print(f"    ... ({len(run['drops']) - 12} more)")
 
 
+def summary(runs, plat):
+    """One line per network run: the two playouts side by side."""
+    base = device_share(plat)
+    print("\n== network runs: downlink packet -> speaker (ms), library share = median - the device's"
+          f" {base:.1f} ms")
+    print("  (dry%, gap ms: the speaker without audio after the call's first 3 s, its share and"
+          " longest run; start: ms without audio in the first 3 s)")
+    print(f"  {'run':34} {'playout':12} {'median':>7} {'p95':>7} {'max':>7} {'share':>6}"
+          f" {'played':>6} {'conc':>5} {'late':>5} {'trim':>5} {'dry%':>6} {'gap ms':>6}"
+          f" {'start':>6}")
+    for r in runs:
+        d, c = r["down_stats"] or {"median": 0, "p95": 0, "max": 0}, r["counters"] or {}
+        print(f"  {r['name']:34} {r['playout']:12} {d['median']:7.1f} {d['p95']:7.1f} {d['max']:7.1f}"
+              f" {d['median'] - base:6.1f} {c.get('played', '-'):>6} {c.get('concealed', '-'):>5}"
+              f" {c.get('late-dropped', '-'):>5} {c.get('trimmed', '-'):>5}"
+              f" {100 * r['silence']['share']:6.2f} {r['silence']['longest']:6.0f}"
+              f" {r['silence']['settling']:6.0f}")
+
+
 def plot(runs, png):
     import matplotlib
     matplotlib.use("Agg")
@@ -327,7 +462,7 @@ def plot(runs, png):
                 t, d = zip(*run[key])
                 ax.plot(t, np.array(d) * 1000, ".-", label=label, markersize=4, linewidth=0.8)
         ax.axhline(150, color="grey", linestyle=":", linewidth=0.8, label="150 ms")
-        ax.set_title(run["name"])
+        ax.set_title(f"{run['name']} ({run['playout']} playout)")
         ax.set_xlabel("call time (s)")
         ax.set_ylabel("delay (ms)")
         ax.set_ylim(bottom=0)
@@ -336,6 +471,55 @@ def plot(runs, png):
     Path(png).parent.mkdir(parents=True, exist_ok=True)
     fig.savefig(png, dpi=90)
     print(f"\nplot: {png}")
+
+
+def plot_network(runs, plat, png):
+    """Per network condition: downlink delay of both playouts over the call, and the queue behind
+    the device seen through it (blocks above the platform's own delay)."""
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
+    names = list(dict.fromkeys(r["name"] for r in runs))
+    base = device_share(plat) / 1000
+    fig, axes = plt.subplots(len(names), 1, figsize=(9, 3.2 * len(names)), squeeze=False)
+    for ax, name in zip(axes[:, 0], names):
+        depth = ax.twinx()
+        for r in (r for r in runs if r["name"] == name and r["down"]):
+            t, d = zip(*r["down"])
+            ax.plot(t, np.array(d) * 1000, ".-", markersize=4, linewidth=0.8,
+                    label=f"{r['playout']} playout: delay")
+            depth.step(t, np.maximum(0, np.array(d) - base) / 0.060, where="post", linewidth=0.6,
+                       alpha=0.5, label=f"{r['playout']}: blocks ahead of the device")
+        ax.axhline(150, color="grey", linestyle=":", linewidth=0.8)
+        ax.set_title(name)
+        ax.set_xlabel("call time (s)")
+        ax.set_ylabel("packet -> speaker (ms)")
+        depth.set_ylabel("queue (blocks)")
+        ax.set_ylim(bottom=0)
+        depth.set_ylim(bottom=0)
+        lines = ax.get_legend_handles_labels()
+        more = depth.get_legend_handles_labels()
+        ax.legend(lines[0] + more[0], lines[1] + more[1], loc="upper right", fontsize=7)
+    fig.tight_layout()
+    fig.savefig(png, dpi=90)
+    print(f"network plot: {png}")
+
+
+# The network runs: the peer's faults, each with the device-clock playout and the classic store.
+NETWORK = (("3% loss + 40 ms jitter", ["--tx-faults", "0.03,0,0", "--jitter", "40"]),
+           ("5% loss in bursts of 2-3", ["--tx-bursts", "0.05,2,3"]),
+           ("peer clock 1% fast", [], 59.4),
+           ("peer clock 1% slow", [], 60.6))
+
+
+def network_runs(args):
+    runs = []
+    for name, peer_args, *slot in NETWORK:
+        for playout in ("", "classic"):
+            runs.append(call(args, args.work, f"{name}, {args.network_seconds:.0f} s",
+                             args.network_seconds, slot_ms=slot[0] if slot else 60.0,
+                             peer_args=["--seed", "19", *peer_args], playout=playout))
+    return runs
 
 
 def main():
@@ -348,23 +532,37 @@ def main():
     ap.add_argument("--seconds", type=float, default=30)
     ap.add_argument("--stall", type=float, default=0.5)
     ap.add_argument("--skew-seconds", type=float, default=0)
+    ap.add_argument("--network-seconds", type=float, default=0)
     ap.add_argument("--platform-seconds", type=float, default=15)
     ap.add_argument("--png", required=True)
+    ap.add_argument("--network-png")
     args = ap.parse_args()
     print(f"load: {open('/proc/loadavg').read().split()[:3]}, binaries {args.bin} under {args.wine}")
-    plat_down = platform(args, args.work)
-    print(f"platform downlink (bare wave-out, block written -> speaker sink) {fmt(plat_down)}")
-    runs = [call(args, args.work, f"warm call, {args.seconds:.0f} s", args.seconds)]
+    plat = platform(args, args.work)
+    print(f"platform downlink (bare wave-out, block written -> speaker sink) {fmt(plat['stats'])};"
+          f" the device held {plat['held']} blocks; PulseAudio: {pa_text(plat['pa'])}, taken as"
+          " the device's share")
+    runs = []
+    if args.seconds > 0:
+        runs.append(call(args, args.work, f"warm call, {args.seconds:.0f} s", args.seconds))
+        runs.append(call(args, args.work, f"warm call, {args.seconds:.0f} s", args.seconds,
+                         playout="classic"))
     if args.stall > 0:
         runs.append(call(args, args.work, f"sound server stalled {args.stall:.1f} s as the call "
                          f"starts, {args.seconds:.0f} s", args.seconds, stall=args.stall))
     if args.skew_seconds > 0:
         runs.append(call(args, args.work, f"peer clock 0.1% fast (59.94 ms), "
                          f"{args.skew_seconds:.0f} s", args.skew_seconds, slot_ms=59.94))
-    for run in runs:
-        report(run, plat_down)
+    net = network_runs(args) if args.network_seconds > 0 else []
+    for run in runs + net:
+        report(run, plat)
+    if net:
+        summary(net, plat)
     print(f"load after: {open('/proc/loadavg').read().split()[:3]}")
-    plot(runs, args.png)
+    if runs:
+        plot(runs, args.png)
+    if net:
+        plot_network(net, plat, args.network_png or str(Path(args.png).with_name("latency-network.png")))
 
 
 if __name__ == "__main__":

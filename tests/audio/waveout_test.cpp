@@ -155,6 +155,33 @@ TEST_F(WaveOut, AStandingBacklogIsTrimmedToTwoBlocksWithALogLinePerDrop)
     EXPECT_EQ(w.StopThread(), 1);
 }
 
+// With the clock hook set, every returned block and the tick reach it on this thread, and a
+// standing backlog is left to it: Play trims nothing however long the queue stands.
+TEST_F(WaveOut, ClockHookHearsEveryReturnedBlockAndTheTickAndPlayTrimsNothing)
+{
+    CWaveOut w;
+    OpenPlayback(w, log);
+    int nDone = 0, nTicks = 0;
+    const DWORD thread = GetCurrentThreadId();
+    w.SetClockHook([&](bool bDone) {
+        EXPECT_EQ(thread, GetCurrentThreadId());
+        ++(bDone ? nDone : nTicks);
+    });
+    for (int i = 0; i < 6; ++i)
+        ASSERT_EQ(w.Play(block.data(), kBlock), 1);
+    for (int i = 0; i < 100; ++i)  // six seconds with six blocks queued: past the trim's wait
+        PlayOnReturn(w, block);
+    EXPECT_EQ(0, CountDrops(log));
+    ASSERT_TRUE(PumpUntil([&] { return nTicks > 0; }, 10000));
+    EXPECT_GE(nDone, 100);  // each PlayOnReturn waited for at least one
+    EXPECT_EQ(nDone + w.QueuedCount(), 106);
+    w.SetClockHook(nullptr);
+    const int nBeforeClose = nDone;
+    EXPECT_EQ(w.CloseDev(), 1);
+    EXPECT_EQ(nBeforeClose, nDone) << "blocks returned by the close are not reported";
+    EXPECT_EQ(w.StopThread(), 1);
+}
+
 TEST_F(WaveOut, BlockOfAnyLengthQueuesACopyOfExactlyThoseBytes)
 {
     CWaveOut w;

@@ -46,10 +46,11 @@ class Session:
             ["parec", "--latency-msec=20", "-d", "speaker.monitor", "--rate=8000", "--channels=1",
              "--format=s16le", "--file-format=wav", str(self.dir / "speaker.wav")])
 
-    def run_client(self, script, timeout=60):
+    def run_client(self, script, timeout=60, playout=None):
+        """playout="classic" runs the library with the ordering store that plays on arrival."""
         (self.dir / "script.txt").write_text(script)
         args = [windows_path(self.dir / "client.log"), windows_path(self.dir / "script.txt")]
-        proc = wine_popen("helpclient.exe", args, env=wine_env())
+        proc = wine_popen("helpclient.exe", args, env=wine_env({"VOCALIS_PLAYOUT": playout or ""}))
         self.procs["client"] = proc
         proc.wait(timeout=timeout)
         return proc.returncode
@@ -318,24 +319,35 @@ def test_control_messages_mid_call_keep_the_uplink_paced(session, tools):
         assert ((times > reply) & (times < until)).any(), (messages[i], report)
 
 
+def heard_tones(s):
+    blocks = va.heard_blocks(va.tone_runs(va.tone_ids(va.read_wav(s.dir / "speaker.wav"))))
+    print(f"\nblocks heard (tone, from ms, to ms) {blocks}")
+    return [tone for tone, _, _ in blocks], blocks
+
+
+def without_concealed(heard):
+    """A concealed block continues the tone before it, and the analysis may read it a step or two
+    off; no block the peer sent follows one so close (the tones step by 17 of 40)."""
+    return [t for i, t in enumerate(heard) if i == 0 or abs(t - heard[i - 1]) > 3]
+
+
 def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
-    """Tone blocks with a repeated packet, a swapped pair and a lost packet: the blocks heard on
-    the speaker come in the order the ordering store prescribes."""
+    """Tone blocks with a repeated packet, a swapped pair and a lost packet, with the classic
+    switch: the blocks heard on the speaker come in the order the ordering store prescribes."""
     s = session
     s.record_speaker()
     # The request comes late enough for the recording to be running when the tones start.
     s.start_peer("--tones", "40", "--dup", "5", "--swap", "10", "--drop", "15",
                  "--ctl", "1.5:request", duration=7)
-    assert s.run_client("init; start 127.0.0.1 %d %d; wait 6000; destroy; exit" % (s.tcp, s.udp)) == 0
+    script = "init; start 127.0.0.1 %d %d; wait 6000; destroy; exit" % (s.tcp, s.udp)
+    assert s.run_client(script, playout="classic") == 0
     s.wait_peer()
     s.close()
     arrivals = [int(f["seq"]) for _, _, f in s.events("sent")]
     order = va.play_order(arrivals)
     expected = [va.tone_of_packet(q) for q in order]
-    blocks = va.heard_blocks(va.tone_runs(va.tone_ids(va.read_wav(s.dir / "speaker.wav"))))
-    heard = [tone for tone, _, _ in blocks]
-    print(f"\nplay order {order}\nexpected tones {expected}\nheard tones    {heard}")
-    print(f"blocks heard (tone, from ms, to ms) {blocks}")
+    heard, blocks = heard_tones(s)
+    print(f"play order {order}\nexpected tones {expected}\nheard tones    {heard}")
     # heard_blocks joins a tone heard twice in a row and drops a run one tone from its neighbour,
     # so the prescribed order must have neither; the tones step by 17 of 40.
     assert all(abs(a - b) > 1 for a, b in zip(expected, expected[1:]))
@@ -356,6 +368,115 @@ def test_loss_and_reordering_follow_the_ordering_rules(session, tools):
     assert len(fives) == 2 and (not tens or fives[1][1] >= tens[0][2]), (fives, tens)
     # Destroying the interface during the session hung up the control connection, like End.
     assert s.events("ctl-closed")
+
+
+def test_playout_plays_in_order_once_and_conceals_the_lost(session, tools):
+    """The same faults on the device-clock playout: every block heard once and in order (the
+    repeat not again), the lost packet not heard (a concealed block continues its predecessor)."""
+    s = session
+    s.record_speaker()
+    s.start_peer("--tones", "40", "--dup", "5", "--swap", "10", "--drop", "15",
+                 "--ctl", "1.5:request", duration=7)
+    assert s.run_client("init; start 127.0.0.1 %d %d; wait 6000; destroy; exit" % (s.tcp, s.udp)) == 0
+    s.wait_peer()
+    s.close()
+    heard = without_concealed(heard_tones(s)[0])
+    tone = va.tone_of_packet
+    # The swapped 10 comes a block late: it plays, or is concealed when the queue had no room
+    # for that lateness yet; either way nothing plays out of order.
+    expected = [tone(q) for q in range(1, 41) if q != 15]
+    print(f"expected tones {expected}\nheard tones    {heard}")
+    assert va.is_subsequence(heard, expected) and len(heard) >= 0.75 * len(expected)
+    assert heard.count(tone(5)) == 1 and tone(15) not in heard
+
+
+@pytest.mark.parametrize("playout", ["classic", None])
+def test_second_call_plays_nothing_of_the_first(session, tools, playout):
+    """A call whose last packets wait behind a lost one ends when its peer hangs up; the next call
+    on the same engine, to another peer, starts afresh: nothing of the first plays in it."""
+    s = session
+    second = Session(s.dir / "second")
+    try:
+        s.record_speaker()
+        s.start_peer("--tones", "20", "--drop", "15", "--ctl", "1.0:request", duration=3)
+        second.start_peer("--tones", "20", "--ctl", "0.5:request", duration=4)
+        script = ("init; start 127.0.0.1 %d %d; waitmsg end 8000; start 127.0.0.1 %d %d; wait 3500; "
+                  "end; exit" % (s.tcp, s.udp, second.tcp, second.udp))
+        assert s.run_client(script, playout=playout) == 0
+        s.wait_peer()
+        second.wait_peer()
+    finally:
+        second.close()
+    s.close()
+    heard = without_concealed(heard_tones(s)[0])
+    tone = va.tone_of_packet
+    # The ordering store never plays the packets waiting behind 15; the playout conceals 15.
+    first = range(1, 15) if playout else [q for q in range(1, 21) if q != 15]
+    expected = [tone(q) for q in first] + [tone(q) for q in range(1, 21)]
+    print(f"expected tones {expected}\nheard tones    {heard}")
+    # The device may take a second or two to start playing, so part of the first call is lost.
+    assert va.is_subsequence(heard, expected) and len(heard) >= 0.5 * len(expected)
+
+
+def test_datagrams_from_another_address_are_not_played(session, tools):
+    """During a call tone packets reach the client's voice port from 127.0.0.2, then from the
+    peer's address 127.0.0.1: only the second lot is heard."""
+    s = session
+    s.record_speaker()
+    s.start_peer("--ctl", "0.5:request", duration=6)
+    tones = s.dir / "tones.g729"
+    subprocess.run([str(tools), "encode", str(tone_raw(s.dir)), str(tones)], check=True,
+                   capture_output=True)
+    coded = tones.read_bytes()
+    stop = threading.Event()
+    sender = threading.Thread(target=send_foreign_then_peer, args=(s, coded, stop), daemon=True)
+    sender.start()
+    try:
+        assert s.run_client("init; start 127.0.0.1 %d %d; wait 5000; end; exit" % (s.tcp, s.udp)) == 0
+    finally:
+        stop.set()
+        sender.join()
+    s.wait_peer()
+    s.close()
+    heard, _ = heard_tones(s)
+    print(f"heard tones {heard}")
+    assert heard and set(heard) == {PEER_TONE}
+
+
+FOREIGN_TONE, PEER_TONE = 3, 20
+
+
+def tone_raw(workdir):
+    """One second of each test tone j (400 + 60 j Hz): the foreign one, then the peer's."""
+    t = np.arange(va.RATE) / va.RATE
+    sig = np.concatenate([8000 * np.sin(2 * np.pi * (400 + 60 * j) * t) for j in (FOREIGN_TONE, PEER_TONE)])
+    path = Path(workdir) / "tones.raw"
+    path.write_bytes(sig.astype("<i2").tobytes())
+    return path
+
+
+def send_foreign_then_peer(s, coded, stop):
+    """Once the client's hello has told its voice port: a second of packets from 127.0.0.2, then
+    a second from the peer's address (another port), one every 60 ms."""
+    deadline = time.time() + 20
+    hello = []
+    while not hello and time.time() < deadline and not stop.is_set():
+        hello = s.events("hello")
+        time.sleep(0.02)
+    if not hello:
+        return
+    host, port = hello[0][2]["from"].rsplit(":", 1)
+    time.sleep(1.0)  # the call has begun: the request went at 0.5 s
+    blocks = [coded[i:i + 60] for i in range(0, len(coded) - 59, 60)]
+    half = len(blocks) // 2
+    for source, part, first in (("127.0.0.2", blocks[:half], 1), ("127.0.0.1", blocks[half:], 1)):
+        with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as sock:
+            sock.bind((source, 0))
+            for i, block in enumerate(part):
+                if stop.is_set():
+                    return
+                sock.sendto((first + i).to_bytes(4, "little") + bytes(12) + block, (host, int(port)))
+                time.sleep(0.06)
 
 
 def test_call_both_ways(session, tools, mic_speech):

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -61,23 +63,50 @@ TEST(SendOrder, RandomFaultsFollowTheirRatesAndSeed)
         EXPECT_TRUE(seq >= 1 && seq <= 20000);
 }
 
+TEST(SendOrder, BurstsAndJitterFollowTheirSettingsAndSeed)
+{
+    SendFaults a, b;
+    AddBurstLoss(20000, {0.05, 2, 3}, 7, a);
+    AddBurstLoss(20000, {0.05, 2, 3}, 7, b);
+    EXPECT_EQ(a.drop, b.drop);
+    EXPECT_NEAR(1000, a.drop.size(), 150);
+    std::vector<int> runs;  // lengths of the runs of lost packets (adjacent bursts join)
+    for (uint32_t seq : a.drop)
+        if (a.drop.count(seq - 1))
+            ++runs.back();
+        else
+            runs.push_back(1);
+    EXPECT_GE(*std::min_element(runs.begin(), runs.end()), 2);
+
+    std::vector<std::vector<uint32_t>> slots = BuildSendOrder(2000, {});
+    std::vector<TimedSend> sends = TimeSends(slots, 0.060, 0.100, 7);
+    ASSERT_EQ(2000u, sends.size());
+    int nOvertaken = 0;
+    for (size_t i = 0; i < sends.size(); ++i) {
+        double slot = (sends[i].seq - 1) * 0.060;
+        EXPECT_TRUE(sends[i].at >= slot && sends[i].at <= slot + 0.100) << sends[i].seq;
+        nOvertaken += i > 0 && sends[i].seq < sends[i - 1].seq;
+        EXPECT_TRUE(i == 0 || sends[i].at >= sends[i - 1].at);
+    }
+    EXPECT_GT(nOvertaken, 100);
+}
+
 TEST(PeerOptions, ParsesActionsAndFaultLists)
 {
     PeerOptions o;
     std::string error;
-    ASSERT_TRUE(Parse({"--tcp",       "5000",
-                       "--udp",       "5001",
-                       "--out",       "/tmp",
-                       "--drop",      "3,7",
-                       "--ctl",       "1.5:badmagic+body=24",
-                       "--ctl",       "2:partial=10",
-                       "--ctl",       "3:close",
-                       "--slot-ms",   "59.94",
-                       "--tx-faults", "0.05,0,0.25",
-                       "--rx-faults", "0,1,0",
-                       "--loop",      "60"},
-                      o, error))
+    ASSERT_TRUE(
+        Parse({"--tcp",  "5000",         "--udp",       "5001",        "--out",
+               "/tmp",   "--drop",       "3,7",         "--ctl",       "1.5:badmagic+body=24",
+               "--ctl",  "2:partial=10", "--ctl",       "3:close",     "--slot-ms",
+               "59.94",  "--tx-faults",  "0.05,0,0.25", "--rx-faults", "0,1,0",
+               "--loop", "60",           "--tx-bursts", "0.05,2,3",    "--jitter",
+               "40"},
+              o, error))
         << error;
+    EXPECT_DOUBLE_EQ(0.05, o.txBursts.fraction);
+    EXPECT_EQ(3, o.txBursts.maxLen);
+    EXPECT_DOUBLE_EQ(0.040, o.jitterSeconds);
     EXPECT_EQ((std::set<uint32_t>{3, 7}), o.faults.drop);
     EXPECT_DOUBLE_EQ(0.05, o.txRates.loss);
     EXPECT_DOUBLE_EQ(0.25, o.txRates.dup);
@@ -128,6 +157,9 @@ TEST(PeerOptions, RefusesWhatItCannotCarryOut)
              {"--tcp", "1", "--udp", "2", "--out", "x", "--tx-faults", "0.05,0.05"},
              {"--tcp", "1", "--udp", "2", "--out", "x", "--rx-faults", "0,1.5,0"},
              {"--tcp", "1", "--udp", "2", "--out", "x", "--rx-faults", "0,0,0,0"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--tx-bursts", "0.05,3,2"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--tx-bursts", "0.05,0,2"},
+             {"--tcp", "1", "--udp", "2", "--out", "x", "--jitter", "-5"},
              {"--tcp", "x1", "--udp", "2", "--out", "x"}}) {
         PeerOptions o;
         EXPECT_FALSE(Parse(args, o, error)) << args.back();
@@ -188,7 +220,7 @@ TEST(PeerOptions, UsageListsOnlyOptionsTheParserTakes)
         EXPECT_EQ(std::string::npos, error.find("unknown option")) << word;
         listed.insert(word);
     }
-    EXPECT_EQ(18u, listed.size()) << "every option of the parser is listed";
+    EXPECT_EQ(20u, listed.size()) << "every option of the parser is listed";
 }
 
 TEST(SpeechFile, ReadsRawAndWavAndRefusesOtherFormats)

@@ -1,5 +1,5 @@
 // The voice sockets on real loopback sockets: numbering and layout of outgoing packets, and which
-// datagrams reach the ordering store.
+// datagrams reach the receive path.
 #include "tests/engine/enginehost.h"
 #include "tests/engine/resolve_probe.h"
 #include "voice/voicesock.h"
@@ -84,27 +84,41 @@ TEST(UdpSocket, RefusesPayloadsThatDoNotFitItsBuffer)
     EXPECT_EQ(1024u, peer.ReceiveDatagram(2000).size());
 }
 
-TEST(RecSocket, HandsWholeVoicePacketsFromAnySenderToTheStore)
+// Outside a call every sender is heard; during one only the call's peer (the sender here is
+// 127.0.0.1, so a call with 127.0.0.2 hears nothing of it).
+TEST(RecSocket, HandsWholeVoicePacketsOfTheCallsPeerToTheStore)
 {
-    g_played.clear();
-    CRecSocket rec(RecordPlay);
-    ASSERT_TRUE(rec.Create(0, SOCK_DGRAM));
-    std::string addr;
-    UINT port = 0;
-    ASSERT_TRUE(rec.GetSockName(addr, port));
+    struct Case {
+        const char* peer;
+        bool bHeard;
+    };
+    for (Case c : {Case{"", true}, Case{"127.0.0.1", true}, Case{"127.0.0.2", false}}) {
+        g_played.clear();
+        CRecSocket rec(RecordPlay, {});
+        rec.m_recv.SetClassic(true);
+        rec.m_callPeer = [&c] { return std::string(c.peer); };
+        ASSERT_TRUE(rec.Create(0, SOCK_DGRAM));
+        std::string addr;
+        UINT port = 0;
+        ASSERT_TRUE(rec.GetSockName(addr, port));
 
-    CUdpSocket sender;  // another sender than the one the hello went to
-    ASSERT_TRUE(sender.Create(0, SOCK_DGRAM));
-    unsigned char stray[40] = {1};
-    sender.SendTo(kHelloDatagram, kHelloSize, port, "127.0.0.1");
-    sender.SendTo(stray, sizeof(stray), port, "127.0.0.1");
-    sender.SetHost("127.0.0.1");
-    sender.m_nPort = port;
-    sender.Send(Payload(0x44).data(), 60);  // packet 1
-    sender.Send(Payload(0x55).data(), 60);  // packet 2, after everything else
+        CUdpSocket sender;  // another sender than the one the hello went to
+        ASSERT_TRUE(sender.Create(0, SOCK_DGRAM));
+        unsigned char stray[40] = {1};
+        sender.SendTo(kHelloDatagram, kHelloSize, port, "127.0.0.1");
+        sender.SendTo(stray, sizeof(stray), port, "127.0.0.1");
+        sender.SetHost("127.0.0.1");
+        sender.m_nPort = port;
+        sender.Send(Payload(0x44).data(), 60);  // packet 1
+        sender.Send(Payload(0x55).data(), 60);  // packet 2, after everything else
 
-    // Loopback keeps one sender's order: once packet 2 is played, every datagram was handled.
-    ASSERT_TRUE(PumpUntil([] { return g_played.size() >= 2; }));
-    EXPECT_EQ((std::vector<std::vector<unsigned char>>{Payload(0x44), Payload(0x55)}), g_played)
-        << "short datagrams carry no speech";
+        // Loopback keeps one sender's order: once packet 2 is handled, every datagram was.
+        ASSERT_TRUE(PumpUntil([&rec] {
+            return rec.m_recv.Sort().LastSeq() >= 2 || rec.m_recv.Foreign() >= 2;
+        })) << c.peer;
+        std::vector<std::vector<unsigned char>> heard;
+        if (c.bHeard)
+            heard = {Payload(0x44), Payload(0x55)};
+        EXPECT_EQ(heard, g_played) << c.peer << ": short datagrams carry no speech";
+    }
 }

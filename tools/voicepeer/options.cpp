@@ -34,6 +34,10 @@ const char kPeerUsage[] =
     "  --rx-faults L,R,D    the same faults on the client's packets as they arrive, before they "
     "are\n"
     "                       recorded (default 0,0,0)\n"
+    "  --tx-bursts F,MIN,MAX  besides: lose about the fraction F of the packets sent in runs of "
+    "MIN\n"
+    "                       to MAX packets (default 0,2,3)\n"
+    "  --jitter MS          delay each packet sent by 0 to MS milliseconds, at random (default 0)\n"
     "  --seed N             seed of the random faults (default 1)\n"
     "control connection:\n"
     "  --ctl T:ACTION       act T seconds after the accept (repeatable); ACTION is request |\n"
@@ -53,9 +57,10 @@ static_assert(kSplitDelay == 0.05, "the usage text names the split delay");
 namespace {
 
 const char* const kOptionNames[] = {
-    "--tcp",       "--udp",     "--out",  "--send",         "--tones",    "--send-seconds",
-    "--loop",      "--slot-ms", "--drop", "--swap",         "--dup",      "--tx-faults",
-    "--rx-faults", "--seed",    "--ctl",  "--end-on-close", "--duration", "--wait-accept"};
+    "--tcp",          "--udp",       "--out",         "--send",      "--tones",
+    "--send-seconds", "--loop",      "--slot-ms",     "--drop",      "--swap",
+    "--dup",          "--tx-faults", "--rx-faults",   "--seed",      "--ctl",
+    "--end-on-close", "--duration",  "--wait-accept", "--tx-bursts", "--jitter"};
 
 bool IsOption(const std::string& name)
 {
@@ -98,6 +103,20 @@ bool ParseRates(const std::string& text, FaultRates& rates)
             return false;
     }
     return !std::getline(in, item, ',');
+}
+
+// "F,MIN,MAX": a fraction from 0 to 1 and run lengths 1 <= MIN <= MAX.
+bool ParseBursts(const std::string& text, BurstLoss& burst)
+{
+    std::istringstream in(text);
+    std::string fraction, lo, hi, rest;
+    double f = 0, a = 0, b = 0;
+    if (!std::getline(in, fraction, ',') || !std::getline(in, lo, ',') ||
+        !std::getline(in, hi, ',') || std::getline(in, rest, ',') || !ParseNumber(fraction, f) ||
+        !ParseNumber(lo, a) || !ParseNumber(hi, b) || f < 0 || f > 1 || a < 1 || b < a)
+        return false;
+    burst = {f, static_cast<int>(a), static_cast<int>(b)};
+    return true;
 }
 
 // "T:VERB" or "T:VERB=N" or "T:VERB+body=N".
@@ -156,6 +175,10 @@ bool ApplyOption(const std::string& name, const std::string& value, PeerOptions&
         return ParseRates(value, o.txRates);
     else if (name == "--rx-faults")
         return ParseRates(value, o.rxRates);
+    else if (name == "--tx-bursts")
+        return ParseBursts(value, o.txBursts);
+    else if (name == "--jitter")
+        o.jitterSeconds = number / 1000;
     else if (name == "--drop")
         return ParseList(value, o.faults.drop);
     else if (name == "--swap")

@@ -24,6 +24,8 @@ struct PeerOptions {
     double sendSeconds = 1e9;
     SendFaults faults;
     FaultRates txRates, rxRates;
+    BurstLoss txBursts;
+    double jitterSeconds = 0;
     unsigned seed = 1;
     double loopSeconds = 0;
     bool endOnClose = false;

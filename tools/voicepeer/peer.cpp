@@ -72,7 +72,9 @@ VoicePeer::VoicePeer(const PeerOptions& options, std::vector<unsigned char> code
     if (m_options.loopSeconds > 0 && count > 0)
         count = static_cast<uint32_t>(m_options.loopSeconds / m_options.slotSeconds);
     AddRandomFaults(count, m_options.txRates, m_options.seed, m_options.faults);
-    m_slots = BuildSendOrder(count, m_options.faults);
+    AddBurstLoss(count, m_options.txBursts, m_options.seed, m_options.faults);
+    m_sends = TimeSends(BuildSendOrder(count, m_options.faults), m_options.slotSeconds,
+                        m_options.jitterSeconds, m_options.seed);
 }
 
 VoicePeer::~VoicePeer()
@@ -267,26 +269,23 @@ void VoicePeer::OnVoiceArrival(uint32_t seq, const unsigned char* pSpeech)
 void VoicePeer::SendDueVoice()
 {
     if (m_voiceStart < 0) {
-        if (!m_bHello || !m_bAccepted || m_slots.empty())
+        if (!m_bHello || !m_bAccepted || m_sends.empty())
             return;
         m_voiceStart = Now();
-        Log("voice-start slots=%zu", m_slots.size());
+        Log("voice-start sends=%zu", m_sends.size());
     }
     sockaddr_in to = {};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = m_clientAddr;
     to.sin_port = m_clientPort;
-    while (m_nextSlot < m_slots.size() &&
-           m_voiceStart + m_nextSlot * m_options.slotSeconds <= Now()) {
-        for (uint32_t seq : m_slots[m_nextSlot]) {
-            unsigned char packet[kVoicePacketSize];
-            size_t block =
-                (seq - 1) % (m_coded.size() / kSpeechBytes);  // --loop repeats the source
-            BuildVoicePacket(packet, seq, &m_coded[block * kSpeechBytes], kSpeechBytes);
-            sendto(m_udp, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
-            Log("sent seq=%u", seq);
-        }
-        if (++m_nextSlot == m_slots.size())
+    while (m_nextSend < m_sends.size() && m_voiceStart + m_sends[m_nextSend].at <= Now()) {
+        uint32_t seq = m_sends[m_nextSend].seq;
+        unsigned char packet[kVoicePacketSize];
+        size_t block = (seq - 1) % (m_coded.size() / kSpeechBytes);  // --loop repeats the source
+        BuildVoicePacket(packet, seq, &m_coded[block * kSpeechBytes], kSpeechBytes);
+        sendto(m_udp, packet, sizeof(packet), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to));
+        Log("sent seq=%u", seq);
+        if (++m_nextSend == m_sends.size())
             Log("voice-done");
     }
 }
@@ -296,8 +295,8 @@ int VoicePeer::PollTimeoutMs() const
     double next = m_options.duration;
     if (m_nextAction < m_options.actions.size())
         next = std::min(next, m_options.actions[m_nextAction].at);
-    if (m_voiceStart >= 0 && m_nextSlot < m_slots.size())
-        next = std::min(next, m_voiceStart + m_nextSlot * m_options.slotSeconds);
+    if (m_voiceStart >= 0 && m_nextSend < m_sends.size())
+        next = std::min(next, m_voiceStart + m_sends[m_nextSend].at);
     double wait = next - Now();
     return wait <= 0 ? 0 : static_cast<int>(wait * 1000) + 1;
 }

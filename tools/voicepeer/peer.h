@@ -47,7 +47,7 @@ private:
 
     PeerOptions m_options;
     std::vector<unsigned char> m_coded;
-    std::vector<std::vector<uint32_t>> m_slots;
+    std::vector<TimedSend> m_sends;
     int m_listen = -1, m_control = -1, m_udp = -1;
     FILE* m_events = nullptr;
     double m_start = 0;  // monotonic seconds at the accept
@@ -56,8 +56,8 @@ private:
     bool m_bHello = false;
     uint32_t m_clientAddr = 0;  // where the hello came from (network order)
     uint16_t m_clientPort = 0;
-    double m_voiceStart = -1;  // session time of slot 0
-    size_t m_nextSlot = 0;
+    double m_voiceStart = -1;  // session time of the first slot
+    size_t m_nextSend = 0;
     std::vector<unsigned char> m_ctlIn;
     std::mt19937 m_rxRng;
     std::vector<unsigned char> m_held;  // an arrival held back by an uplink reorder

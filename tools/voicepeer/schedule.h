@@ -22,5 +22,24 @@ struct FaultRates {
 // faults), added to what faults already holds.
 void AddRandomFaults(uint32_t count, const FaultRates& rates, uint32_t seed, SendFaults& faults);
 
+// Loss in runs: about `fraction` of the packets lost, in runs of minLen to maxLen packets.
+struct BurstLoss {
+    double fraction = 0;
+    int minLen = 2, maxLen = 3;
+};
+
+// Picks the runs from a fixed seed, added to the packets faults.drop already holds.
+void AddBurstLoss(uint32_t count, const BurstLoss& burst, uint32_t seed, SendFaults& faults);
+
 // Slot i holds the sequence numbers sent at i * 60 ms, in sending order.
 std::vector<std::vector<uint32_t>> BuildSendOrder(uint32_t count, const SendFaults& faults);
+
+struct TimedSend {
+    double at;  // seconds after the first slot
+    uint32_t seq;
+};
+
+// The sends of the slots in time order: slot i at i * slotSeconds, each packet delayed by 0 to
+// jitterSeconds (uniform, from a fixed seed), so that a delay longer than a slot reorders.
+std::vector<TimedSend> TimeSends(const std::vector<std::vector<uint32_t>>& slots,
+                                 double slotSeconds, double jitterSeconds, uint32_t seed);

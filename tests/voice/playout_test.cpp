@@ -1,0 +1,294 @@
+// The playout on a simulated device clock: a device that plays 60 ms blocks back to back, a
+// sender with seeded loss, jitter, repeats and clock skew, a tick every 10 ms.
+#include "voice/receiver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <map>
+#include <random>
+#include <vector>
+
+namespace {
+
+const int kConcealed = -1;
+
+// A datagram whose speech names its number (bytes 0-3) and its loudness (byte 4).
+std::vector<unsigned char> Packet(uint32_t nSeq, unsigned char loud = 100)
+{
+    std::vector<unsigned char> d(kVoicePacketSize, 0);
+    WriteLe32(d.data(), nSeq);
+    WriteLe32(d.data() + kVoiceHeaderSize, nSeq);
+    d[kVoiceHeaderSize + 4] = loud;
+    return d;
+}
+
+struct Send {
+    uint32_t atMs;
+    uint32_t seq;
+};
+
+class Sim {
+public:
+    Sim()
+        : receiver([this](const unsigned char* pSpeech) { classic.push_back(ReadLe32(pSpeech)); },
+                   CPlayout::Actions{[](const unsigned char* pCoded, int16_t* pPcm) {
+                                         pPcm[0] = static_cast<int16_t>(ReadLe32(pCoded));
+                                         std::fill(pPcm + 1, pPcm + 480, pCoded[4]);
+                                     },
+                                     [](int16_t* pPcm) { pPcm[0] = kConcealed; },
+                                     [this](const int16_t* pPcm) { Hand(pPcm[0]); },
+                                     [this] { return static_cast<int>(device.size()); },
+                                     [this](const char* pLine) {
+                                         if (getenv("PLAYOUT_TEST_LOG"))
+                                             printf("%u %s\n", now, pLine);
+                                     }})
+    {
+    }
+
+    // Runs the clock to untilMs, delivering sends (sorted by time) as their time comes.
+    void Run(const std::vector<Send>& sends, uint32_t untilMs)
+    {
+        size_t next = 0;
+        for (; now <= untilMs; ++now) {
+            for (; next < sends.size() && sends[next].atMs <= now; ++next) {
+                std::vector<unsigned char> d = Packet(sends[next].seq, Loudness(sends[next].seq));
+                receiver.Take(d.data(), int(d.size()), "peer", "peer", now);
+            }
+            if (!device.empty() && now >= endMs && now >= startMs)
+                Done();
+            if (now % 10 == 0)
+                receiver.OnTick(now);
+            if (device.empty())
+                ++dryMs;
+        }
+    }
+    CPlayout& Playout() { return receiver.Playout(); }
+    // Concealed blocks up to the last real one (after the stream ends a few more play on).
+    int Concealed() const
+    {
+        auto end =
+            std::find_if(heard.rbegin(), heard.rend(), [](int s) { return s != kConcealed; });
+        return int(std::count(heard.begin(), end.base(), kConcealed));
+    }
+    std::vector<int> Real() const
+    {
+        std::vector<int> v;
+        std::copy_if(heard.begin(), heard.end(), std::back_inserter(v),
+                     [](int s) { return s != kConcealed; });
+        return v;
+    }
+    static unsigned char Loudness(uint32_t nSeq)
+    {
+        return static_cast<unsigned char>(50 + nSeq % 7);
+    }
+
+    CVoiceReceiver receiver;
+    std::deque<int> device;                   // front: playing
+    std::vector<int> classic;                 // blocks the ordering store played
+    std::vector<int> heard;                   // every block in playing order
+    std::vector<std::pair<int, int>> depths;  // (depth, target) at each hand-off
+    uint32_t now = 0;
+    uint32_t endMs = 0;
+    uint32_t startMs = 0;  // the device plays nothing before
+    int dryMs = 0;
+
+private:
+    void Hand(int nSeq)
+    {
+        if (device.empty())
+            endMs = std::max(now, startMs) + 60;
+        device.push_back(nSeq);
+        depths.emplace_back(Playout().Depth(), Playout().Target());
+    }
+    void Done()
+    {
+        heard.push_back(device.front());
+        device.pop_front();
+        if (!device.empty())
+            endMs = now + 60;
+        receiver.OnBlockDone(now);
+    }
+};
+
+// Packets 1..n, one per intervalUs microseconds, each delayed by 0..jitterMs (seeded), some lost.
+std::vector<Send> Stream(uint32_t n, uint32_t intervalUs = 60000, int jitterMs = 0,
+                         std::vector<uint32_t> lost = {}, unsigned seed = 7)
+{
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<int> jitter(0, jitterMs);
+    std::vector<Send> out;
+    for (uint32_t s = 1; s <= n; ++s) {
+        uint32_t at = 1000 + static_cast<uint32_t>(uint64_t(s) * intervalUs / 1000) + jitter(rng);
+        if (std::find(lost.begin(), lost.end(), s) == lost.end())
+            out.push_back({at, s});
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
+    return out;
+}
+
+std::vector<int> Seqs(int from, int to, std::vector<int> without = {})
+{
+    std::vector<int> v;
+    for (int s = from; s <= to; ++s)
+        if (std::find(without.begin(), without.end(), s) == without.end())
+            v.push_back(s);
+    return v;
+}
+
+TEST(PlayoutTest, LostPacketConcealedOnceAndItsLateArrivalDropped)
+{
+    Sim sim;
+    std::vector<Send> sends = Stream(40, 60000, 0, {12});
+    sends.push_back({1000 + 20 * 60, 12});  // comes long after its place has played
+    std::stable_sort(sends.begin(), sends.end(),
+                     [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
+    sim.Run(sends, 5000);
+    EXPECT_EQ(Seqs(1, 40, {12}), sim.Real());
+    EXPECT_EQ(1, sim.Concealed());
+    EXPECT_EQ(kConcealed, sim.heard[11]);
+    EXPECT_EQ(1u, sim.Playout().Count().lateDropped);
+}
+
+TEST(PlayoutTest, LossInBurstsIsConcealedBlockByBlock)
+{
+    Sim sim;
+    sim.Run(Stream(60, 60000, 40, {20, 21, 22, 40, 41}), 6000);
+    EXPECT_EQ(Seqs(1, 60, {20, 21, 22, 40, 41}), sim.Real());
+    EXPECT_EQ(5, sim.Concealed());
+    EXPECT_EQ(0u, sim.Playout().Count().lateDropped);
+}
+
+TEST(PlayoutTest, ReorderingWithinTheJitterPlaysInOrderWithNothingConcealed)
+{
+    Sim sim;
+    std::vector<Send> sends = Stream(500, 60000, 100, {}, 3);
+    int nOvertaken = 0;
+    for (size_t i = 1; i < sends.size(); ++i)
+        nOvertaken += sends[i].seq < sends[i - 1].seq;
+    ASSERT_GT(nOvertaken, 20);
+    sim.Run(sends, 33000);
+    EXPECT_EQ(Seqs(1, 500), sim.Real());
+    EXPECT_EQ(0, sim.Concealed());
+}
+
+// Numbers far ahead of the stream (a stray or hostile datagram) neither play nor make the store
+// give up the stream; a burst of loss in the middle is concealed as usual.
+TEST(PlayoutTest, NumbersFarOutOfTheStreamAreDropped)
+{
+    Sim sim;
+    std::vector<Send> sends = Stream(60, 60000, 0, {30, 31, 32, 33, 34, 35});
+    for (uint32_t far : {600u, 0x80000000u, 0xFFFFFFFFu})
+        sends.push_back({1000 + 20 * 60 + 5, far});
+    std::stable_sort(sends.begin(), sends.end(),
+                     [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
+    sim.Run(sends, 6000);
+    EXPECT_EQ(Seqs(1, 60, {30, 31, 32, 33, 34, 35}), sim.Real());
+    EXPECT_EQ(3u, sim.Playout().Count().lateDropped);
+}
+
+TEST(PlayoutTest, RepeatNeverPlaysTwice)
+{
+    Sim sim;
+    std::vector<Send> sends = Stream(50);
+    for (uint32_t s = 1; s <= 50; s += 3)
+        sends.push_back({1000 + s * 60 + (s % 2 ? 5 : 400), s});  // soon after, and long after
+    std::stable_sort(sends.begin(), sends.end(),
+                     [](const Send& a, const Send& b) { return a.atMs < b.atMs; });
+    sim.Run(sends, 5000);
+    EXPECT_EQ(Seqs(1, 50), sim.Real());
+    EXPECT_EQ(0, sim.Concealed());
+    EXPECT_EQ(17u, sim.Playout().Count().lateDropped);
+}
+
+TEST(PlayoutTest, SkewOverTenMinutesKeepsDepthWithinTargetByOne)
+{
+    struct Case {
+        uint32_t intervalUs;  // the sender's 60 ms on the device's clock
+        bool bConceals;       // slow: concealed blocks make up; fast: quiet blocks are left out
+    };
+    for (Case c : {Case{60600, true}, Case{59400, false}}) {
+        SCOPED_TRACE(c.intervalUs);
+        Sim sim;
+        const uint32_t n = 10000;
+        sim.Run(Stream(n, c.intervalUs, 5), 1000 + n * c.intervalUs / 1000 + 500);
+        for (size_t i = 100; i < sim.depths.size(); ++i)
+            ASSERT_LE(std::abs(sim.depths[i].first - sim.depths[i].second), 1) << "block " << i;
+        const CPlayout::Counters& count = sim.Playout().Count();
+        EXPECT_EQ(n, count.played + count.trimmed + count.lateDropped);
+        // Time is kept: what the device played and the time it ran dry add up to what was sent.
+        const int nSentMs = int(uint64_t(n) * c.intervalUs / 1000);
+        const int nDeviceMs = int(count.played + count.concealed) * 60 + int(count.dryMs);
+        EXPECT_NEAR(nSentMs, nDeviceMs, 400);  // the lead-in and the blocks concealed at the end
+        EXPECT_LT(count.dryMs, uint32_t(nSentMs / 100));
+        EXPECT_EQ(c.bConceals, count.concealed > 50);
+        EXPECT_EQ(!c.bConceals, count.trimmed > 50);
+    }
+}
+
+// A lossless call on the device's own clock keeps the queue at the playing block: nothing
+// concealed, added or left out. A device that starts two seconds late has its backlog trimmed.
+TEST(PlayoutTest, LosslessCallStaysShallowAndALateDeviceIsCaughtUp)
+{
+    for (uint32_t startMs : {0u, 3000u}) {
+        SCOPED_TRACE(startMs);
+        Sim sim;
+        sim.startMs = startMs;
+        sim.Run(Stream(1000, 60000, 3), 62000);
+        const CPlayout::Counters& count = sim.Playout().Count();
+        EXPECT_EQ(0, sim.Concealed());
+        EXPECT_EQ(Seqs(1, 1000).size(), sim.Real().size() + count.trimmed);
+        EXPECT_EQ(startMs ? 30u : 0u, std::min(30u, count.trimmed));
+        for (size_t i = sim.depths.size() - 500; i < sim.depths.size(); ++i)
+            ASSERT_LE(sim.depths[i].first, 2) << "block " << i;
+    }
+}
+
+TEST(PlayoutTest, SecondCallPlaysNothingOfTheFirst)
+{
+    Sim sim;
+    sim.Run({{1000, 1}, {1060, 2}, {1120, 4}, {1130, 5}}, 1125);
+    sim.receiver.Reset();
+    sim.Run({{2000, 1}, {2060, 2}, {2120, 3}}, 3000);
+    EXPECT_EQ((std::vector<int>{1, 2, 1, 2, 3}), sim.Real());
+}
+
+// With the switch set, the ordering store's described sequences still hold: played on arrival,
+// held behind a gap, flushed at the eighth waiting packet.
+TEST(PlayoutTest, ClassicSwitchKeepsTheOrderingStore)
+{
+    struct Case {
+        std::vector<uint32_t> in;
+        std::vector<int> played;
+    };
+    const Case cases[] = {
+        {{1, 2, 4, 3, 5}, {1, 2, 3, 4, 5}},
+        {{1, 2, 4, 6, 7, 3}, {1, 2, 3, 4}},
+        {{1, 2, 4, 6, 7, 3, 5}, {1, 2, 3, 4, 5, 6, 7}},
+        {{1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {1, 2, 4, 5, 6, 7, 8, 9, 10, 11, 12}},
+        {{500, 501, 502, 503, 504, 505, 506, 507, 508}, Seqs(500, 508)},
+        {{1, 2, 3, 2, 5, 4}, {1, 2, 3, 4}},
+    };
+    for (const Case& c : cases) {
+        Sim sim;
+        sim.receiver.SetClassic(true);
+        std::vector<Send> sends;
+        for (uint32_t s : c.in)
+            sends.push_back({0, s});
+        sim.Run(sends, 0);
+        EXPECT_EQ(c.played, sim.classic);
+        EXPECT_TRUE(sim.heard.empty() && sim.device.empty());
+    }
+    for (auto [pValue, bClassic] : {std::pair<const char*, bool>{"classic", true},
+                                    {"Classic", true},
+                                    {"", false},
+                                    {nullptr, false},
+                                    {"classical", false}})
+        EXPECT_EQ(bClassic, ClassicPlayoutSelected(pValue)) << (pValue ? pValue : "null");
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+// CPlayout: plays received voice packets on the playback device's clock.
+//
+// Packets wait in a store of eight slots, sorted by number, and are handed to the device one at
+// a time as its queue needs them. The device's completions (and a short tick between them) drive
+// the decisions:
+// - when the device is about to run dry and the next packet in sequence is missing, one
+//   concealed block plays in its place (given up when a later packet already waits, or when it is
+//   later than the measured jitter allows); the packet, should it come after all, is dropped;
+// - a packet at or below the last one played or concealed (late or repeated) is dropped;
+// - eight packets waiting behind a gap give it up, as before;
+// - the target depth follows the packets' measured lateness (its 95th percentile over the last
+//   three seconds), 1 to 4 blocks; a queue whose cushion (at each arrival) stood whole blocks
+//   above what the jitter needs for a second is brought down by as many quiet blocks, left out
+//   one at a time.
+// Each decision is logged in one line; the counters are logged when a call ends.
+// Portable: decoding, concealing, playing and the device's queue come in as actions.
+#pragma once
+
+#include "voice/backlog.h"
+#include "voice/wire.h"
+
+#include <cstdint>
+#include <functional>
+
+class CPlayout {
+public:
+    static const int kSlots = 8;
+    static const int kBlockSamples = 480;
+    static const int kBlockMs = 60;
+    static const int kMaxTarget = 4;
+    // The device counts as about to run dry with this little audio left (the tick comes every
+    // 10 ms and a hand-off must land before the last block ends).
+    static const int kGuardMs = 25;
+    // Lateness beyond the measured jitter that gives a missing packet up.
+    static const int kMarginMs = 10;
+    static const int kJitterWindow = 50;  // packets, three seconds
+    // Until this many packets have been measured the jitter is taken as at least kInitialJitterMs,
+    // so that the first late packets of a call wait instead of being given up.
+    static const int kSettleCount = 10;
+    static const int kInitialJitterMs = 60;
+    static const uint32_t kTrimPeriodMs = 1000;
+    static const int kStandingSlackMs = 20;
+    // The peer counts as silent (nothing concealed, dry time not counted) after this long
+    // without a packet; concealed blocks in a row stop at kMaxConcealRun.
+    static const uint32_t kPeerSilentMs = 300;
+    static const int kMaxConcealRun = 4;
+    // A packet numbered further ahead than this (30 s) is not of this stream: it is dropped, or
+    // one stray datagram would make the store give up everything before it.
+    static const uint32_t kMaxAhead = 500;
+    // Dry time (the peer sending, the next packet not yet late) after which a slow sender gets a
+    // concealed block added instead of more silence; the jitter more, since a queue that builds
+    // its cushion against the jitter runs dry about that long.
+    static const int kDryBudgetMs = 30;
+
+    struct Actions {
+        std::function<void(const unsigned char* pCoded, int16_t* pPcm)> decode;
+        std::function<void(int16_t* pPcm)> conceal;  // one block as if six frames were lost
+        std::function<void(const int16_t* pPcm)> play;
+        std::function<int()> queued;  // blocks the device holds, the playing one included
+        std::function<void(const char* pLine)> log;
+    };
+
+    struct Counters {
+        uint32_t played = 0;
+        uint32_t concealed = 0;
+        uint32_t lateDropped = 0;  // late or repeated packets, and numbers far out of the stream
+        uint32_t trimmed = 0;
+        uint32_t skipped = 0;  // missing packets given up by the eight-packet bound
+        uint32_t underruns = 0;
+        uint32_t dryMs = 0;  // time the device had nothing to play while the peer was sending
+    };
+
+    explicit CPlayout(Actions actions);
+    CPlayout(const CPlayout&) = delete;
+    CPlayout& operator=(const CPlayout&) = delete;
+
+    // One received datagram; false (and nothing changed) when it is not a voice packet.
+    bool Insert(const unsigned char* pDatagram, int nLen, uint32_t nowMs);
+    // The device has given back a played block.
+    void OnBlockDone(uint32_t nowMs);
+    // The tick between completions.
+    void OnTick(uint32_t nowMs);
+    // Ends the call: logs the counters (when it had any packet) and forgets every packet, the
+    // sequence and the jitter, so the next call starts afresh. The device's queue is its own.
+    void Reset();
+
+    int Target() const { return m_nTarget; }
+    // Blocks at the device plus packets ready in sequence in the store.
+    int Depth() const;
+    int Waiting() const { return m_nWaiting; }
+    const Counters& Count() const { return m_count; }
+
+private:
+    bool Holds(uint32_t nSeq) const;
+    void Store(uint32_t nSeq, const unsigned char* pSpeech);
+    void TakeFirst();
+    void MeasureArrival(uint32_t nSeq, uint32_t nowMs);
+    void UpdateTarget();
+    void Pump(uint32_t nowMs);
+    bool NextReady() const;
+    // The next packet is later than the measured jitter allows.
+    bool Overdue(uint32_t nowMs) const;
+    void HandNext(uint32_t nowMs);
+    bool TrimThis(const int16_t* pPcm);
+    void Conceal(uint32_t nowMs);
+    void Fill(uint32_t nowMs);
+    void GiveUpGap();
+    void Play(const int16_t* pPcm, uint32_t nowMs);
+    void EndDry(uint32_t untilMs);
+    void WatchStanding(uint32_t nowMs);
+    int Queued() const;
+    int RemainingMs(uint32_t nowMs) const;
+    int ReadyInStore() const;
+    bool PeerSending(uint32_t nowMs) const;
+    void Log(const char* pFormat, ...);
+
+    Actions m_act;
+    unsigned char m_block[kSlots][kSpeechBytes];
+    uint32_t m_nSeq[kSlots];
+    int m_nWaiting;
+    bool m_bStarted;      // a packet of this call has come
+    uint32_t m_nLastSeq;  // number of the packet played or concealed last
+    uint32_t m_firstSeq;
+    uint32_t m_firstMs;
+    uint32_t m_lastArrivalMs;
+    int32_t m_offset[kJitterWindow];  // arrival minus the sending clock, per packet (a ring)
+    int m_nOffsets;
+    int m_nextOffset;
+    int m_jitterMs;
+    int32_t m_baseOffset;  // the least offset in the window: the fastest packet
+    int m_nTarget;
+    int m_nConcealRun;
+    // The device: when the blocks it holds will have played (from its last completion on).
+    uint32_t m_playEndMs;
+    bool m_bDry;
+    uint32_t m_dryFromMs;
+    int m_fillBudgetMs;
+    // Standing queue: the least cushion seen since the period began.
+    uint32_t m_periodFromMs;
+    int m_minCushionMs;
+    int m_nTrimDue;  // quiet blocks still to leave out
+    CQuietPick m_pick;
+    Counters m_count;
+};

@@ -43,6 +43,8 @@ int CTalkInterface::Init()
         m_pInterface = new CInterface(m_hNotifyWnd);
     }
     CInterface* pEngine = m_pInterface;
+    if (pEngine->m_bEnded)
+        return 0;  // a copy's End is tearing it down
     CEngineUse use(pEngine);
     return use.Result(pEngine->Init());
 }
@@ -50,7 +52,7 @@ int CTalkInterface::Init()
 int CTalkInterface::Start(const char* host, int tcpPort, int udpPort)
 {
     CInterface* pEngine = m_pInterface;
-    if (!pEngine || !host || !pEngine->m_bInit)
+    if (!pEngine || !host || !pEngine->m_bInit || pEngine->m_bEnded)
         return 0;
     std::string strHost(host);
     CEngineUse use(pEngine);
@@ -59,7 +61,7 @@ int CTalkInterface::Start(const char* host, int tcpPort, int udpPort)
 
 void CTalkInterface::EnableSound(int enable)
 {
-    if (m_pInterface && m_pInterface->m_pWaveIn)
+    if (m_pInterface && !m_pInterface->m_bEnded && m_pInterface->m_pWaveIn)
         m_pInterface->m_pWaveIn->SetSend(enable);
 }
 

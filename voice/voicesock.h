@@ -16,8 +16,9 @@ class CMyWaveIn;
 
 // Size of every socket buffer of the engine: a datagram, a control message and its reply.
 const int kVoiceBufferSize = 1024;
-// How long the control socket waits for the rest of a control message (or for its reply to go
-// out) before it gives up on that message: a peer that stalls must not hold the thread forever.
+// How long the control socket waits for its reply to go out before it gives up on it: a peer
+// that stalls must not hold the thread for ever. (Received messages are never waited for; one
+// not whole within ControlStream::kMessageTimeMs is dropped.)
 const DWORD kControlWaitMs = 3000;
 // How long Start waits for the control connection: a host that drops connection attempts would
 // otherwise hold the client's thread until the system gives up (minutes).

@@ -105,9 +105,11 @@ public:
 
     // Bounds the waits of Send, Receive, SendTo, ReceiveFrom and Accept: after dwMilliseconds
     // without completion the call fails with WSAETIMEDOUT. 0 (the default) waits without limit.
-    // Connect always waits for the system's own outcome.
     void SetTimeout(DWORD dwMilliseconds) { m_dwTimeout = dwMilliseconds; }
     DWORD GetTimeout() const { return m_dwTimeout; }
+    // Bounds the wait of Connect: after dwMilliseconds without an outcome the call fails with
+    // WSAETIMEDOUT. 0 (the default) waits for the system's own outcome.
+    void SetConnectTimeout(DWORD dwMilliseconds) { m_dwConnectTimeout = dwMilliseconds; }
 
     BOOL Connect(LPCSTR lpszHostAddress, UINT nHostPort) override;
     BOOL Accept(CAsyncSocket& rConnected) override;
@@ -131,11 +133,12 @@ private:
     long TakeNotices(long lWanted, int& rnError);
     // Whether a pending connect has finished: 0 connected, an error code, or -1 still pending.
     int ConnectState() const;
-    // 0 when no time-out is set, else the tick count at which the current call gives up.
-    ULONGLONG Deadline() const;
+    // 0 for no time-out, else the tick count at which a call that starts now gives up.
+    static ULONGLONG Deadline(DWORD dwTimeout);
     // Repeats one non-blocking attempt, waiting for lEvent whenever it would block.
     template <class Attempt>
     int Blocking(long lEvent, ULONGLONG ullDeadline, Attempt attempt);
 
     DWORD m_dwTimeout;
+    DWORD m_dwConnectTimeout;
 };

@@ -54,11 +54,11 @@ int FailCall(int nError)
 
 }  // namespace
 
-CSocket::CSocket() : m_dwTimeout(0) {}
+CSocket::CSocket() : m_dwTimeout(0), m_dwConnectTimeout(0) {}
 
-ULONGLONG CSocket::Deadline() const
+ULONGLONG CSocket::Deadline(DWORD dwTimeout)
 {
-    return m_dwTimeout ? GetTickCount64() + m_dwTimeout : 0;
+    return dwTimeout ? GetTickCount64() + dwTimeout : 0;
 }
 
 long CSocket::TakeNotices(long lWanted, int& rnError)
@@ -148,19 +148,23 @@ BOOL CSocket::Connect(LPCSTR lpszHostAddress, UINT nHostPort)
     if (WSAGetLastError() != WSAEWOULDBLOCK)
         return FALSE;
     WaitScope scope(m_pThreadState);
+    ULONGLONG ullDeadline = Deadline(m_dwConnectTimeout);
     for (;;) {
         int nEventError = 0;
-        if (WaitForEvent(FD_CONNECT, 0, nEventError) == FD_CONNECT)
+        long lGot = WaitForEvent(FD_CONNECT, ullDeadline, nEventError);
+        if (lGot == FD_CONNECT)
             return nEventError ? Fail(nEventError) : TRUE;
         int nState = ConnectState();
         if (nState >= 0)
             return nState ? Fail(nState) : TRUE;
+        if (lGot < 0)
+            return Fail(WSAETIMEDOUT);
     }
 }
 
 BOOL CSocket::Accept(CAsyncSocket& rConnected)
 {
-    return Blocking(FD_ACCEPT, Deadline(), [&] {
+    return Blocking(FD_ACCEPT, Deadline(m_dwTimeout), [&] {
                return CAsyncSocket::Accept(rConnected) ? 0 : SOCKET_ERROR;
            }) != SOCKET_ERROR;
 }
@@ -168,7 +172,7 @@ BOOL CSocket::Accept(CAsyncSocket& rConnected)
 int CSocket::Send(const void* lpBuf, int nBufLen, int nFlags)
 {
     WaitScope scope(m_pThreadState);  // one wait for all pieces: notices stay in order
-    ULONGLONG ullDeadline = Deadline();
+    ULONGLONG ullDeadline = Deadline(m_dwTimeout);
     const char* pData = static_cast<const char*>(lpBuf);
     int nLeft = nBufLen;
     do {
@@ -184,14 +188,14 @@ int CSocket::Send(const void* lpBuf, int nBufLen, int nFlags)
 
 int CSocket::Receive(void* lpBuf, int nBufLen, int nFlags)
 {
-    return Blocking(FD_READ | FD_CLOSE, Deadline(),
+    return Blocking(FD_READ | FD_CLOSE, Deadline(m_dwTimeout),
                     [&] { return CAsyncSocket::Receive(lpBuf, nBufLen, nFlags); });
 }
 
 int CSocket::SendTo(const void* lpBuf, int nBufLen, UINT nHostPort, LPCSTR lpszHostAddress,
                     int nFlags)
 {
-    return Blocking(FD_WRITE, Deadline(), [&] {
+    return Blocking(FD_WRITE, Deadline(m_dwTimeout), [&] {
         return CAsyncSocket::SendTo(lpBuf, nBufLen, nHostPort, lpszHostAddress, nFlags);
     });
 }
@@ -199,7 +203,7 @@ int CSocket::SendTo(const void* lpBuf, int nBufLen, UINT nHostPort, LPCSTR lpszH
 int CSocket::ReceiveFrom(void* lpBuf, int nBufLen, std::string& rSocketAddress, UINT& rSocketPort,
                          int nFlags)
 {
-    return Blocking(FD_READ, Deadline(), [&] {
+    return Blocking(FD_READ, Deadline(m_dwTimeout), [&] {
         return CAsyncSocket::ReceiveFrom(lpBuf, nBufLen, rSocketAddress, rSocketPort, nFlags);
     });
 }

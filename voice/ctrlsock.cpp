@@ -3,69 +3,24 @@
 #include "voice/voicesock.h"
 
 #include "voice/engine.h"
+#include "voice/engineuse.h"
 #include "voice/wire.h"
-
 
 namespace {
 
-// Feeds a socket to the control message reader. On a blocking socket the whole message must
-// arrive within kControlWaitMs, so a peer that sends part of a message and stalls holds the
-// thread only that long; on a non-blocking one a would-block ends the message.
-class SocketSource : public ControlSource {
-public:
-    SocketSource(CAsyncSocket& sock, CSocket* pBlocking)
-        : m_sock(sock), m_pBlocking(pBlocking), m_ullDeadline(GetTickCount64() + kControlWaitMs)
-    {
-    }
-    ~SocketSource()
-    {
-        if (m_pBlocking)
-            m_pBlocking->SetTimeout(kControlWaitMs);
-    }
-    SocketSource(const SocketSource&) = delete;
-    SocketSource& operator=(const SocketSource&) = delete;
-
-    int Receive(unsigned char* pBuf, int nLen) override
-    {
-        if (m_pBlocking) {
-            ULONGLONG ullNow = GetTickCount64();
-            if (ullNow >= m_ullDeadline)
-                return -1;
-            m_pBlocking->SetTimeout(static_cast<DWORD>(m_ullDeadline - ullNow));
-        }
-        int n = m_sock.Receive(pBuf, nLen);
-        return n == SOCKET_ERROR ? -1 : n;
-    }
-
-private:
-    CAsyncSocket& m_sock;
-    CSocket* m_pBlocking;
-    ULONGLONG m_ullDeadline;
-};
-
-// Whether the stream has a byte to read now (or has ended), asked without waiting. Windows
-// Sockets posts a read notice again after a receive that leaves bytes behind, so once a message
-// read in several receives is done, one notice may come with nothing behind it.
-bool BytesWaiting(CAsyncSocket& sock)
+// Takes the next control message off the socket without waiting: peeks at what has arrived,
+// lets the stream take bytes up to the end of the first message they complete, and receives
+// exactly those. Bytes behind that message stay queued, and the system notifies them again.
+// True with the message's code when one was completed.
+bool TakeMessage(CAsyncSocket& sock, ControlStream& stream, unsigned char* pBuf, uint32_t& nCode)
 {
-    unsigned char byte = 0;
-    return sock.CAsyncSocket::Receive(&byte, 1, MSG_PEEK) > 0;
-}
-
-// Reads one control message into pBuf; false when handling stops (no bytes waiting, a failed or
-// cut-off read, or a header without the magic, whose body is then left unread).
-bool ReadMessage(CAsyncSocket& sock, CSocket* pBlocking, unsigned char* pBuf, uint32_t& nCode)
-{
-    // Only a notice with bytes behind it starts a read: a wait for a header that is not coming
-    // would hold the client's thread, and with it the voice uplink, for the whole bound.
-    if (!BytesWaiting(sock))
+    int n = sock.CAsyncSocket::Receive(pBuf, kControlBufferSize, MSG_PEEK);
+    if (n <= 0)
         return false;
-    SocketSource source(sock, pBlocking);
-    ControlHeader header;
-    if (ReadControlMessage(source, pBuf, header) != ControlRead::Message)
-        return false;
-    nCode = header.code;
-    return true;
+    size_t nUsed = 0;
+    bool bMessage = stream.Feed(pBuf, static_cast<size_t>(n), GetTickCount64(), nUsed, nCode);
+    sock.CAsyncSocket::Receive(pBuf, static_cast<int>(nUsed));
+    return bMessage;
 }
 
 std::string PeerAddress(const CAsyncSocket& sock)
@@ -81,9 +36,10 @@ std::string PeerAddress(const CAsyncSocket& sock)
 
 CClientSocket::CClientSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSocket* pUdp)
     : m_pBuf(new unsigned char[kControlBufferSize]()), m_pInterface(pInterface), m_pWaveIn(pWaveIn),
-      m_pUdp(pUdp)
+      m_pUdp(pUdp), m_bTalkBegun(FALSE)
 {
     SetTimeout(kControlWaitMs);
+    SetConnectTimeout(kConnectWaitMs);
 }
 
 CClientSocket::~CClientSocket()
@@ -97,12 +53,21 @@ CClientSocket::~CClientSocket()
 
 void CClientSocket::OnReceive(int nErrorCode)
 {
-    uint32_t nCode = 0;
-    if (!ReadMessage(*this, this, m_pBuf, nCode))
-        return;
     CSocket::OnReceive(nErrorCode);
-    if (nCode == TALK_REQUEST)
-        AnswerRequest();
+    uint32_t nCode = 0;
+    if (!TakeMessage(*this, m_stream, m_pBuf, nCode) || nCode != TALK_REQUEST)
+        return;
+    // The reply's send waits, and a handler run meanwhile may end the talk: the engine (with this
+    // socket) outlives the answer.
+    CEngineUse use(m_pInterface);
+    AnswerRequest();
+}
+
+void CClientSocket::Close()
+{
+    m_stream.Reset();
+    m_bTalkBegun = FALSE;
+    CSocket::Close();
 }
 
 void CClientSocket::AnswerRequest()
@@ -120,6 +85,10 @@ void CClientSocket::AnswerRequest()
     m_pUdp->SetHost(strPeer);
     m_pWaveIn->SetSend(TRUE);
     m_pInterface->m_bTalking = TRUE;
+    // A further request on the same connection is answered alike; its talk has begun already.
+    if (m_bTalkBegun)
+        return;
+    m_bTalkBegun = TRUE;
     m_pInterface->OnTalkBegin(strPeer);
 }
 
@@ -158,10 +127,10 @@ BOOL CSendClient::SendRequest()
 
 void CSendClient::OnReceive(int nErrorCode)
 {
-    uint32_t nCode = 0;
-    if (!ReadMessage(*this, nullptr, m_pBuf, nCode))
-        return;
     CAsyncSocket::OnReceive(nErrorCode);
+    uint32_t nCode = 0;
+    if (!TakeMessage(*this, m_stream, m_pBuf, nCode))
+        return;
     if (nCode == TALK_ACCEPT) {
         m_pWaveIn->SetSend(TRUE);
         m_pInterface->m_bTalking = TRUE;

@@ -7,6 +7,7 @@ set(st_engine_dir ${CMAKE_CURRENT_LIST_DIR})
 add_library(vocalisengine OBJECT
   ${st_engine_dir}/talkinterface.cpp
   ${st_engine_dir}/engine.cpp
+  ${st_engine_dir}/engineuse.cpp
   ${st_engine_dir}/udpsock.cpp
   ${st_engine_dir}/ctrlsock.cpp)
 target_include_directories(vocalisengine PUBLIC ${CMAKE_SOURCE_DIR})

@@ -57,6 +57,10 @@ public:
     CUdpSocket* m_pUdp;
     CRecSocket* m_pRec;
     HWND m_hNotifyWnd;
+    // Kept by CEngineUse: the calls running inside this engine, and whether it was ended (it is
+    // deleted once none runs).
+    int m_nUses = 0;
+    BOOL m_bEnded = FALSE;
 
 private:
     // Where WM_TALK_BEGIN and WM_TALK_END go: the thread's main window (its active window on

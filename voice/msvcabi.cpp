@@ -9,7 +9,10 @@
 // out alike (vptr, m_pInterface, m_hNotifyWnd), so only the vptr tells the two kinds apart.
 #include "voice/vocalis.h"
 
+#include "voice/loghook.h"
+
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -35,16 +38,29 @@ const unsigned kDeleteFree = 1;   // free the memory after destroying
 const unsigned kDeleteArray = 2;  // `this` is the first element of a new[] array
 
 typedef void(__cdecl* FreeFunc)(void*);
+typedef intptr_t(__cdecl* HeapHandleFunc)();
 
 // A /MD client's `new` allocates from the universal C runtime, so its `delete` must free there
 // too; MinGW's own free works on another heap and would leak the block. The runtime is already
 // loaded wherever such a block exists; without it nothing is freed rather than the wrong heap.
+// A debug runtime's `new` (/MDd, /MTd) hands out an address behind a header of its own, which
+// is no block start of that heap: freeing it would corrupt the heap, so such a block is left
+// allocated (a few bytes lost) and logged.
 void FreeClientBlock(void* pBlock)
 {
     HMODULE hCrt = GetModuleHandleW(L"ucrtbase.dll");
-    FreeFunc pfnFree = hCrt ? reinterpret_cast<FreeFunc>(GetProcAddress(hCrt, "free")) : nullptr;
-    if (pfnFree)
+    if (!hCrt)
+        return;
+    FreeFunc pfnFree = reinterpret_cast<FreeFunc>(GetProcAddress(hCrt, "free"));
+    HeapHandleFunc pfnHeap =
+        reinterpret_cast<HeapHandleFunc>(GetProcAddress(hCrt, "_get_heap_handle"));
+    HANDLE hHeap = pfnHeap ? reinterpret_cast<HANDLE>(pfnHeap()) : GetProcessHeap();
+    if (pfnFree && HeapValidate(hHeap, 0, pBlock)) {
         pfnFree(pBlock);
+        return;
+    }
+    VoiceLogFormat("CTalkInterface: block %p is no block of ucrtbase.dll's heap, left allocated",
+                   pBlock);
 }
 
 void UseMsvcVtable(CTalkInterface* self)

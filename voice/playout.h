@@ -24,33 +24,33 @@
 
 class CPlayout {
 public:
-    static const int kSlots = 8;
-    static const int kBlockSamples = 480;
-    static const int kBlockMs = 60;
-    static const int kMaxTarget = 4;
+    static constexpr int kSlots = 8;
+    static constexpr int kBlockSamples = 480;
+    static constexpr int kBlockMs = 60;
+    static constexpr int kMaxTarget = 4;
     // The device counts as about to run dry with this little audio left (the tick comes every
     // 10 ms and a hand-off must land before the last block ends).
-    static const int kGuardMs = 25;
+    static constexpr int kGuardMs = 25;
     // Lateness beyond the measured jitter that gives a missing packet up.
-    static const int kMarginMs = 10;
-    static const int kJitterWindow = 50;  // packets, three seconds
+    static constexpr int kMarginMs = 10;
+    static constexpr int kJitterWindow = 50;  // packets, three seconds
     // Until this many packets have been measured the jitter is taken as at least kInitialJitterMs,
     // so that the first late packets of a call wait instead of being given up.
-    static const int kSettleCount = 10;
-    static const int kInitialJitterMs = 60;
-    static const uint32_t kTrimPeriodMs = 1000;
-    static const int kStandingSlackMs = 20;
+    static constexpr int kSettleCount = 10;
+    static constexpr int kInitialJitterMs = 60;
+    static constexpr uint32_t kTrimPeriodMs = 1000;
+    static constexpr int kStandingSlackMs = 20;
     // The peer counts as silent (nothing concealed, dry time not counted) after this long
     // without a packet; concealed blocks in a row stop at kMaxConcealRun.
-    static const uint32_t kPeerSilentMs = 300;
-    static const int kMaxConcealRun = 4;
+    static constexpr uint32_t kPeerSilentMs = 300;
+    static constexpr int kMaxConcealRun = 4;
     // A packet numbered further ahead than this (30 s) is not of this stream: it is dropped, or
     // one stray datagram would make the store give up everything before it.
-    static const uint32_t kMaxAhead = 500;
+    static constexpr uint32_t kMaxAhead = 500;
     // Dry time (the peer sending, the next packet not yet late) after which a slow sender gets a
     // concealed block added instead of more silence; the jitter more, since a queue that builds
     // its cushion against the jitter runs dry about that long.
-    static const int kDryBudgetMs = 30;
+    static constexpr int kDryBudgetMs = 30;
 
     struct Actions {
         std::function<void(const unsigned char* pCoded, int16_t* pPcm)> decode;

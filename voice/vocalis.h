@@ -11,9 +11,17 @@
 // session after the handler returns: the handler may call End, delete the CTalkInterface, or
 // run a modal loop (a message box), inside which the talk may end.
 //
+// While the library waits on the client's thread (stopping its devices, sending a reply, making
+// the control connection) it serves the messages other threads send to that thread; posted ones
+// wait for the client's own loop. So a log callback may SendMessage to a window of that thread,
+// and a handler reached that way may call End or delete the object: the call in progress then
+// lets go of its engine.
+//
 // MinGW clients link libvocalis.dll.a, MSVC clients vocalis.lib; the DLL carries both compilers'
 // C++ names for the class. An object an MSVC client made with `new` goes back to ucrtbase.dll's
-// free on `delete`, as the client's /MD runtime allocated it.
+// free on `delete`, as the client's /MD runtime allocated it. A block that is not one of that
+// heap's (a debug runtime's new, /MDd or /MTd, puts a header in front of the object) is left
+// allocated instead, and the log callback is told which.
 #pragma once
 
 #include <windows.h>
@@ -36,15 +44,18 @@ public:
     explicit CTalkInterface(HWND hNotifyWnd);
     // A copy (and an assignment) shares the other object's engine; it does not get one of its
     // own. Once one of two such copies has been ended (End) or destroyed, the other must be
-    // neither used nor destroyed: its engine is gone.
+    // neither used nor destroyed: its engine is gone. Assigning to an object that holds another
+    // engine ends that engine first, as End does.
     CTalkInterface(const CTalkInterface& other);
     virtual ~CTalkInterface();
     CTalkInterface& operator=(const CTalkInterface& other);
 
-    int Init();                                             // 1 when the engine is ready
-    int Start(const char* host, int tcpPort, int udpPort);  // 1 when the session started
-    void EnableSound(int enable);                           // nonzero: send captured speech
-    int End();                                              // 1 when a session was active
+    int Init();  // 1 when the engine is ready
+    // 1 when the session started; 0 without a ready engine, or when the peer's control port
+    // cannot be reached within 10 s.
+    int Start(const char* host, int tcpPort, int udpPort);
+    void EnableSound(int enable);  // nonzero: send captured speech
+    int End();                     // 1 when a session was active
 
 private:
     CInterface* m_pInterface;
@@ -53,7 +64,8 @@ private:
 
 extern "C" {
 // Log callbacks: called with one complete line and 0; the text must not be kept after return.
-// The narrow one may be called from the library's audio threads too.
+// The narrow one is also called from the library's two audio threads, at the same time as from
+// the client's thread: it must be safe to call from any thread.
 typedef void CALLBACK LogInfoFuncA(const char* pszText, int nReserved);
 typedef void CALLBACK LogInfoFuncW(const wchar_t* pszText, int nReserved);
 

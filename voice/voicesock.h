@@ -7,6 +7,7 @@
 
 #include "framework/socket.h"
 #include "voice/receiver.h"
+#include "voice/wire.h"
 
 #include <functional>
 
@@ -17,9 +18,13 @@ class CMyWaveIn;
 
 // Size of every socket buffer of the engine: a datagram, a control message and its reply.
 const int kVoiceBufferSize = 1024;
-// How long the control socket waits for the rest of a control message (or for its reply to go
-// out) before it gives up on that message: a peer that stalls must not hold the thread forever.
+// How long the control socket waits for its reply to go out before it gives up on it: a peer
+// that stalls must not hold the thread for ever. (Received messages are never waited for; one
+// not whole within ControlStream::kMessageTimeMs is dropped.)
 const DWORD kControlWaitMs = 3000;
+// How long Start waits for the control connection: a host that drops connection attempts would
+// otherwise hold the client's thread until the system gives up (minutes).
+const DWORD kConnectWaitMs = 10000;
 
 class CUdpSocket : public CAsyncSocket {
 public:
@@ -72,6 +77,9 @@ public:
     CClientSocket(CInterface* pInterface, CMyWaveIn* pWaveIn, CUdpSocket* pUdp);
     ~CClientSocket() override;
 
+    // Also forgets the connection's partial message and whether its talk has begun.
+    void Close() override;
+
     unsigned char* m_pBuf;
     CInterface* m_pInterface;
     CMyWaveIn* m_pWaveIn;
@@ -84,6 +92,9 @@ protected:
 private:
     // Answers a talk request: accept (and start the session) or refuse (and hang up).
     void AnswerRequest();
+
+    ControlStream m_stream;  // the connection's control messages as they arrive
+    BOOL m_bTalkBegun;       // WM_TALK_BEGIN was sent for this connection
 };
 
 class CListenSocket : public CSocket {
@@ -113,4 +124,7 @@ protected:
     void OnReceive(int nErrorCode) override;
     void OnConnect(int nErrorCode) override;
     void OnClose(int nErrorCode) override;
+
+private:
+    ControlStream m_stream;
 };

@@ -57,7 +57,7 @@ void WaitForRelayQueue(DWORD dwThreadId)
         if (PostThreadMessageA(dwThreadId, WM_NULL, 0, 0) ||
             GetLastError() != ERROR_INVALID_THREAD_ID)
             return;
-        Sleep(5);
+        WaitServingSent(NULL, 5);
     }
 }
 
@@ -70,9 +70,9 @@ void PostQuitToRelay(HANDLE hThread, DWORD dwThreadId,
         report(bPosted, dwError);
         if (bPosted || dwError != ERROR_INVALID_THREAD_ID)
             return;
-        if (WaitForSingleObject(hThread, kStepMs) != WAIT_TIMEOUT)
+        if (WaitServingSent(hThread, kStepMs) != WAIT_TIMEOUT)
             return;
-        Sleep(kStepMs);
+        WaitServingSent(NULL, kStepMs);
     }
 }
 
@@ -80,7 +80,7 @@ bool WaitRelayThread(HANDLE hThread, DWORD dwThreadId, const std::function<bool(
 {
     int idle = 0;
     for (;;) {
-        DWORD r = WaitForSingleObject(hThread, kStepMs);
+        DWORD r = WaitServingSent(hThread, kStepMs);
         if (r == WAIT_OBJECT_0)
             return true;
         if (r != WAIT_TIMEOUT)
@@ -104,6 +104,21 @@ void EndRelay(HANDLE* phThread, DWORD dwThreadId, const std::function<bool(int)>
     }
     CloseHandle(*phThread);
     *phThread = NULL;
+}
+
+DWORD WaitServingSent(HANDLE hObject, DWORD dwMs)
+{
+    const DWORD nObjects = hObject ? 1 : 0;
+    const ULONGLONG ullEnd = GetTickCount64() + dwMs;
+    for (;;) {
+        MSG msg;
+        PeekMessageA(&msg, NULL, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);  // runs the sent ones
+        ULONGLONG ullNow = GetTickCount64();
+        DWORD dwLeft = ullNow >= ullEnd ? 0 : static_cast<DWORD>(ullEnd - ullNow);
+        DWORD r = MsgWaitForMultipleObjectsEx(nObjects, &hObject, dwLeft, QS_SENDMESSAGE, 0);
+        if (r != WAIT_OBJECT_0 + nObjects)
+            return r;
+    }
 }
 
 bool DispatchOneMessage(HWND hWnd)

@@ -59,6 +59,12 @@ bool WaitRelayThread(HANDLE hThread, DWORD dwThreadId, const std::function<bool(
 void EndRelay(HANDLE* phThread, DWORD dwThreadId, const std::function<bool(int)>& onTimeout,
               const char* pszEnded, const char* pszTerminated);
 
+// Waits up to dwMs for hObject (none: just waits), serving the messages other threads send to
+// this thread's windows meanwhile, so that a thread which sends to the client's thread (a log
+// callback writing into the client's window, say) is never held up by the wait. Returns
+// WAIT_OBJECT_0 when hObject is signalled, WAIT_TIMEOUT or WAIT_FAILED.
+DWORD WaitServingSent(HANDLE hObject, DWORD dwMs);
+
 // Takes at most one pending message of hWnd off the queue and dispatches it. True if there was one.
 bool DispatchOneMessage(HWND hWnd);
 // Dispatches every message of hWnd waiting in the queue, so that a stop wait never sleeps while

@@ -307,7 +307,7 @@ bool CWaveIn::ReturnQueuedHeaders()
         if (DispatchOneMessage(m_hWnd)) {
             polls = 0;
         } else {
-            Sleep(kReturnPollMs);
+            WaitServingSent(NULL, kReturnPollMs);
             ++polls;
         }
     }

@@ -214,7 +214,7 @@ void CWaveOut::DrainReturnedBlocks()
     int idle = 0;
     int nQueued;
     do {
-        if (WaitForSingleObject(m_hThread, 100) != WAIT_TIMEOUT)
+        if (WaitServingSent(m_hThread, 100) != WAIT_TIMEOUT)
             break;
         idle = DispatchPendingMessages(m_hWnd) ? 0 : idle + 1;
         nQueued = QueuedCount();

@@ -1,5 +1,6 @@
 #include "voice/wire.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -7,33 +8,6 @@ namespace {
 // The magic as it is compared: the text and its terminating NUL.
 const char kMagicText[] = "TalkFrame";
 const int kMagicCompared = sizeof kMagicText;
-
-// Reads exactly nLen bytes, in as many receives as it takes.
-bool ReceiveExactly(ControlSource& source, unsigned char* pBuf, uint32_t nLen)
-{
-    for (uint32_t nGot = 0; nGot < nLen;) {
-        uint32_t nWant = nLen - nGot;
-        int nAsk = nWant > 0x10000 ? 0x10000 : static_cast<int>(nWant);
-        int n = source.Receive(pBuf + nGot, nAsk);
-        if (n <= 0 || n > nAsk)
-            return false;
-        nGot += static_cast<uint32_t>(n);
-    }
-    return true;
-}
-
-// Reads and drops nLen bytes.
-bool SkipExactly(ControlSource& source, uint32_t nLen)
-{
-    unsigned char scratch[256];
-    while (nLen > 0) {
-        uint32_t nChunk = nLen < sizeof scratch ? nLen : sizeof scratch;
-        if (!ReceiveExactly(source, scratch, nChunk))
-            return false;
-        nLen -= nChunk;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -92,16 +66,59 @@ bool IsHelloDatagram(const unsigned char* pDatagram, int nLen)
     return nLen == kHelloSize && std::memcmp(pDatagram, kHelloDatagram, kHelloSize) == 0;
 }
 
-ControlRead ReadControlMessage(ControlSource& source, unsigned char* pBuf, ControlHeader& header)
+bool ControlStream::Feed(const unsigned char* pData, size_t nLen, uint64_t nNowMs, size_t& rnUsed,
+                         uint32_t& rnCode)
 {
-    if (!ReceiveExactly(source, pBuf, kControlHeaderSize))
-        return ControlRead::Failed;
-    if (!ParseControlHeader(pBuf, header))
-        return ControlRead::BadMagic;
-    uint32_t nBody = ControlBodyLength(header);
-    uint32_t nKept = nBody < static_cast<uint32_t>(kControlBodyRoom) ? nBody : kControlBodyRoom;
-    if (!ReceiveExactly(source, pBuf + kControlHeaderSize, nKept) ||
-        !SkipExactly(source, nBody - nKept))
-        return ControlRead::Failed;
-    return ControlRead::Message;
+    if ((m_nHave || m_nBodyLeft) && nNowMs - m_nStartMs >= kMessageTimeMs)
+        Reset();
+    for (size_t i = 0; i < nLen;) {
+        if (m_nBodyLeft) {
+            size_t n = std::min<size_t>(m_nBodyLeft, nLen - i);
+            i += n;
+            m_nBodyLeft -= static_cast<uint32_t>(n);
+            if (m_nBodyLeft)
+                continue;
+            rnUsed = i;
+            rnCode = m_nCode;
+            return true;
+        }
+        if (!m_nHave)
+            m_nStartMs = nNowMs;
+        m_header[m_nHave++] = pData[i++];
+        if (Realign())
+            m_nStartMs = nNowMs;
+        if (m_nHave < kControlHeaderSize)
+            continue;
+        ControlHeader header;
+        ParseControlHeader(m_header, header);  // the magic is known to match
+        m_nHave = 0;
+        m_nCode = header.code;
+        m_nBodyLeft = ControlBodyLength(header);
+        if (!m_nBodyLeft) {
+            rnUsed = i;
+            rnCode = m_nCode;
+            return true;
+        }
+    }
+    rnUsed = nLen;
+    return false;
+}
+
+void ControlStream::Reset()
+{
+    m_nHave = 0;
+    m_nBodyLeft = 0;
+}
+
+bool ControlStream::Realign()
+{
+    size_t nDrop = 0;
+    while (nDrop < m_nHave && std::memcmp(m_header + nDrop, kMagicText,
+                                          std::min<size_t>(m_nHave - nDrop, kMagicCompared)) != 0)
+        ++nDrop;
+    if (!nDrop)
+        return false;
+    std::memmove(m_header, m_header + nDrop, m_nHave - nDrop);
+    m_nHave -= nDrop;
+    return true;
 }

@@ -3,6 +3,7 @@
 // Portable: no Windows headers.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 // Control message codes.
@@ -15,9 +16,8 @@ const int kControlHeaderSize = 24;
 const int kControlMagicSize = 16;
 const int kControlCodeOffset = 16;
 const int kControlLengthOffset = 20;
-// The control sockets read a message into a buffer of this size; a longer body does not fit.
+// The control sockets' receive buffer.
 const int kControlBufferSize = 1024;
-const int kControlBodyRoom = kControlBufferSize - kControlHeaderSize;
 
 // Voice packet: sequence number, 12 reserved bytes, then six 10-byte coded frames.
 const int kVoiceHeaderSize = 16;
@@ -57,24 +57,32 @@ void BuildVoicePacket(unsigned char* pPacket, uint32_t nSeq, const void* pSpeech
 bool ParseVoicePacket(const unsigned char* pDatagram, int nLen, VoicePacket& packet);
 bool IsHelloDatagram(const unsigned char* pDatagram, int nLen);
 
-// A byte stream that delivers a control message in pieces of any size.
-class ControlSource {
+// Splits a control stream into messages as its bytes arrive, in pieces of any size, without
+// ever waiting for the rest of a message. A message must arrive whole within kMessageTimeMs of
+// its first byte: what is held of one that did not (its sender stalled, or lost the rest) is
+// dropped when the next bytes come. Bytes that cannot begin a header (such a remainder, or a
+// header without the magic) are passed over up to the next magic, so a bad message costs only
+// itself. A body is passed over as it comes, however long.
+class ControlStream {
 public:
-    // Reads at most nLen bytes into pBuf: the count read (1..nLen), 0 at the stream's end, or
-    // a negative value on failure.
-    virtual int Receive(unsigned char* pBuf, int nLen) = 0;
+    static const uint64_t kMessageTimeMs = 3000;
 
-protected:
-    ~ControlSource() = default;
+    // Takes bytes of pData (nLen of them) up to the end of the first message that they complete:
+    // true with its code in rnCode when one was completed, false when every byte was taken
+    // without completing one. rnUsed gets the number of bytes taken. nNowMs: any millisecond
+    // clock that does not go back.
+    bool Feed(const unsigned char* pData, size_t nLen, uint64_t nNowMs, size_t& rnUsed,
+              uint32_t& rnCode);
+    // Forgets the message in progress (a new connection starts afresh).
+    void Reset();
+
+private:
+    // Drops the leading header bytes that cannot begin the magic; true if it dropped any.
+    bool Realign();
+
+    unsigned char m_header[kControlHeaderSize] = {};
+    size_t m_nHave = 0;        // header bytes held
+    uint32_t m_nBodyLeft = 0;  // body bytes still to pass over
+    uint32_t m_nCode = 0;      // the code of the message whose body is passed over
+    uint64_t m_nStartMs = 0;   // when the message in progress began
 };
-
-enum class ControlRead {
-    Message,   // a whole message was read; act on header.code
-    BadMagic,  // the header was read but is not a control header; its body was not read
-    Failed,    // a receive failed or the stream ended inside the message
-};
-
-// Reads one control message into pBuf (kControlBufferSize bytes): the header, then the body.
-// A body longer than kControlBodyRoom keeps its first kControlBodyRoom bytes in the buffer;
-// the rest is read and dropped, so the stream stays in step with the sender's messages.
-ControlRead ReadControlMessage(ControlSource& source, unsigned char* pBuf, ControlHeader& header);

@@ -19,10 +19,11 @@ def control_header(code, body=0):
 
 
 class TalkPeer:
-    def __init__(self, hang_up_after=None):
+    def __init__(self, hang_up_after=None, requests=1):
         """hang_up_after: seconds from an accepted talk until the peer closes its connection
-        (None: the peer never does)."""
+        (None: the peer never does). requests: talk requests sent on each connection at once."""
         self.hang_up_after = hang_up_after
+        self.requests = requests
         self.listener = socket.socket()
         self.listener.bind(("127.0.0.1", 0))
         self.listener.listen(8)
@@ -80,7 +81,7 @@ class TalkPeer:
                 elif key.data == "listen":
                     conn, _ = self.listener.accept()
                     self.connections += 1
-                    conn.sendall(control_header(TALK_REQUEST))
+                    conn.sendall(control_header(TALK_REQUEST) * self.requests)
                     pending[conn] = b""
                     sel.register(conn, selectors.EVENT_READ, "conn")
                 elif self._on_control(key.fileobj, pending, sel) and self.hang_up_after is not None:

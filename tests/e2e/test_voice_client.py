@@ -2,6 +2,10 @@
 the interface inside a talk notification, show a message box there while the peer hangs up, or
 live in the background without an active window. The help-client harness plays the client under
 Wine with Wine's heap checking on; a small peer on loopback plays the remote helper."""
+import socket
+import threading
+import time
+
 import pytest
 
 from conftest import windows_path, wine_env, wine_run, WIN_BIN
@@ -15,14 +19,15 @@ def harness(services, tmp_path):
     if not (WIN_BIN / "helpclient.exe").exists():
         pytest.skip("helpclient.exe is not built")
 
-    def run(script, timeout=180):
+    def run(script, timeout=180, timed=False):
         (tmp_path / "script.txt").write_text(script)
         log = tmp_path / "client.log"
         proc = wine_run("helpclient.exe", [windows_path(log), windows_path(tmp_path / "script.txt")],
                         env=wine_env({"WINEDEBUG": "warn+heap"}), capture_output=True, timeout=timeout)
-        lines = [line.split(None, 2)[1:] for line in log.read_text(errors="replace").splitlines()]
+        lines = [line.split(None, 2) for line in log.read_text(errors="replace").splitlines()]
         heap = [line for line in proc.stderr.decode(errors="replace").splitlines() if "heap" in line]
-        return proc.returncode, [tuple(parts) for parts in lines if len(parts) == 2], heap
+        lines = [tuple(parts) for parts in lines if len(parts) == 3]
+        return proc.returncode, lines if timed else [parts[1:] for parts in lines], heap
     return run
 
 
@@ -103,3 +108,100 @@ def test_client_without_an_active_window_hears_begin_and_end(harness, peer):
     assert results(lines, "activate") == [1], "the thread has no active window"
     assert results(lines, "waitmsg") == [1, 1]
     assert [text for kind, text in lines if kind == "msg:"] == ["WM_TALK_BEGIN", "WM_TALK_END"]
+
+
+def flag_when(tmp_path, condition, name="flag"):
+    """A file that appears once condition() holds, for the harness's waitfor step."""
+    flag = tmp_path / name
+
+    def watch():
+        deadline = time.monotonic() + 60
+        while time.monotonic() < deadline and not condition():
+            time.sleep(0.02)
+        flag.touch()
+    threading.Thread(target=watch, daemon=True).start()
+    return windows_path(flag)
+
+
+def step_times(lines, prefix):
+    """The log times of the steps that start with prefix."""
+    return [float(t) for t, kind, text in lines if kind == "step:" and text.startswith(prefix)]
+
+
+def test_log_callback_that_writes_into_the_clients_window(harness):
+    """The client's log callback sends each line of the audio threads to its own window. The
+    library's waits on the client's thread serve those sends, so the relay threads end on their
+    own: no thread is terminated, and every close line reaches the window."""
+    rc, lines, heap = harness("loghook ui; loop 10; init; end; endloop; exit", timed=True)
+    assert rc == 0 and heap == []
+    texts = [text for _, kind, text in lines if kind in ("log:", "ui:")]
+    assert not [t for t in texts if "TerminateThread" in t]
+    assert results([l[1:] for l in lines], "init") == [1] * 10
+    ui = [text for _, kind, text in lines if kind == "ui:"]
+    assert ui.count("MM_WOM_CLOSE") == 10 and ui.count("MM_WIM_CLOSE") == 10
+    ends = [e - i for i, e in zip(step_times(lines, "init"), step_times(lines, "end"))]
+    print("\nEnd took (s):", " ".join(f"{d:.2f}" for d in ends))
+
+
+def test_end_called_again_from_inside_the_librarys_own_wait(harness, peer):
+    """The window's handler of a log line sent from the capture thread during End calls End
+    again; the End in progress has already let go of the engine."""
+    script = (f"loghook ui-end; loop {ROUNDS}; init; start 127.0.0.1 {peer.tcp_port} {peer.udp_port};"
+              "waitmsg begin 5000; end; endloop; exit")
+    rc, lines, heap = harness(script)
+    assert rc == 0, lines[-5:]
+    assert heap == []
+    assert results(lines, "end in log handler") == [0] * ROUNDS
+    assert results(lines, "end ->") == [1] * ROUNDS
+
+
+def test_start_towards_a_host_that_drops_connection_attempts(harness, tmp_path):
+    """A listener whose accept queue is full: Linux drops the SYNs. Start gives up after 10 s
+    with 0, and a message posted to the client window meanwhile is handled after it returns."""
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(0)
+    fillers = []
+    for _ in range(2):  # the queue holds one connection; the second attempt proves it full
+        s = socket.socket()
+        s.setblocking(False)
+        s.connect_ex(listener.getsockname())
+        fillers.append(s)
+    try:
+        port = listener.getsockname()[1]
+        rc, lines, heap = harness(f"init; post; start 127.0.0.1 {port} {port}; end; exit", timed=True)
+    finally:
+        for s in fillers + [listener]:
+            s.close()
+    assert rc == 0 and heap == []
+    plain = [l[1:] for l in lines]
+    assert results(plain, "start") == [0]
+    took = step_times(lines, "start")[0] - step_times(lines, "post")[0]
+    print(f"\nStart returned after {took:.2f} s")
+    assert 9.9 <= took < 10.5
+    order = [text for _, kind, text in lines if kind in ("step:", "info:")]
+    assert order.index("posted message handled") > order.index("start 127.0.0.1 %d %d -> 0" % (port, port))
+
+
+@pytest.mark.parametrize("peer", [{"requests": 2}], indirect=True)
+def test_second_request_on_one_connection(harness, peer, tmp_path):
+    """Two talk requests on one connection: both answered with ACCEPT, one WM_TALK_BEGIN."""
+    flag = flag_when(tmp_path, lambda: peer.accepts >= 2)
+    script = (f"init; start 127.0.0.1 {peer.tcp_port} {peer.udp_port}; waitfor {flag} 10000;"
+              "end; exit")
+    rc, lines, heap = harness(script)
+    assert rc == 0 and heap == []
+    assert peer.accepts == 2
+    assert [text for kind, text in lines if kind == "msg:"] == ["WM_TALK_BEGIN"]
+
+
+def test_assignment_over_a_live_engine_and_copies(harness, peer):
+    """Assigning a new object over one with a live talk ends that talk (its sockets and devices
+    go, so a new engine can start on the thread); a copy made by assignment shares the engine."""
+    start = f"start 127.0.0.1 {peer.tcp_port} {peer.udp_port}"
+    script = (f"init; {start}; waitmsg begin 5000; assign; init; end;"
+              f"init; {start}; waitmsg begin 5000; copy; end; exit")
+    rc, lines, heap = harness(script)
+    assert rc == 0 and heap == []
+    assert results(lines, "init") == [1, 1, 1]
+    assert results(lines, "end") == [0, 1], "the copy ends the talk the original started"

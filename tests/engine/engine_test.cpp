@@ -1,7 +1,9 @@
 // The engine's session handling against a loopback peer: start, the answered talk request,
 // hang-up, failed starts, a stalled control message, and the send path of captured blocks.
+#include "tests/audio/alloc_probe.h"
 #include "tests/engine/enginehost.h"
 #include "voice/engine.h"
+#include "voice/vocalis.h"
 #include "voice/wire.h"
 
 #include <gtest/gtest.h>
@@ -159,4 +161,15 @@ TEST(EngineDevices, SecondEngineOnAThreadSharesItsPlaybackDevice)
     }
     // Destroying either engine removes the thread's playback device.
     EXPECT_EQ(nullptr, ThreadWaveOut());
+}
+
+TEST(TalkInterface, StartAfterAFailedInitReturnsZero)
+{
+    LoopbackPeer peer;
+    CTalkInterface talk(nullptr);
+    allocprobe::FailNext(CWaveIn::kBlockBytes);  // a capture buffer: Init fails half-way
+    ASSERT_EQ(0, talk.Init());
+    EXPECT_EQ(0, talk.Start("127.0.0.1", static_cast<int>(peer.TcpPort()),
+                            static_cast<int>(peer.UdpPort())));
+    EXPECT_EQ(0, talk.End());
 }

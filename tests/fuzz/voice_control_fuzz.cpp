@@ -1,62 +1,30 @@
-// The control-stream reader over arbitrary bytes delivered in arbitrary pieces. The first byte
-// seeds the piece sizes; the rest is the stream. Messages are read until the stream ends.
+// The control stream over arbitrary bytes delivered in arbitrary pieces at arbitrary times. The
+// first byte seeds the piece sizes and times; the rest is the stream, fed until it is used up.
 #include "voice/wire.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
-
-namespace {
-
-class FuzzSource : public ControlSource {
-public:
-    FuzzSource(const uint8_t* p, size_t n, uint32_t nSeed) : m_p(p), m_n(n), m_nState(nSeed | 1) {}
-    int Receive(unsigned char* pBuf, int nLen) override
-    {
-        if (nLen <= 0)
-            std::abort();  // the reader never asks for nothing
-        if (m_n == 0)
-            return 0;
-        m_nState = m_nState * 1103515245u + 12345u;
-        size_t nPiece = 1 + (m_nState >> 16) % 40;
-        size_t k = nPiece < size_t(nLen) ? nPiece : size_t(nLen);
-        k = k < m_n ? k : m_n;
-        std::memcpy(pBuf, m_p, k);
-        m_p += k;
-        m_n -= k;
-        return int(k);
-    }
-    size_t Left() const { return m_n; }
-
-private:
-    const uint8_t* m_p;
-    size_t m_n;
-    uint32_t m_nState;
-};
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size == 0)
         return 0;
-    FuzzSource source(data + 1, size - 1, data[0]);
-    auto buf = std::make_unique<unsigned char[]>(kControlBufferSize);  // exact: overflows show
-    ControlHeader header;
-    for (;;) {
-        size_t nBefore = source.Left();
-        ControlRead result = ReadControlMessage(source, buf.get(), header);
-        if (result == ControlRead::Failed)
-            break;
-        // A header is always consumed whole; a good one also consumes exactly its body.
-        size_t nUsed = nBefore - source.Left();
-        size_t nExpected = kControlHeaderSize;
-        if (result == ControlRead::Message)
-            nExpected += ControlBodyLength(header);
-        if (nUsed != nExpected)
+    uint32_t nState = data[0] | 1u;
+    ControlStream stream;
+    uint64_t nNow = 0;
+    for (size_t pos = 1; pos < size;) {
+        nState = nState * 1103515245u + 12345u;
+        size_t nPiece = 1 + (nState >> 16) % 40;
+        size_t n = nPiece < size - pos ? nPiece : size - pos;
+        size_t nUsed = 0;
+        uint32_t nCode = 0;
+        bool bMessage = stream.Feed(data + pos, n, nNow, nUsed, nCode);
+        // Every piece is taken in part (up to a message's end) or whole.
+        if (nUsed == 0 || nUsed > n || (!bMessage && nUsed != n))
             std::abort();
+        pos += nUsed;
+        nNow += (nState >> 8) % 1500;
     }
     return 0;
 }

@@ -37,6 +37,23 @@ struct Args {
 };
 
 const void* g_pVtable;  // ??_7CTalkInterface@@6B@
+bool g_bLeftLogged = false;
+
+// A debug C runtime keeps a header of its own in front of every object: its new returns the
+// heap block's address plus this many bytes (32 on x86, 48 on x64).
+const size_t kDebugHeader = 4 * sizeof(void*) + 16;
+struct DebugHeap {};
+
+}  // namespace
+
+void* operator new(size_t nBytes, DebugHeap)
+{
+    unsigned char* pBlock = static_cast<unsigned char*>(malloc(kDebugHeader + nBytes));
+    return pBlock ? pBlock + kDebugHeader : nullptr;
+}
+
+namespace {
+
 const char* g_pszFlagFile;
 int g_nBegin = 0;
 
@@ -178,6 +195,42 @@ void CheckDelete(CTalkInterface* pTalk)
     Check(!UcrtBlockBusy(pBlock), "delete p destroyed it and freed the block with ucrtbase's free");
 }
 
+bool Contains(const char* pszText, const char* pszPart)
+{
+    for (; *pszText; ++pszText) {
+        const char *p = pszText, *q = pszPart;
+        while (*q && *p == *q)
+            ++p, ++q;
+        if (!*q)
+            return true;
+    }
+    return false;
+}
+
+void CALLBACK OnLogLine(const char* pszText, int)
+{
+    if (Contains(pszText, "left allocated"))
+        g_bLeftLogged = true;
+}
+
+// delete of an object that a debug runtime's new made: the library must not hand the inner
+// address to ucrtbase's free; it leaves the block, says so, and the heap stays sound.
+void CheckDebugRuntimeDelete(HWND hWnd)
+{
+    Print("-- an object from a debug runtime's new, deleted\n");
+    SetLogInfoFuncA(OnLogLine);
+    CTalkInterface* pTalk = new (DebugHeap{}) CTalkInterface(hWnd);
+    const unsigned char* pBlock = reinterpret_cast<const unsigned char*>(pTalk) - kDebugHeader;
+    Check(UcrtBlockBusy(pBlock), "its block starts before the object, in ucrtbase's heap");
+    delete pTalk;
+    SetLogInfoFuncA(nullptr);
+    Check(UcrtBlockBusy(pBlock), "delete left the block allocated");
+    Check(g_bLeftLogged, "the library logged that it left the block");
+    HANDLE hHeap = reinterpret_cast<HANDLE>(_get_heap_handle());
+    Check(HeapValidate(hHeap, 0, nullptr), "ucrtbase's heap is sound");
+    free(const_cast<unsigned char*>(pBlock));
+}
+
 // MSVC's delete[] of a class with a virtual destructor calls slot 0 with flags 3 on the first
 // element; the element count sits in front of it.
 void CheckArrayDelete(HWND hWnd)
@@ -208,6 +261,7 @@ void RunObjects(HWND hWnd, const Args& args)
     RunCall(pTalk, args);
     CheckDelete(pTalk);
     CheckArrayDelete(hWnd);
+    CheckDebugRuntimeDelete(hWnd);
     CheckEq(talk.Init(), 1, "Init of the object on the stack returns 1");
     CheckObject(&talk, true, hWnd, "the object on the stack after Init");
     Print("-- the stack objects go out of scope, one with its engine running\n");

@@ -30,3 +30,16 @@ void operator delete(void* p, std::size_t) noexcept
 {
     std::free(p);
 }
+
+// The library's nothrow form (std::stable_sort's buffer takes it) must come from the same heap
+// as the plain delete above.
+void* operator new(std::size_t nSize, const std::nothrow_t&) noexcept
+{
+    ++g_nAllocations;
+    return std::malloc(nSize ? nSize : 1);
+}
+
+void operator delete(void* p, const std::nothrow_t&) noexcept
+{
+    std::free(p);
+}

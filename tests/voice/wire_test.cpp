@@ -1,4 +1,4 @@
-// Control header, voice packet and hello layouts, and the control-stream reader fed in pieces.
+// Control header, voice packet and hello layouts, and the control stream fed in pieces.
 #include "voice/wire.h"
 
 #include <gtest/gtest.h>
@@ -118,108 +118,104 @@ TEST(Hello, IsWerAndANul)
     EXPECT_FALSE(IsHelloDatagram(d, kVoicePacketSize));
 }
 
-// Hands out a byte stream in pieces of random size (1..16, sometimes much larger), then ends
-// or fails.
-class PieceSource : public ControlSource {
-public:
-    PieceSource(Bytes stream, unsigned nSeed, bool bFailAtEnd = false)
-        : m_stream(std::move(stream)), m_rng(nSeed), m_bFailAtEnd(bFailAtEnd)
-    {
-    }
-    int Receive(unsigned char* pBuf, int nLen) override
-    {
-        if (m_pos == m_stream.size())
-            return m_bFailAtEnd ? -1 : 0;
-        size_t nPiece = m_rng() % 8 == 0 ? 2000 : 1 + m_rng() % 16;
-        size_t n = std::min({nPiece, size_t(nLen), m_stream.size() - m_pos});
-        std::memcpy(pBuf, m_stream.data() + m_pos, n);
-        m_pos += n;
-        return int(n);
-    }
-    size_t Position() const { return m_pos; }
-
-private:
-    Bytes m_stream;
-    size_t m_pos = 0;
-    std::mt19937 m_rng;
-    bool m_bFailAtEnd;
-};
-
 void Append(Bytes& to, const Bytes& from)
 {
     to.insert(to.end(), from.begin(), from.end());
 }
 
-TEST(ControlStream, ReadsMessagesWithBodiesInStepWhateverThePieces)
+// Feeds a stream to a ControlStream in pieces of random size (1..16, sometimes much larger),
+// each piece at its own time, the way the control socket offers what has arrived; returns the
+// codes of the messages completed, and checks that a piece is taken only up to a message's end.
+std::vector<uint32_t> Codes(const Bytes& stream, unsigned nSeed, uint64_t nStepMs = 1,
+                            const std::vector<size_t>& stallsAt = {})
+{
+    std::mt19937 rng(nSeed);
+    ControlStream reader;
+    std::vector<uint32_t> codes;
+    uint64_t nNow = 0;
+    for (size_t pos = 0; pos < stream.size();) {
+        size_t nPiece = rng() % 8 == 0 ? 2000 : 1 + rng() % 16;
+        for (size_t at : stallsAt) {
+            if (pos == at)
+                nNow += ControlStream::kMessageTimeMs;
+            else if (pos < at && pos + nPiece > at)
+                nPiece = at - pos;  // a stall falls between two pieces
+        }
+        size_t n = std::min(nPiece, stream.size() - pos);
+        size_t nUsed = 0;
+        uint32_t nCode = 0;
+        if (reader.Feed(stream.data() + pos, n, nNow, nUsed, nCode))
+            codes.push_back(nCode);
+        else
+            EXPECT_EQ(n, nUsed);
+        EXPECT_TRUE(nUsed > 0 && nUsed <= n);
+        if (nUsed == 0)
+            break;
+        pos += nUsed;
+        nNow += nStepMs;
+    }
+    return codes;
+}
+
+TEST(ControlStream, SplitsMessagesWithBodiesWhateverThePieces)
 {
     Bytes stream;
     Append(stream, Message(TALK_REQUEST, 0, 0));
     Append(stream, Message(TALK_REQUEST, 4, 4));
     Append(stream, Message(TALK_ACCEPT, -7, 0));
-    Append(stream, Message(0x2000, 1500, 1500));  // longer than the room: the rest is dropped
+    Append(stream, Message(0x2000, 5000, 5000));  // longer than any buffer: passed over
     Append(stream, Message(TALK_REFUSE, 1000, 1000));
-    const Bytes longBody = Message(0, 0, 1500);
-
-    for (unsigned nSeed = 0; nSeed < 200; ++nSeed) {
-        PieceSource source(stream, nSeed);
-        auto buf = std::make_unique<unsigned char[]>(kControlBufferSize);  // exact size
-        ControlHeader h;
-        ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf.get(), h));
-        EXPECT_EQ(TALK_REQUEST, h.code);
-        ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf.get(), h));
-        EXPECT_EQ(TALK_REQUEST, h.code);
-        EXPECT_EQ(0, std::memcmp(buf.get() + kControlHeaderSize, longBody.data() + 24, 4));
-        ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf.get(), h));
-        EXPECT_EQ(TALK_ACCEPT, h.code);
-        ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf.get(), h));
-        EXPECT_EQ(0x2000u, h.code);
-        EXPECT_EQ(
-            0, std::memcmp(buf.get() + kControlHeaderSize, longBody.data() + 24, kControlBodyRoom));
-        ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf.get(), h));
-        EXPECT_EQ(TALK_REFUSE, h.code);
-        EXPECT_EQ(ControlRead::Failed, ReadControlMessage(source, buf.get(), h));
-    }
+    const std::vector<uint32_t> expected = {TALK_REQUEST, TALK_REQUEST, TALK_ACCEPT, 0x2000,
+                                            TALK_REFUSE};
+    for (unsigned nSeed = 0; nSeed < 200; ++nSeed)
+        ASSERT_EQ(expected, Codes(stream, nSeed)) << nSeed;
 }
 
-TEST(ControlStream, BadMagicLeavesTheBodyUnread)
-{
-    Bytes stream = Message(TALK_REQUEST, 24, 0);
-    stream[0] = 'X';
-    Append(stream, Message(TALK_ACCEPT, 0, 0));  // the "body", which is read as the next message
-    PieceSource source(stream, 7);
-    unsigned char buf[kControlBufferSize];
-    ControlHeader h;
-    EXPECT_EQ(ControlRead::BadMagic, ReadControlMessage(source, buf, h));
-    EXPECT_EQ(size_t(kControlHeaderSize), source.Position());
-    ASSERT_EQ(ControlRead::Message, ReadControlMessage(source, buf, h));
-    EXPECT_EQ(TALK_ACCEPT, h.code);
-}
-
-TEST(ControlStream, EndOrFailureInsideAMessageFailsIt)
-{
-    const Bytes whole = Message(TALK_REQUEST, 40, 40);
-    for (size_t nCut : {size_t(0), size_t(10), size_t(kControlHeaderSize), whole.size() - 1}) {
-        for (bool bFail : {false, true}) {
-            PieceSource source(Bytes(whole.begin(), whole.begin() + nCut), 3, bFail);
-            unsigned char buf[kControlBufferSize];
-            ControlHeader h;
-            EXPECT_EQ(ControlRead::Failed, ReadControlMessage(source, buf, h)) << nCut;
-        }
-    }
-}
-
-// A source that claims more bytes than it was asked for.
-class OverclaimingSource : public ControlSource {
-public:
-    int Receive(unsigned char* pBuf, int nLen) override { return nLen + 1; }
+// What comes between two requests, and the codes the reader finds.
+struct RealignCase {
+    const char* name;
+    Bytes between;
+    std::vector<uint32_t> codes;
 };
 
-TEST(ControlStream, SourceOverclaimingItsCountIsAFailure)
+TEST(ControlStream, FindsTheNextMagicAfterWhatCannotBeAMessage)
 {
-    OverclaimingSource source;
-    unsigned char buf[kControlBufferSize];
-    ControlHeader h;
-    EXPECT_EQ(ControlRead::Failed, ReadControlMessage(source, buf, h));
+    const Bytes request = Message(TALK_REQUEST, 0, 0);
+    Bytes badMagic = Message(TALK_ACCEPT, 24, 0);
+    badMagic[0] = 'X';
+    Append(badMagic, Message(TALK_ACCEPT, 0, 0));  // its "body" is read as the next message
+    const Bytes partialMagic(request.begin(), request.begin() + 5);
+    const RealignCase cases[] = {
+        {"nothing", {}, {TALK_REQUEST, TALK_REQUEST}},
+        {"bad magic", badMagic, {TALK_REQUEST, TALK_ACCEPT, TALK_REQUEST}},
+        {"garbage", Bytes(100, 'T'), {TALK_REQUEST, TALK_REQUEST}},
+        {"cut magic", partialMagic, {TALK_REQUEST, TALK_REQUEST}},
+    };
+    for (const RealignCase& c : cases) {
+        Bytes stream = request;
+        Append(stream, c.between);
+        Append(stream, request);
+        for (unsigned nSeed = 0; nSeed < 50; ++nSeed)
+            ASSERT_EQ(c.codes, Codes(stream, nSeed)) << c.name << " " << nSeed;
+    }
+}
+
+TEST(ControlStream, DropsAMessageNotCompletedInTime)
+{
+    const Bytes request = Message(TALK_REQUEST, 0, 0);
+    const Bytes withBody = Message(TALK_REQUEST, 40, 40);
+    // The first 10 bytes of a request (all of the compared magic), a stall, two requests: the
+    // remainder is dropped, so both requests are found.
+    Bytes stream(request.begin(), request.begin() + 10);
+    Append(stream, request);
+    Append(stream, request);
+    EXPECT_EQ(std::vector<uint32_t>({TALK_REQUEST, TALK_REQUEST}), Codes(stream, 1, 1, {10}));
+    // A body that stalls half-way: what follows the stall is searched for the next magic.
+    Bytes body(withBody.begin(), withBody.begin() + 44);
+    Append(body, request);
+    EXPECT_EQ(std::vector<uint32_t>({TALK_REQUEST}), Codes(body, 2, 1, {44}));
+    // Slow but in time: one byte every 100 ms still makes a message.
+    EXPECT_EQ(std::vector<uint32_t>({TALK_REQUEST}), Codes(request, 3, 100));
 }
 
 }  // namespace

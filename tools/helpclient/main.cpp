@@ -6,6 +6,7 @@
 #include "notify.h"
 #include "sampler.h"
 #include "script.h"
+#include "uilog.h"
 #include "framework/critsec.h"
 #include "tools/cli/cli.h"
 #include "framework/msgloop.h"
@@ -31,6 +32,7 @@ const char kUsage[] =
     "  --help                  this text\n";
 
 const UINT WM_APP_NEXT = WM_APP + 1;
+const UINT WM_APP_POSTED = WM_APP + 2;
 const UINT_PTR kWaitTimer = 1;
 const UINT kPollMs = 50;
 
@@ -52,11 +54,6 @@ struct Wait {
     std::string path;
     ULONGLONG ullDeadline = 0;
 } g_wait;
-
-void CALLBACK OnLogLine(const char* pszText, int)
-{
-    LogLine("log:", pszText);
-}
 
 void LogResult(const Step& step, int nResult)
 {
@@ -143,6 +140,17 @@ void EndLoop()
         g_nextStep = g_loopStart;
 }
 
+// Goes on with a copy of the interface made by assignment, so that the copy shares the engine.
+// The original is forgotten without its destructor: once a copy is used it must not be.
+int ReplaceByCopy()
+{
+    CTalkInterface* pCopy = new CTalkInterface(nullptr);
+    *pCopy = *g_pTalk;
+    ::operator delete(static_cast<void*>(g_pTalk));
+    g_pTalk = pCopy;
+    return 1;
+}
+
 // Runs the talk-interface steps; returns false for the steps that wait.
 bool RunStep(const Step& step)
 {
@@ -177,8 +185,14 @@ bool RunStep(const Step& step)
     } else if (v == "endloop") {
         EndLoop();
     } else if (v == "loghook") {
-        SetLogInfoFuncA(Num(a[0]) ? OnLogLine : nullptr);
-        LogResult(step, Num(a[0]));
+        LogResult(step, SetLogHookByName(a[0]) ? a[0] != "0" : -1);
+    } else if (v == "post") {
+        LogResult(step, PostMessageA(g_hWnd, WM_APP_POSTED, 0, 0));
+    } else if (v == "assign") {
+        *g_pTalk = CTalkInterface(g_hWnd);
+        LogResult(step, 1);
+    } else if (v == "copy") {
+        LogResult(step, ReplaceByCopy());
     } else if (v == "sample") {
         StartSampler(std::strtoul(a[0].c_str(), nullptr, 10), LogLine);
         LogResult(step, 1);
@@ -244,10 +258,15 @@ LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam)
         LogLine("msg:", "WM_TALK_END");
         OnTalkMessage(uMsg);
         return 0;
+    case WM_APP_POSTED:
+        LogLine("info:", "posted message handled");
+        return 0;
     case WM_TALK_CONNECT:
         LogLine("msg:", wParam ? "WM_TALK_CONNECT 1" : "WM_TALK_CONNECT 0");
         return 0;
     }
+    if (HandleUiLogMessage(uMsg, lParam))
+        return 0;
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
@@ -353,8 +372,8 @@ int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
         return cli::Refuse(kTool, error);
     }
     g_dwTls = TlsAlloc();
-    SetLogInfoFuncA(OnLogLine);
     g_hWnd = CreateMainWindow(hInstance);
+    SetLogHookByName("1");
     LogLine("info:", GetActiveWindow() == g_hWnd ? "window active" : "window not active");
     WatchTalkNotifications();
     g_pTalk = new CTalkInterface(g_hWnd);

@@ -11,7 +11,12 @@ const char kScriptHelp[] =
     "  sound 0|1               CTalkInterface::EnableSound\n"
     "  end                     CTalkInterface::End\n"
     "  destroy                 delete the interface object\n"
-    "  loghook 0|1             set or clear the log hook (set at the start)\n"
+    "  loghook 0|1|ui|ui-end   clear or set the log hook (1, set at the start); ui: lines from\n"
+    "                          other threads are sent to the window; ui-end: also End there on\n"
+    "                          MM_WIM_CLOSE\n"
+    "  post                    post a message to the window (logged when handled)\n"
+    "  assign                  assign a new interface object to the interface\n"
+    "  copy                    go on with a copy of the interface made by assignment\n"
     "  wait MS                 do nothing for MS milliseconds\n"
     "  waitfor PATH MS         until the file PATH exists, MS milliseconds at most (result 0: "
     "not)\n"
@@ -30,10 +35,10 @@ namespace {
 const std::map<std::string, size_t>& ArgCounts()
 {
     static const std::map<std::string, size_t> counts = {
-        {"init", 0},    {"start", 3}, {"sound", 1},   {"end", 0},      {"destroy", 0},
-        {"loghook", 1}, {"wait", 1},  {"waitfor", 2}, {"waitmsg", 2},  {"exit", 0},
-        {"onbegin", 1}, {"onend", 1}, {"marks", 0},   {"activate", 1}, {"loop", 1},
-        {"endloop", 0}, {"sample", 1}};
+        {"init", 0},    {"start", 3},  {"sound", 1},   {"end", 0},      {"destroy", 0},
+        {"loghook", 1}, {"wait", 1},   {"waitfor", 2}, {"waitmsg", 2},  {"exit", 0},
+        {"onbegin", 1}, {"onend", 1},  {"marks", 0},   {"activate", 1}, {"loop", 1},
+        {"endloop", 0}, {"sample", 1}, {"post", 0},    {"assign", 0},   {"copy", 0}};
     return counts;
 }
 

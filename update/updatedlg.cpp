@@ -56,6 +56,7 @@ BOOL CUpdateDlg::OnInitDialog()
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(GetDlgItem(IDC_PROGRESS), PBM_SETRANGE, 0, MAKELPARAM(1, 100));
+    UpdateData();  // the template's placeholder texts never show: both lines start empty
     ShowControls(false);
     t_pKeyFilterDlg = this;
     m_hKeyFilter =

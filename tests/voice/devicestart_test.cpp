@@ -21,7 +21,10 @@ TEST(DeviceStartup, ResetsOnceAfterStartUpOnlyWhenWrittenDuringIt)
 {
     const uint32_t kWrap = 0xFFFFFF00u;  // the millisecond clock wraps during the start-up
     const Case cases[] = {
-        {"written while starting", 100, {200}, {100 + kUp - 1, 100 + kUp, 100 + kUp + 10},
+        {"written while starting",
+         100,
+         {200},
+         {100 + kUp - 1, 100 + kUp, 100 + kUp + 10},
          {false, true, false}},
         {"written only after", 100, {100 + kUp}, {100 + kUp, 200 + kUp}, {false, false}},
         {"never written", 0, {}, {kUp, 2 * kUp}, {false, false}},

@@ -72,7 +72,7 @@ LRESULT CALLBACK CWaveOut::WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM l
     if (uMsg == WM_WAVE_BLOCK && self && lParam)
         self->OnBlock(reinterpret_cast<HWAVEOUT>(wParam), reinterpret_cast<WAVEHDR*>(lParam));
     if (uMsg == WM_TIMER && wParam == kTickTimer && self && self->m_clockHook)
-        self->m_clockHook(false);
+        self->OnTick();
     return DefWindowProcA(hWnd, uMsg, wParam, lParam);
 }
 
@@ -86,6 +86,20 @@ void CWaveOut::OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr)
     FreeBlock(pHdr);
     if (m_clockHook)
         m_clockHook(true);
+}
+
+// The blocks a reset gives back come as completions, so the hook hears of them as of any other.
+void CWaveOut::OnTick()
+{
+    if (m_bDevOpen && m_startup.ResetDue(GetTickCount())) {
+        const int nQueued = QueuedCount();
+        m_mmResult = waveOutReset(m_hWaveOut);
+        VoiceLogFormat(
+            "CWaveOut::OnTick: written while starting, reset once (%d blocks queued, "
+            "result %u)",
+            nQueued, static_cast<unsigned>(m_mmResult));
+    }
+    m_clockHook(false);
 }
 
 void CWaveOut::SetClockHook(ClockHook hook)
@@ -118,6 +132,7 @@ int CWaveOut::OpenDev()
         return 0;
     m_bDevOpen = 1;
     m_trim = CBacklogTrim();
+    m_startup.Opened(GetTickCount());
     CScopedLock lock(m_csQueue);
     m_nQueued = 0;
     return 1;
@@ -166,6 +181,7 @@ int CWaveOut::Play(const void* pData, int nLength)
         VoiceLog("CWaveOut::CloseDev: waveOutWrite error");
         return 0;
     }
+    m_startup.Written(GetTickCount());
     CScopedLock lock(m_csQueue);
     ++m_nQueued;
     return 1;

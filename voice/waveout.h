@@ -4,6 +4,8 @@
 // a relay thread of the class's own to a hidden window on the starting thread, which frees them.
 // A clock hook, when set, hears of every block given back and of a 10 ms tick, so that a playout
 // can feed the device on its own clock; it then keeps the backlog itself and Play trims nothing.
+// With the hook set, a device written while still starting is reset once as its start-up time
+// ends (see CDeviceStartup), so that a call begun just after opening keeps no hidden delay.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +15,7 @@ struct MessageWindowClass;
 
 #include "framework/critsec.h"
 #include "voice/backlog.h"
+#include "voice/devicestart.h"
 
 #include <functional>
 
@@ -63,10 +66,12 @@ private:
     static LRESULT CALLBACK WndProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     static unsigned __stdcall AudioOutThreadProc(void* pParam);
     void OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr);
+    void OnTick();
     bool TrimBacklog(int nQueued, const void* pData, int nLength);
     void DrainReturnedBlocks();
     static void FreeBlock(WAVEHDR* pHdr);
 
-    CBacklogTrim m_trim;  // used by Play only, so on the playing thread
+    CBacklogTrim m_trim;       // used by Play only, so on the playing thread
+    CDeviceStartup m_startup;  // on the playing thread too: Play and the tick
     ClockHook m_clockHook;
 };

@@ -88,10 +88,19 @@ void CWaveOut::OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr)
         m_clockHook(true);
 }
 
+// Only Wine's wave-out is known to keep part of what it is given while starting out of sight; on
+// Windows the reset would drop a block or two for nothing, so it is never made there.
+bool CWaveOut::StartupHidesAudio()
+{
+    static const bool bWine =
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+    return bWine;
+}
+
 // The blocks a reset gives back come as completions, so the hook hears of them as of any other.
 void CWaveOut::OnTick()
 {
-    if (m_bDevOpen && m_startup.ResetDue(GetTickCount())) {
+    if (m_bDevOpen && StartupHidesAudio() && m_startup.ResetDue(GetTickCount())) {
         const int nQueued = QueuedCount();
         m_mmResult = waveOutReset(m_hWaveOut);
         VoiceLogFormat(

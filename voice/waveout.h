@@ -4,8 +4,8 @@
 // a relay thread of the class's own to a hidden window on the starting thread, which frees them.
 // A clock hook, when set, hears of every block given back and of a 10 ms tick, so that a playout
 // can feed the device on its own clock; it then keeps the backlog itself and Play trims nothing.
-// With the hook set, a device written while still starting is reset once as its start-up time
-// ends (see CDeviceStartup), so that a call begun just after opening keeps no hidden delay.
+// With the hook set, on Wine, a device written while still starting is reset once as its start-up
+// time ends (see CDeviceStartup), so that a call begun just after opening keeps no hidden delay.
 #pragma once
 
 #include <windows.h>
@@ -67,6 +67,7 @@ private:
     static unsigned __stdcall AudioOutThreadProc(void* pParam);
     void OnBlock(HWAVEOUT hDevice, WAVEHDR* pHdr);
     void OnTick();
+    static bool StartupHidesAudio();
     bool TrimBacklog(int nQueued, const void* pData, int nLength);
     void DrainReturnedBlocks();
     static void FreeBlock(WAVEHDR* pHdr);

@@ -384,7 +384,10 @@ def test_playout_plays_in_order_once_and_conceals_the_lost(session, tools):
     assert s.run_client("init; start 127.0.0.1 %d %d; wait 6000; destroy; exit" % (s.tcp, s.udp)) == 0
     s.wait_peer()
     s.close()
-    heard = without_concealed(heard_tones(s)[0])
+    # A sent block plays 60 ms whole; a run under 45 ms is the tail of a concealed block (its
+    # pitch drifts as concealment lengthens the delay, so it may read as any tone) or a block
+    # the analysis split. Neither says anything about order.
+    heard = without_concealed([t for t, start, end in heard_tones(s)[1] if end - start >= 45])
     tone = va.tone_of_packet
     # The swapped 10 comes a block late: it plays, or is concealed when the queue had no room
     # for that lateness yet; either way nothing plays out of order.

@@ -1,5 +1,7 @@
 #include "voice/backlog.h"
 
+#include <cstring>
+
 bool CQuietPick::Drop(uint64_t energy)
 {
     if (QuieterThanRecent(energy) || m_nKeptSinceDrop >= kWindow - 1) {
@@ -62,4 +64,32 @@ uint64_t BlockEnergy(const int16_t* pSamples, int nSamples)
     for (int i = 0; i < nSamples; ++i)
         sum += static_cast<uint64_t>(static_cast<int64_t>(pSamples[i]) * pSamples[i]);
     return sum;
+}
+
+int CutQuietest(int16_t* pSamples, int nSamples, int nCut)
+{
+    const int kBlend = 40;  // 5 ms at 8 kHz
+    if (nCut <= 0 || nCut + kBlend > nSamples)
+        return nSamples;
+    // The window cut out and blended over, placed where it holds the least energy.
+    const int nWindow = nCut + kBlend;
+    uint64_t energy = BlockEnergy(pSamples, nWindow);
+    uint64_t best = energy;
+    int nAt = 0;
+    for (int p = 1; p + nWindow <= nSamples; ++p) {
+        const int64_t out = pSamples[p - 1], in = pSamples[p + nWindow - 1];
+        energy = energy - static_cast<uint64_t>(out * out) + static_cast<uint64_t>(in * in);
+        if (energy < best) {
+            best = energy;
+            nAt = p;
+        }
+    }
+    for (int i = 0; i < kBlend; ++i) {
+        const int32_t nFrom = pSamples[nAt + i], nTo = pSamples[nAt + nCut + i];
+        pSamples[nAt + i] =
+            static_cast<int16_t>(nFrom + (nTo - nFrom) * (i + 1) / (kBlend + 1));
+    }
+    std::memmove(pSamples + nAt + kBlend, pSamples + nAt + nWindow,
+                 static_cast<size_t>(nSamples - nAt - nWindow) * sizeof(int16_t));
+    return nSamples - nCut;
 }

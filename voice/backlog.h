@@ -52,5 +52,9 @@ private:
     CQuietPick m_pick;
 };
 
+// Cuts nCut samples out of a block where it is quietest, the two sides blended over a few
+// samples so that no step is heard; returns the samples left (nSamples when the cut would not fit).
+int CutQuietest(int16_t* pSamples, int nSamples, int nCut);
+
 // Sum of squares of 16-bit samples.
 uint64_t BlockEnergy(const int16_t* pSamples, int nSamples);

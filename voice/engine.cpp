@@ -7,6 +7,7 @@
 #include "voice/liblock.h"
 #include "voice/loghook.h"
 #include "voice/vocalis.h"
+#include "voice/wavedev.h"
 #include "voice/waveout.h"
 #include "voice/wire.h"
 
@@ -70,9 +71,9 @@ CPlayout::Actions DevicePlayout()
         CScopedLock lock(LibraryLock());
         TheAudioCode().Conceal(pPcm, nullptr);
     };
-    actions.play = [](const int16_t* pPcm) {
+    actions.play = [](const int16_t* pPcm, int nSamples) {
         if (CWaveOut* pOut = ThreadWaveOut())
-            pOut->Play(pPcm, g729::kBlockPcmBytes);
+            pOut->Play(pPcm, nSamples * static_cast<int>(sizeof(int16_t)));
     };
     actions.queued = [] {
         CWaveOut* pOut = ThreadWaveOut();
@@ -222,9 +223,9 @@ void CInterface::StartPlayout(CWaveOut* pOut)
     CRecSocket* pRec = m_pRec;
     pOut->SetClockHook([pRec](bool bBlockDone) {
         if (bBlockDone)
-            pRec->m_recv.OnBlockDone(GetTickCount());
+            pRec->m_recv.OnBlockDone(PlayoutClockMs());
         else
-            pRec->m_recv.OnTick(GetTickCount());
+            pRec->m_recv.OnTick(PlayoutClockMs());
     });
 }
 

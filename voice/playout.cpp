@@ -26,9 +26,11 @@ void CPlayout::Reset()
 {
     if (m_bStarted)
         Log("CPlayout::Reset: call ended: played %u, concealed %u, late-dropped %u, trimmed %u, "
-            "skipped %u, underruns %u (%u ms without audio)",
+            "shortened %u (%u ms cut), padded %u (%u ms added), skipped %u, underruns %u (%u ms "
+            "without audio); cushion at arrival median %d ms",
             m_count.played, m_count.concealed, m_count.lateDropped, m_count.trimmed,
-            m_count.skipped, m_count.underruns, m_count.dryMs);
+            m_count.shortened, m_count.cutMs, m_count.padded, m_count.paddedMs, m_count.skipped,
+            m_count.underruns, m_count.dryMs, MedianCushionMs());
     std::memset(m_nSeq, 0, sizeof(m_nSeq));
     m_nWaiting = 0;
     m_bStarted = false;
@@ -43,9 +45,13 @@ void CPlayout::Reset()
     m_fillBudgetMs = 0;
     m_periodFromMs = 0;
     m_minCushionMs = INT_MAX;
-    m_nTrimDue = 0;
+    m_trimDueMs = 0;
+    m_padDueMs = 0;
+    std::fill(m_handedMs, m_handedMs + kHandedRing, kBlockMs);
+    m_nextHanded = 0;
     m_pick = CQuietPick();
     m_count = Counters();
+    std::fill(m_cushions, m_cushions + kCushionSteps, 0u);
 }
 
 bool CPlayout::Insert(const unsigned char* pDatagram, int nLen, uint32_t nowMs)
@@ -77,7 +83,7 @@ bool CPlayout::Insert(const unsigned char* pDatagram, int nLen, uint32_t nowMs)
 void CPlayout::OnBlockDone(uint32_t nowMs)
 {
     const int nQueued = Queued();
-    m_playEndMs = nowMs + static_cast<uint32_t>(nQueued * kBlockMs);
+    m_playEndMs = nowMs + static_cast<uint32_t>(HeldMs(nQueued));
     if (nQueued == 0 && !m_bDry && m_bStarted && PeerSending(nowMs)) {
         m_bDry = true;
         m_dryFromMs = nowMs;
@@ -158,6 +164,8 @@ void CPlayout::Pump(uint32_t nowMs)
         if (NextReady()) {
             if (Queued() > m_nTarget && m_nWaiting < kSlots)
                 return;
+            if (m_padDueMs > 0)
+                Pad(nowMs);
             HandNext(nowMs);
             continue;
         }
@@ -198,24 +206,42 @@ void CPlayout::HandNext(uint32_t nowMs)
     const uint32_t nSeq = m_nSeq[0];
     TakeFirst();
     m_nLastSeq = nSeq;
-    if (TrimThis(pcm)) {
-        ++m_count.trimmed;
-        --m_nTrimDue;
-        Log("CPlayout::Trim: quiet packet %u left out, %d more to go", nSeq, m_nTrimDue);
+    const int nSamples = TrimThis(pcm, nSeq);
+    if (nSamples == 0)
         return;
-    }
     m_nConcealRun = 0;
     ++m_count.played;
-    Play(pcm, nowMs);
+    Play(pcm, nSamples, nowMs);
 }
 
-bool CPlayout::TrimThis(const int16_t* pPcm)
+int CPlayout::TrimThis(int16_t* pPcm, uint32_t nSeq)
 {
     const uint64_t energy = BlockEnergy(pPcm, kBlockSamples);
-    if (m_nTrimDue > 0)
-        return m_pick.Drop(energy);
-    m_pick.Keep(energy);
-    return false;
+    if (m_trimDueMs == 0) {
+        m_pick.Keep(energy);
+        return kBlockSamples;
+    }
+    if (!m_pick.Drop(energy))
+        return kBlockSamples;
+    if (m_trimDueMs >= kBlockMs) {
+        m_trimDueMs -= kBlockMs;
+        ++m_count.trimmed;
+        Log("CPlayout::Trim: quiet packet %u left out, %d ms more to go", nSeq, m_trimDueMs);
+        return 0;
+    }
+    // A cut leaves at least kMinLeftMs of the block, for the blend; the rest comes out of the next
+    // quiet block.
+    const int nCutMs = std::min(m_trimDueMs, kBlockMs - kMinLeftMs);
+    const int nLeft = CutQuietest(pPcm, kBlockSamples, nCutMs * kBlockSamples / kBlockMs);
+    const int nDoneMs = (kBlockSamples - nLeft) * kBlockMs / kBlockSamples;
+    m_trimDueMs -= nDoneMs;
+    ++m_count.shortened;
+    m_count.cutMs += static_cast<uint32_t>(nDoneMs);
+    Log("CPlayout::Trim: %d ms cut out of quiet packet %u, %d ms more to go", nDoneMs, nSeq,
+        m_trimDueMs);
+    if (m_trimDueMs > 0)
+        m_pick.Begin();
+    return nLeft;
 }
 
 void CPlayout::Conceal(uint32_t nowMs)
@@ -227,7 +253,7 @@ void CPlayout::Conceal(uint32_t nowMs)
     ++m_count.concealed;
     ++m_nConcealRun;
     Log("CPlayout::Conceal: packet %u missing as the queue ran dry, concealed", m_nLastSeq);
-    Play(pcm, nowMs);
+    Play(pcm, kBlockSamples, nowMs);
 }
 
 // The sender's clock is slower than the device's: the device keeps running dry while the next
@@ -241,7 +267,23 @@ void CPlayout::Fill(uint32_t nowMs)
     m_fillBudgetMs = 0;
     Log("CPlayout::Fill: the device ran dry waiting for packet %u, one concealed block added",
         m_nLastSeq + 1);
-    Play(pcm, nowMs);
+    Play(pcm, kBlockSamples, nowMs);
+}
+
+// The cushion fell short of what is kept (the sender's clock is slow, or the packets come later
+// than they did): the device gets the start of a concealed block, as long as the shortfall, ahead
+// of the next packet.
+void CPlayout::Pad(uint32_t nowMs)
+{
+    int16_t pcm[kBlockSamples] = {};
+    if (m_act.conceal)
+        m_act.conceal(pcm);
+    const int nMs = std::min(m_padDueMs, kBlockMs);
+    m_padDueMs = 0;
+    ++m_count.padded;
+    m_count.paddedMs += static_cast<uint32_t>(nMs);
+    Log("CPlayout::Pad: %d ms of concealed audio ahead of packet %u", nMs, m_nLastSeq + 1);
+    Play(pcm, nMs * kBlockSamples / kBlockMs, nowMs);
 }
 
 void CPlayout::GiveUpGap()
@@ -253,13 +295,16 @@ void CPlayout::GiveUpGap()
     m_nLastSeq = m_nSeq[0] - 1;
 }
 
-void CPlayout::Play(const int16_t* pPcm, uint32_t nowMs)
+void CPlayout::Play(const int16_t* pPcm, int nSamples, uint32_t nowMs)
 {
+    const int nMs = nSamples * kBlockMs / kBlockSamples;
     const bool bIdle = Queued() == 0 || Diff(m_playEndMs, nowMs) < 0;
-    m_playEndMs = (bIdle ? nowMs : m_playEndMs) + kBlockMs;
+    m_playEndMs = (bIdle ? nowMs : m_playEndMs) + static_cast<uint32_t>(nMs);
+    m_handedMs[m_nextHanded] = nMs;
+    m_nextHanded = (m_nextHanded + 1) % kHandedRing;
     EndDry(nowMs);
     if (m_act.play)
-        m_act.play(pPcm);
+        m_act.play(pPcm, nSamples);
 }
 
 void CPlayout::EndDry(uint32_t untilMs)
@@ -272,27 +317,49 @@ void CPlayout::EndDry(uint32_t untilMs)
         return;
     ++m_count.underruns;
     m_count.dryMs += static_cast<uint32_t>(nDry);
+    Log("CPlayout::Dry: the device had nothing to play for %d ms", static_cast<int>(nDry));
     m_fillBudgetMs += nDry;
 }
 
-// A queue whose cushion stayed whole blocks above what the jitter needs for a whole period gives
-// up as many quiet blocks. The cushion is taken as each packet arrives: what the device still has
-// to play and what waits ready in the store. The device's completions come some ms early or
-// late, so a standing block may read a little short of 60 ms.
+// A queue whose cushion stayed above what the jitter needs for a whole period gives up the
+// excess: whole quiet blocks, and the rest cut out of the next quiet one. The cushion is taken as
+// each packet arrives: what the device still has to play and what waits ready in the store; the
+// least of a period is the latest packet's.
 void CPlayout::WatchStanding(uint32_t nowMs)
 {
-    m_minCushionMs = std::min(m_minCushionMs, RemainingMs(nowMs) + ReadyInStore() * kBlockMs);
+    const int nCushionMs = RemainingMs(nowMs) + ReadyInStore() * kBlockMs;
+    m_minCushionMs = std::min(m_minCushionMs, nCushionMs);
+    ++m_cushions[std::min(nCushionMs / kCushionStepMs, kCushionSteps - 1)];
     if (Diff(nowMs, m_periodFromMs) < static_cast<int32_t>(kTrimPeriodMs))
         return;
-    const int nExcess = (m_minCushionMs - m_jitterMs + kStandingSlackMs) / kBlockMs;
-    if (m_nTrimDue == 0 && nExcess > 0) {
-        m_nTrimDue = nExcess;
+    const int nKeepMs = std::max(kMinCushionMs, m_jitterMs - kStandingSlackMs);
+    const int nExcessMs = m_minCushionMs - nKeepMs;
+    if (m_trimDueMs == 0 && nExcessMs >= kMinCutMs) {
+        m_trimDueMs = nExcessMs;
         m_pick.Begin();
-        Log("CPlayout::Trim: at least %d ms queued for %u ms (jitter %d ms), %d blocks to trim",
-            m_minCushionMs, kTrimPeriodMs, m_jitterMs, nExcess);
+        Log("CPlayout::Trim: at least %d ms queued for %u ms (jitter %d ms), %d ms to trim",
+            m_minCushionMs, kTrimPeriodMs, m_jitterMs, nExcessMs);
+    } else if (m_trimDueMs == 0 && -nExcessMs >= kMinCutMs && PeerSending(nowMs)) {
+        m_padDueMs = -nExcessMs;
+        Log("CPlayout::Pad: only %d ms queued at the least for %u ms (jitter %d ms), %d ms to add",
+            m_minCushionMs, kTrimPeriodMs, m_jitterMs, m_padDueMs);
     }
     m_periodFromMs = nowMs;
     m_minCushionMs = INT_MAX;
+}
+
+int CPlayout::MedianCushionMs() const
+{
+    uint64_t nTotal = 0;
+    for (uint32_t n : m_cushions)
+        nTotal += n;
+    uint64_t nBelow = 0;
+    for (int i = 0; i < kCushionSteps; ++i) {
+        nBelow += m_cushions[i];
+        if (nTotal && nBelow * 2 >= nTotal)
+            return i * kCushionStepMs;
+    }
+    return 0;
 }
 
 int CPlayout::Queued() const
@@ -315,9 +382,19 @@ int CPlayout::ReadyInStore() const
     return n;
 }
 
+// The audio of the last nBlocks blocks handed to the device.
+int CPlayout::HeldMs(int nBlocks) const
+{
+    int nMs = 0;
+    for (int i = 1; i <= nBlocks; ++i)
+        nMs += i <= kHandedRing ? m_handedMs[(m_nextHanded - i + kHandedRing) % kHandedRing]
+                                : kBlockMs;
+    return nMs;
+}
+
 int CPlayout::Depth() const
 {
-    return Queued() + ReadyInStore();
+    return (HeldMs(Queued()) + ReadyInStore() * kBlockMs + kBlockMs / 2) / kBlockMs;
 }
 
 bool CPlayout::PeerSending(uint32_t nowMs) const

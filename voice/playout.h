@@ -9,9 +9,9 @@
 // - a packet at or below the last one played or concealed (late or repeated) is dropped;
 // - eight packets waiting behind a gap give it up, as before;
 // - the target depth follows the packets' measured lateness (its 95th percentile over the last
-//   three seconds), 1 to 4 blocks; a queue whose cushion (at each arrival) stood whole blocks
-//   above what the jitter needs for a second is brought down by as many quiet blocks, left out
-//   one at a time.
+//   three seconds), 1 to 4 blocks; a queue whose cushion (at each arrival) stood above what the
+//   jitter needs for a second is brought down by that much: whole quiet blocks left out one at a
+//   time, and what is left under a block cut out of the next quiet one.
 // Each decision is logged in one line; the counters are logged when a call ends.
 // Portable: decoding, concealing, playing and the device's queue come in as actions.
 #pragma once
@@ -39,7 +39,15 @@ public:
     static constexpr int kSettleCount = 10;
     static constexpr int kInitialJitterMs = 60;
     static constexpr uint32_t kTrimPeriodMs = 1000;
+    // The cushion kept above the latest packet of the last period: the jitter less this slack
+    // (the latest packet of a period is already about as late as the jitter), and never less
+    // than kMinCushionMs, which covers the device's completions coming a little late.
     static constexpr int kStandingSlackMs = 20;
+    static constexpr int kMinCushionMs = 10;
+    // A standing cushion this much above what is kept is cut, and a cushion that fell this much
+    // below it (a sender whose clock is slow) is padded; less is left alone.
+    static constexpr int kMinCutMs = 5;
+    static constexpr int kMinLeftMs = 5;
     // The peer counts as silent (nothing concealed, dry time not counted) after this long
     // without a packet; concealed blocks in a row stop at kMaxConcealRun.
     static constexpr uint32_t kPeerSilentMs = 300;
@@ -55,7 +63,7 @@ public:
     struct Actions {
         std::function<void(const unsigned char* pCoded, int16_t* pPcm)> decode;
         std::function<void(int16_t* pPcm)> conceal;  // one block as if six frames were lost
-        std::function<void(const int16_t* pPcm)> play;
+        std::function<void(const int16_t* pPcm, int nSamples)> play;
         std::function<int()> queued;  // blocks the device holds, the playing one included
         std::function<void(const char* pLine)> log;
     };
@@ -65,6 +73,10 @@ public:
         uint32_t concealed = 0;
         uint32_t lateDropped = 0;  // late or repeated packets, and numbers far out of the stream
         uint32_t trimmed = 0;
+        uint32_t shortened = 0;  // blocks played with part of them cut out
+        uint32_t cutMs = 0;      // audio those left out
+        uint32_t padded = 0;     // pieces of concealed audio added ahead of a packet
+        uint32_t paddedMs = 0;
         uint32_t skipped = 0;  // missing packets given up by the eight-packet bound
         uint32_t underruns = 0;
         uint32_t dryMs = 0;  // time the device had nothing to play while the peer was sending
@@ -85,10 +97,13 @@ public:
     void Reset();
 
     int Target() const { return m_nTarget; }
-    // Blocks at the device plus packets ready in sequence in the store.
+    // Blocks' worth of audio at the device plus packets ready in sequence in the store.
     int Depth() const;
     int Waiting() const { return m_nWaiting; }
     const Counters& Count() const { return m_count; }
+    // The median of the cushion at each arrival this call (ms, in steps of kCushionStepMs): what
+    // the playout adds to the delay.
+    int MedianCushionMs() const;
 
 private:
     bool Holds(uint32_t nSeq) const;
@@ -101,15 +116,18 @@ private:
     // The next packet is later than the measured jitter allows.
     bool Overdue(uint32_t nowMs) const;
     void HandNext(uint32_t nowMs);
-    bool TrimThis(const int16_t* pPcm);
+    // Samples of the block to play once the trim has taken its share; 0: leave it out.
+    int TrimThis(int16_t* pPcm, uint32_t nSeq);
     void Conceal(uint32_t nowMs);
     void Fill(uint32_t nowMs);
+    void Pad(uint32_t nowMs);
     void GiveUpGap();
-    void Play(const int16_t* pPcm, uint32_t nowMs);
+    void Play(const int16_t* pPcm, int nSamples, uint32_t nowMs);
     void EndDry(uint32_t untilMs);
     void WatchStanding(uint32_t nowMs);
     int Queued() const;
     int RemainingMs(uint32_t nowMs) const;
+    int HeldMs(int nBlocks) const;
     int ReadyInStore() const;
     bool PeerSending(uint32_t nowMs) const;
     void Log(const char* pFormat, ...);
@@ -130,15 +148,23 @@ private:
     int32_t m_baseOffset;  // the least offset in the window: the fastest packet
     int m_nTarget;
     int m_nConcealRun;
-    // The device: when the blocks it holds will have played (from its last completion on).
+    // The device: when the blocks it holds will have played (from its last completion on), and
+    // the lengths of the blocks handed to it last (a ring), the ones it holds among them.
     uint32_t m_playEndMs;
+    static constexpr int kHandedRing = 16;
+    int m_handedMs[kHandedRing];
+    int m_nextHanded;
     bool m_bDry;
     uint32_t m_dryFromMs;
     int m_fillBudgetMs;
     // Standing queue: the least cushion seen since the period began.
     uint32_t m_periodFromMs;
     int m_minCushionMs;
-    int m_nTrimDue;  // quiet blocks still to leave out
+    int m_trimDueMs;  // audio still to leave out of quiet blocks
+    int m_padDueMs;   // concealed audio to add ahead of the next packet
     CQuietPick m_pick;
     Counters m_count;
+    static constexpr int kCushionStepMs = 2;
+    static constexpr int kCushionSteps = 150;  // the last one holds everything above
+    uint32_t m_cushions[kCushionSteps];
 };

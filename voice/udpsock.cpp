@@ -2,6 +2,7 @@
 // received voice packet of the call's peer to the receive path.
 #include "voice/voicesock.h"
 
+#include "voice/wavedev.h"
 #include "voice/wire.h"
 
 #include <cstring>
@@ -63,6 +64,6 @@ void CRecSocket::OnReceive(int nErrorCode)
     // The store ignores a datagram too short to be a voice packet (a stray hello, say).
     if (n > 0)
         m_recv.Take(m_recvBuf, n, strFrom, m_callPeer ? m_callPeer() : std::string(),
-                    GetTickCount());
+                    PlayoutClockMs());
     CSocket::OnReceive(nErrorCode);
 }

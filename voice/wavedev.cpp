@@ -106,6 +106,20 @@ void EndRelay(HANDLE* phThread, DWORD dwThreadId, const std::function<bool(int)>
     *phThread = NULL;
 }
 
+uint32_t PlayoutClockMs()
+{
+    static const LONGLONG llFrequency = [] {
+        LARGE_INTEGER f;
+        return QueryPerformanceFrequency(&f) && f.QuadPart > 0 ? f.QuadPart : 0;
+    }();
+    LARGE_INTEGER now;
+    if (!llFrequency || !QueryPerformanceCounter(&now))
+        return GetTickCount();
+    // Whole seconds and the rest apart, so that the product cannot overflow.
+    const LONGLONG llSec = now.QuadPart / llFrequency, llRest = now.QuadPart % llFrequency;
+    return static_cast<uint32_t>(llSec * 1000 + llRest * 1000 / llFrequency);
+}
+
 DWORD WaitServingSent(HANDLE hObject, DWORD dwMs)
 {
     const DWORD nObjects = hObject ? 1 : 0;

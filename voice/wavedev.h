@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <mmsystem.h>
 
+#include <cstdint>
 #include <functional>
 
 #include "framework/msgonlywnd.h"
@@ -64,6 +65,10 @@ void EndRelay(HANDLE* phThread, DWORD dwThreadId, const std::function<bool(int)>
 // callback writing into the client's window, say) is never held up by the wait. Returns
 // WAIT_OBJECT_0 when hObject is signalled, WAIT_TIMEOUT or WAIT_FAILED.
 DWORD WaitServingSent(HANDLE hObject, DWORD dwMs);
+
+// A millisecond clock fine enough to time the playout by: GetTickCount moves in steps of 10-16 ms
+// on Windows, as large as the jitter the playout measures; the performance counter does not.
+uint32_t PlayoutClockMs();
 
 // Takes at most one pending message of hWnd off the queue and dispatches it. True if there was one.
 bool DispatchOneMessage(HWND hWnd);

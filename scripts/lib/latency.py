@@ -350,6 +350,9 @@ def call(args, work, name, seconds, slot_ms=60.0, stall=0.0, peer_args=(), playo
     drops = [l for l in log if "block dropped" in l]
     # The peer sends 2 s beyond the call, which the client has ended by then.
     sending = (min(sent.values()), min(max(sent.values()), clock + seconds)) if sent else (0, 0)
+    # Each burst's delay, on the call's clock (seconds from the peer's accept), for a closer look.
+    (out / "delays.txt").write_text("".join(f"down {t:.3f} {d * 1000:.1f}\n" for t, d in down) +
+                                    "".join(f"up {t:.3f} {d * 1000:.1f}\n" for t, d in up))
     return {"name": name, "playout": playout or "device clock", "up": up, "down": down,
             "drops": drops, "up_plat": up_plat, "pipe_ms": feed.pipe_ms(),
             "pa": pa.stop("helpclient"), "counters": playout_counters(log),
@@ -365,6 +368,11 @@ def playout_counters(log):
             counters = dict((k, int(v)) for k, v in re.findall(r"([a-z-]+) (\d+)", m.group(1)))
             dry = re.search(r"(\d+) ms without audio", m.group(1))
             counters["dry-ms"] = int(dry.group(1)) if dry else 0
+            for key, pattern in (("cut-ms", r"\((\d+) ms cut\)"),
+                                 ("cushion-ms", r"cushion at arrival median (\d+) ms")):
+                found = re.search(pattern, m.group(1))
+                if found:
+                    counters[key] = int(found.group(1))
             return counters
     return None
 
@@ -406,6 +414,9 @@ def report(run, plat):
               f" p95 {down['p95'] - base:.1f}, max {down['max'] - base:.1f} ms")
     print(f"          PulseAudio's accounting of the library's stream: {pa_text(run['pa'])}")
     c, sil = run["counters"], run["silence"]
+    if c and "cushion-ms" in c:
+        print(f"          the library's own account: a packet found the device {c['cushion-ms']} ms"
+              " from needing it (median of the call)")
     if c:
         print("  blocks: " + ", ".join(f"{k} {v}" for k, v in c.items()))
     print(f"  speaker without audio while the peer sent, after the first 3 s:"
@@ -436,16 +447,19 @@ def summary(runs, plat):
     base = device_share(plat)
     print("\n== network runs: downlink packet -> speaker (ms), library share = median - the device's"
           f" {base:.1f} ms")
+    print("  (own: the library's own account of its share, the median cushion at each arrival;"
+          " trim+cut: blocks left out + ms cut out of blocks)")
     print("  (dry%, gap ms: the speaker without audio after the call's first 3 s, its share and"
           " longest run; start: ms without audio in the first 3 s)")
-    print(f"  {'run':34} {'playout':12} {'median':>7} {'p95':>7} {'max':>7} {'share':>6}"
-          f" {'played':>6} {'conc':>5} {'late':>5} {'trim':>5} {'dry%':>6} {'gap ms':>6}"
+    print(f"  {'run':34} {'playout':12} {'median':>7} {'p95':>7} {'max':>7} {'share':>6} {'own':>4}"
+          f" {'played':>6} {'conc':>5} {'late':>5} {'trim+cut':>9} {'dry%':>6} {'gap ms':>6}"
           f" {'start':>6}")
     for r in runs:
         d, c = r["down_stats"] or {"median": 0, "p95": 0, "max": 0}, r["counters"] or {}
+        trim = f"{c['trimmed']}+{c.get('cut-ms', 0)}ms" if "trimmed" in c else "-"
         print(f"  {r['name']:34} {r['playout']:12} {d['median']:7.1f} {d['p95']:7.1f} {d['max']:7.1f}"
-              f" {d['median'] - base:6.1f} {c.get('played', '-'):>6} {c.get('concealed', '-'):>5}"
-              f" {c.get('late-dropped', '-'):>5} {c.get('trimmed', '-'):>5}"
+              f" {d['median'] - base:6.1f} {c.get('cushion-ms', '-'):>4} {c.get('played', '-'):>6} {c.get('concealed', '-'):>5}"
+              f" {c.get('late-dropped', '-'):>5} {trim:>9}"
               f" {100 * r['silence']['share']:6.2f} {r['silence']['longest']:6.0f}"
               f" {r['silence']['settling']:6.0f}")
 
@@ -533,6 +547,8 @@ def main():
     ap.add_argument("--stall", type=float, default=0.5)
     ap.add_argument("--skew-seconds", type=float, default=0)
     ap.add_argument("--network-seconds", type=float, default=0)
+    ap.add_argument("--warm-repeats", type=int, default=1,
+                    help="warm calls with the device-clock playout (the first is plotted)")
     ap.add_argument("--platform-seconds", type=float, default=15)
     ap.add_argument("--png", required=True)
     ap.add_argument("--network-png")
@@ -543,8 +559,11 @@ def main():
           f" the device held {plat['held']} blocks; PulseAudio: {pa_text(plat['pa'])}, taken as"
           " the device's share")
     runs = []
+    repeats = []
     if args.seconds > 0:
         runs.append(call(args, args.work, f"warm call, {args.seconds:.0f} s", args.seconds))
+        repeats = [call(args, args.work, f"warm call {k + 2}, {args.seconds:.0f} s", args.seconds)
+                   for k in range(args.warm_repeats - 1)]
         runs.append(call(args, args.work, f"warm call, {args.seconds:.0f} s", args.seconds,
                          playout="classic"))
     if args.stall > 0:
@@ -554,8 +573,16 @@ def main():
         runs.append(call(args, args.work, f"peer clock 0.1% fast (59.94 ms), "
                          f"{args.skew_seconds:.0f} s", args.skew_seconds, slot_ms=59.94))
     net = network_runs(args) if args.network_seconds > 0 else []
-    for run in runs + net:
+    for run in runs + repeats + net:
         report(run, plat)
+    if repeats:
+        warm = [runs[0]] + repeats
+        meds = [r["down_stats"]["median"] for r in warm if r["down_stats"]]
+        own = [r["counters"].get("cushion-ms") for r in warm if r["counters"]]
+        print(f"\n== {len(warm)} warm calls, device clock: downlink medians "
+              + ", ".join(f"{m:.1f}" for m in meds) + f" ms (median {np.median(meds):.1f});"
+              f" the library's own account, median cushion: {own} ms;"
+              f" device's share {device_share(plat):.1f} ms")
     if net:
         summary(net, plat)
     print(f"load after: {open('/proc/loadavg').read().split()[:3]}")

@@ -48,7 +48,7 @@ CPlayout::Actions DeviceActions(Device& dev)
         dev.nLastDecoded = nSeq;
     };
     act.conceal = [](int16_t*) {};
-    act.play = [&dev](const int16_t*) {
+    act.play = [&dev](const int16_t*, int) {
         if (dev.nQueued < kDeviceCap)
             ++dev.nQueued;
     };

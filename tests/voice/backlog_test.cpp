@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -64,6 +66,41 @@ TEST(BacklogTrim, BlockEnergyIsTheSumOfSquares)
     const int16_t samples[] = {-32768, 32767, 0, 3};
     EXPECT_EQ(0u, BlockEnergy(samples, 0));
     EXPECT_EQ(1073741824u + 1073676289u + 9u, BlockEnergy(samples, 4));
+}
+
+// A cut takes the quiet stretch out, keeps what is around it in order and joins the two sides
+// without a step; one that does not fit leaves the block whole.
+TEST(BacklogTrim, CutTakesTheQuietestStretchAndJoinsItsSides)
+{
+    std::vector<int16_t> pcm(480, 8000);
+    for (int i = 300; i < 400; ++i)
+        pcm[i] = static_cast<int16_t>(i % 2 ? 3 : -3);
+    pcm[0] = 1234;
+    pcm[479] = 4321;
+    std::vector<int16_t> cut = pcm;
+    ASSERT_EQ(420, CutQuietest(cut.data(), 480, 60));
+    EXPECT_EQ(1234, cut[0]);
+    EXPECT_EQ(4321, cut[419]);
+    // Loud samples lost: none (only the quiet stretch went), and no jump of more than the step
+    // between the loud and the quiet level anywhere.
+    int nLoud = 0;
+    for (int i = 0; i < 420; ++i)
+        nLoud += cut[i] == 8000;
+    EXPECT_EQ(std::count(pcm.begin(), pcm.end(), int16_t(8000)), nLoud);
+    // A ramp through zero: cut at its quiet middle, 60 samples apart would be a step of 3600.
+    std::vector<int16_t> ramp(480);
+    for (int i = 0; i < 480; ++i)
+        ramp[i] = static_cast<int16_t>((i - 240) * 60);
+    ASSERT_EQ(420, CutQuietest(ramp.data(), 480, 60));
+    EXPECT_EQ(-240 * 60, ramp[0]);
+    EXPECT_EQ(239 * 60, ramp[419]);
+    for (int i = 1; i < 420; ++i)
+        ASSERT_LE(std::abs(ramp[i] - ramp[i - 1]), 150) << i;
+    for (int nCut : {0, -5, 441, 480}) {
+        std::vector<int16_t> whole = pcm;
+        EXPECT_EQ(480, CutQuietest(whole.data(), 480, nCut));
+        EXPECT_EQ(pcm, whole);
+    }
 }
 
 }  // namespace

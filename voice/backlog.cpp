@@ -86,8 +86,7 @@ int CutQuietest(int16_t* pSamples, int nSamples, int nCut)
     }
     for (int i = 0; i < kBlend; ++i) {
         const int32_t nFrom = pSamples[nAt + i], nTo = pSamples[nAt + nCut + i];
-        pSamples[nAt + i] =
-            static_cast<int16_t>(nFrom + (nTo - nFrom) * (i + 1) / (kBlend + 1));
+        pSamples[nAt + i] = static_cast<int16_t>(nFrom + (nTo - nFrom) * (i + 1) / (kBlend + 1));
     }
     std::memmove(pSamples + nAt + kBlend, pSamples + nAt + nWindow,
                  static_cast<size_t>(nSamples - nAt - nWindow) * sizeof(int16_t));

@@ -27,10 +27,10 @@ void CPlayout::Reset()
     if (m_bStarted)
         Log("CPlayout::Reset: call ended: played %u, concealed %u, late-dropped %u, trimmed %u, "
             "shortened %u (%u ms cut), padded %u (%u ms added), skipped %u, underruns %u (%u ms "
-            "without audio); cushion at arrival median %d ms",
+            "without audio); cushion at arrival median %d ms, device timing spread %d ms",
             m_count.played, m_count.concealed, m_count.lateDropped, m_count.trimmed,
             m_count.shortened, m_count.cutMs, m_count.padded, m_count.paddedMs, m_count.skipped,
-            m_count.underruns, m_count.dryMs, MedianCushionMs());
+            m_count.underruns, m_count.dryMs, MedianCushionMs(), DeviceSpreadMs());
     std::memset(m_nSeq, 0, sizeof(m_nSeq));
     m_nWaiting = 0;
     m_bStarted = false;
@@ -47,6 +47,8 @@ void CPlayout::Reset()
     m_minCushionMs = INT_MAX;
     m_trimDueMs = 0;
     m_padDueMs = 0;
+    m_nDoneOffs = m_nextDoneOff = 0;
+    m_bBusy = false;
     std::fill(m_handedMs, m_handedMs + kHandedRing, kBlockMs);
     m_nextHanded = 0;
     m_pick = CQuietPick();
@@ -83,6 +85,15 @@ bool CPlayout::Insert(const unsigned char* pDatagram, int nLen, uint32_t nowMs)
 void CPlayout::OnBlockDone(uint32_t nowMs)
 {
     const int nQueued = Queued();
+    // A block that followed another without a break ends when the lengths say; how far off the
+    // completion comes is the device's own timing spread.
+    if (m_bBusy) {
+        const int32_t nOff = Diff(nowMs, m_playEndMs - static_cast<uint32_t>(HeldMs(nQueued)));
+        m_doneOffMs[m_nextDoneOff] = nOff < 0 ? -nOff : nOff;
+        m_nextDoneOff = (m_nextDoneOff + 1) % kCompletionWindow;
+        m_nDoneOffs = std::min(m_nDoneOffs + 1, kCompletionWindow);
+    }
+    m_bBusy = nQueued > 0;
     m_playEndMs = nowMs + static_cast<uint32_t>(HeldMs(nQueued));
     if (nQueued == 0 && !m_bDry && m_bStarted && PeerSending(nowMs)) {
         m_bDry = true;
@@ -332,20 +343,39 @@ void CPlayout::WatchStanding(uint32_t nowMs)
     ++m_cushions[std::min(nCushionMs / kCushionStepMs, kCushionSteps - 1)];
     if (Diff(nowMs, m_periodFromMs) < static_cast<int32_t>(kTrimPeriodMs))
         return;
-    const int nKeepMs = std::max(kMinCushionMs, m_jitterMs - kStandingSlackMs);
+    const int nKeepMs = KeepMs();
     const int nExcessMs = m_minCushionMs - nKeepMs;
     if (m_trimDueMs == 0 && nExcessMs >= kMinCutMs) {
         m_trimDueMs = nExcessMs;
         m_pick.Begin();
-        Log("CPlayout::Trim: at least %d ms queued for %u ms (jitter %d ms), %d ms to trim",
-            m_minCushionMs, kTrimPeriodMs, m_jitterMs, nExcessMs);
+        Log("CPlayout::Trim: at least %d ms queued for %u ms (jitter %d ms, keeping %d ms), %d "
+            "ms to trim",
+            m_minCushionMs, kTrimPeriodMs, m_jitterMs, nKeepMs, nExcessMs);
     } else if (m_trimDueMs == 0 && -nExcessMs >= kMinCutMs && PeerSending(nowMs)) {
         m_padDueMs = -nExcessMs;
-        Log("CPlayout::Pad: only %d ms queued at the least for %u ms (jitter %d ms), %d ms to add",
-            m_minCushionMs, kTrimPeriodMs, m_jitterMs, m_padDueMs);
+        Log("CPlayout::Pad: only %d ms queued at the least for %u ms (jitter %d ms, keeping %d "
+            "ms), %d ms to add",
+            m_minCushionMs, kTrimPeriodMs, m_jitterMs, nKeepMs, m_padDueMs);
     }
     m_periodFromMs = nowMs;
     m_minCushionMs = INT_MAX;
+}
+
+int CPlayout::DeviceSpreadMs() const
+{
+    if (m_nDoneOffs < kSettleCount)
+        return kUnknownSpreadMs;
+    int off[kCompletionWindow];
+    std::copy(m_doneOffMs, m_doneOffMs + m_nDoneOffs, off);
+    const int nP90 = (m_nDoneOffs * 9) / 10;
+    std::nth_element(off, off + nP90, off + m_nDoneOffs);
+    return off[nP90];
+}
+
+int CPlayout::KeepMs() const
+{
+    return std::max(
+        {kMinCushionMs + DeviceSpreadMs(), m_jitterMs / 2, m_jitterMs - kStandingSlackMs});
 }
 
 int CPlayout::MedianCushionMs() const

@@ -9,9 +9,10 @@
 // - a packet at or below the last one played or concealed (late or repeated) is dropped;
 // - eight packets waiting behind a gap give it up, as before;
 // - the target depth follows the packets' measured lateness (its 95th percentile over the last
-//   three seconds), 1 to 4 blocks; a queue whose cushion (at each arrival) stood above what the
-//   jitter needs for a second is brought down by that much: whole quiet blocks left out one at a
-//   time, and what is left under a block cut out of the next quiet one.
+//   three seconds), 1 to 4 blocks; a queue whose cushion (at each arrival) stood above what is
+//   kept for a second is brought down by that much: whole quiet blocks left out one at a time,
+//   and what is left under a block cut out of the next quiet one; one that fell below it gets
+//   the start of a concealed block ahead of the next packet.
 // Each decision is logged in one line; the counters are logged when a call ends.
 // Portable: decoding, concealing, playing and the device's queue come in as actions.
 #pragma once
@@ -39,11 +40,16 @@ public:
     static constexpr int kSettleCount = 10;
     static constexpr int kInitialJitterMs = 60;
     static constexpr uint32_t kTrimPeriodMs = 1000;
-    // The cushion kept above the latest packet of the last period: the jitter less this slack
-    // (the latest packet of a period is already about as late as the jitter), and never less
-    // than kMinCushionMs, which covers the device's completions coming a little late.
+    // The cushion kept above the latest packet of the last period (KeepMs): the jitter less this
+    // slack (the latest packet of a period is already about as late as the jitter), at least
+    // half the jitter, and at least kMinCushionMs above the spread of the device's completions
+    // (their 90th percentile off the time its blocks' lengths predict, over the last
+    // kCompletionWindow completions; kUnknownSpreadMs until kSettleCount are measured): a device
+    // that hands blocks back in 10 ms periods needs that much more.
     static constexpr int kStandingSlackMs = 20;
-    static constexpr int kMinCushionMs = 10;
+    static constexpr int kMinCushionMs = 3;
+    static constexpr int kCompletionWindow = 50;
+    static constexpr int kUnknownSpreadMs = 10;
     // A standing cushion this much above what is kept is cut, and a cushion that fell this much
     // below it (a sender whose clock is slow) is padded; less is left alone.
     static constexpr int kMinCutMs = 5;
@@ -97,6 +103,8 @@ public:
     void Reset();
 
     int Target() const { return m_nTarget; }
+    int KeepMs() const;
+    int DeviceSpreadMs() const;
     // Blocks' worth of audio at the device plus packets ready in sequence in the store.
     int Depth() const;
     int Waiting() const { return m_nWaiting; }
@@ -160,6 +168,10 @@ private:
     // Standing queue: the least cushion seen since the period began.
     uint32_t m_periodFromMs;
     int m_minCushionMs;
+    int m_doneOffMs[kCompletionWindow];  // each completion off its predicted time (a ring)
+    int m_nDoneOffs;
+    int m_nextDoneOff;
+    bool m_bBusy;     // the device had blocks queued at its last completion
     int m_trimDueMs;  // audio still to leave out of quiet blocks
     int m_padDueMs;   // concealed audio to add ahead of the next packet
     CQuietPick m_pick;

@@ -43,7 +43,7 @@ public:
                        },
                        [](int16_t* pPcm) { pPcm[0] = kConcealed; },
                        [this](const int16_t* pPcm, int nSamples) { Hand(pPcm[0], nSamples); },
-                       [this] { return static_cast<int>(device.size()); },
+                       [this] { return static_cast<int>(device.size()) + nUntold; },
                        [this](const char* pLine) {
                            if (getenv("PLAYOUT_TEST_LOG"))
                                printf("%u %s\n", now, pLine);
@@ -63,9 +63,13 @@ public:
             }
             if (!device.empty() && now >= endMs && now >= startMs)
                 Done();
+            while (nUntold > 0 && now % periodMs == 0) {
+                --nUntold;
+                receiver.OnBlockDone(now);
+            }
             if (now % 10 == 0)
                 receiver.OnTick(now);
-            if (device.empty())
+            if (device.empty() && now >= countDryFromMs)
                 ++dryMs;
         }
     }
@@ -99,9 +103,13 @@ public:
     uint32_t endMs = 0;
     uint32_t startMs = 0;  // the device plays nothing before
     int dryMs = 0;
+    uint32_t countDryFromMs = 0;
+    // The device tells of a finished block only at the end of its period (1: at once).
+    uint32_t periodMs = 1;
 
 private:
     uint32_t nPadded = 0;
+    int nUntold = 0;  // blocks the device has finished without telling yet
     int HeldMs() const
     {
         if (device.empty())
@@ -131,7 +139,7 @@ private:
         device.pop_front();
         if (!device.empty())
             endMs = now + device.front().second;
-        receiver.OnBlockDone(now);
+        ++nUntold;
     }
 };
 
@@ -297,6 +305,27 @@ TEST(PlayoutTest, LosslessCallSettlesAFewMillisecondsAhead)
         EXPECT_LE(*std::max_element(late.begin(), late.end()), nKeepMs + CPlayout::kMinCutMs + 2);
         EXPECT_GE(*std::min_element(late.begin(), late.end()), nKeepMs - CPlayout::kMinCutMs - 2);
     }
+}
+
+// A device that tells of finished blocks only at the end of its periods: the playout measures
+// that spread and keeps that much more, so the device itself never runs dry. The period is 11 ms
+// so that block ends fall at every point of it, as they do on a sound card whose clock is not the
+// system's (a lag that never varies cannot be measured).
+TEST(PlayoutTest, ADeviceWithCoarseCompletionsGetsALargerCushion)
+{
+    Sim sim;
+    sim.periodMs = 11;
+    sim.countDryFromMs = 5000;  // once the spread is measured
+    sim.Run(Stream(500, 60000, 2), 30000);
+    const int nSpreadMs = sim.Playout().DeviceSpreadMs();
+    EXPECT_GE(nSpreadMs, 5);
+    EXPECT_LE(nSpreadMs, 11);
+    EXPECT_EQ(CPlayout::kMinCushionMs + nSpreadMs, sim.Playout().KeepMs());
+    EXPECT_EQ(0, sim.Concealed());
+    const std::vector<int> real = sim.Real();
+    EXPECT_GT(real.size(), 470u);
+    EXPECT_EQ(Seqs(1, int(real.size())), real);
+    EXPECT_EQ(0, sim.dryMs);
 }
 
 TEST(PlayoutTest, SecondCallPlaysNothingOfTheFirst)

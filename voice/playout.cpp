@@ -15,6 +15,17 @@ int32_t Diff(uint32_t a, uint32_t b)
     return static_cast<int32_t>(a - b);
 }
 
+// The value below which nPercent of the n values lie (n at most kMax, at least 1).
+template <int kMax>
+int32_t Percentile(const int32_t* pValues, int n, int nPercent)
+{
+    int32_t sorted[kMax];
+    std::copy(pValues, pValues + n, sorted);
+    const int nAt = n * nPercent / 100;
+    std::nth_element(sorted, sorted + nAt, sorted + n);
+    return sorted[nAt];
+}
+
 }  // namespace
 
 CPlayout::CPlayout(Actions actions) : m_act(std::move(actions)), m_bStarted(false), m_playEndMs(0)
@@ -152,12 +163,8 @@ void CPlayout::MeasureArrival(uint32_t nSeq, uint32_t nowMs)
 
 void CPlayout::UpdateTarget()
 {
-    int32_t late[kJitterWindow] = {};
-    std::copy(m_offset, m_offset + m_nOffsets, late);
-    m_baseOffset = *std::min_element(late, late + m_nOffsets);
-    int nP95 = (m_nOffsets * 95) / 100;
-    std::nth_element(late, late + nP95, late + m_nOffsets);
-    m_jitterMs = late[nP95] - m_baseOffset;
+    m_baseOffset = *std::min_element(m_offset, m_offset + m_nOffsets);
+    m_jitterMs = Percentile<kJitterWindow>(m_offset, m_nOffsets, 95) - m_baseOffset;
     if (m_nOffsets < kSettleCount)
         m_jitterMs = std::max(m_jitterMs, kInitialJitterMs);
     const int nTarget = std::min(kMaxTarget, 1 + (m_jitterMs + kBlockMs / 2) / kBlockMs);
@@ -243,8 +250,8 @@ int CPlayout::TrimThis(int16_t* pPcm, uint32_t nSeq)
     // A cut leaves at least kMinLeftMs of the block, for the blend; the rest comes out of the next
     // quiet block.
     const int nCutMs = std::min(m_trimDueMs, kBlockMs - kMinLeftMs);
-    const int nLeft = CutQuietest(pPcm, kBlockSamples, nCutMs * kBlockSamples / kBlockMs);
-    const int nDoneMs = (kBlockSamples - nLeft) * kBlockMs / kBlockSamples;
+    const int nLeft = CutQuietest(pPcm, kBlockSamples, nCutMs * kSamplesPerMs);
+    const int nDoneMs = (kBlockSamples - nLeft) / kSamplesPerMs;
     m_trimDueMs -= nDoneMs;
     ++m_count.shortened;
     m_count.cutMs += static_cast<uint32_t>(nDoneMs);
@@ -255,30 +262,33 @@ int CPlayout::TrimThis(int16_t* pPcm, uint32_t nSeq)
     return nLeft;
 }
 
-void CPlayout::Conceal(uint32_t nowMs)
+// Plays the first nMs of a block concealed as if its six frames were lost.
+void CPlayout::PlayConcealed(int nMs, uint32_t nowMs)
 {
     int16_t pcm[kBlockSamples] = {};
     if (m_act.conceal)
         m_act.conceal(pcm);
+    Play(pcm, nMs * kSamplesPerMs, nowMs);
+}
+
+void CPlayout::Conceal(uint32_t nowMs)
+{
     ++m_nLastSeq;
     ++m_count.concealed;
     ++m_nConcealRun;
     Log("CPlayout::Conceal: packet %u missing as the queue ran dry, concealed", m_nLastSeq);
-    Play(pcm, kBlockSamples, nowMs);
+    PlayConcealed(kBlockMs, nowMs);
 }
 
 // The sender's clock is slower than the device's: the device keeps running dry while the next
 // packet is not yet late. One concealed block (taking no packet's place) builds the queue back.
 void CPlayout::Fill(uint32_t nowMs)
 {
-    int16_t pcm[kBlockSamples] = {};
-    if (m_act.conceal)
-        m_act.conceal(pcm);
     ++m_count.concealed;
     m_fillBudgetMs = 0;
     Log("CPlayout::Fill: the device ran dry waiting for packet %u, one concealed block added",
         m_nLastSeq + 1);
-    Play(pcm, kBlockSamples, nowMs);
+    PlayConcealed(kBlockMs, nowMs);
 }
 
 // The cushion fell short of what is kept (the sender's clock is slow, or the packets come later
@@ -286,15 +296,12 @@ void CPlayout::Fill(uint32_t nowMs)
 // of the next packet.
 void CPlayout::Pad(uint32_t nowMs)
 {
-    int16_t pcm[kBlockSamples] = {};
-    if (m_act.conceal)
-        m_act.conceal(pcm);
     const int nMs = std::min(m_padDueMs, kBlockMs);
     m_padDueMs = 0;
     ++m_count.padded;
     m_count.paddedMs += static_cast<uint32_t>(nMs);
     Log("CPlayout::Pad: %d ms of concealed audio ahead of packet %u", nMs, m_nLastSeq + 1);
-    Play(pcm, nMs * kBlockSamples / kBlockMs, nowMs);
+    PlayConcealed(nMs, nowMs);
 }
 
 void CPlayout::GiveUpGap()
@@ -308,7 +315,7 @@ void CPlayout::GiveUpGap()
 
 void CPlayout::Play(const int16_t* pPcm, int nSamples, uint32_t nowMs)
 {
-    const int nMs = nSamples * kBlockMs / kBlockSamples;
+    const int nMs = nSamples / kSamplesPerMs;
     const bool bIdle = Queued() == 0 || Diff(m_playEndMs, nowMs) < 0;
     m_playEndMs = (bIdle ? nowMs : m_playEndMs) + static_cast<uint32_t>(nMs);
     m_handedMs[m_nextHanded] = nMs;
@@ -365,11 +372,7 @@ int CPlayout::DeviceSpreadMs() const
 {
     if (m_nDoneOffs < kSettleCount)
         return kUnknownSpreadMs;
-    int off[kCompletionWindow];
-    std::copy(m_doneOffMs, m_doneOffMs + m_nDoneOffs, off);
-    const int nP90 = (m_nDoneOffs * 9) / 10;
-    std::nth_element(off, off + nP90, off + m_nDoneOffs);
-    return off[nP90];
+    return Percentile<kCompletionWindow>(m_doneOffMs, m_nDoneOffs, 90);
 }
 
 int CPlayout::KeepMs() const

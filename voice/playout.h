@@ -28,6 +28,7 @@ public:
     static constexpr int kSlots = 8;
     static constexpr int kBlockSamples = 480;
     static constexpr int kBlockMs = 60;
+    static constexpr int kSamplesPerMs = kBlockSamples / kBlockMs;
     static constexpr int kMaxTarget = 4;
     // The device counts as about to run dry with this little audio left (the tick comes every
     // 10 ms and a hand-off must land before the last block ends).
@@ -126,6 +127,7 @@ private:
     void HandNext(uint32_t nowMs);
     // Samples of the block to play once the trim has taken its share; 0: leave it out.
     int TrimThis(int16_t* pPcm, uint32_t nSeq);
+    void PlayConcealed(int nMs, uint32_t nowMs);
     void Conceal(uint32_t nowMs);
     void Fill(uint32_t nowMs);
     void Pad(uint32_t nowMs);
@@ -168,7 +170,7 @@ private:
     // Standing queue: the least cushion seen since the period began.
     uint32_t m_periodFromMs;
     int m_minCushionMs;
-    int m_doneOffMs[kCompletionWindow];  // each completion off its predicted time (a ring)
+    int32_t m_doneOffMs[kCompletionWindow];  // each completion off its predicted time (a ring)
     int m_nDoneOffs;
     int m_nextDoneOff;
     bool m_bBusy;     // the device had blocks queued at its last completion
